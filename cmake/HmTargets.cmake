@@ -1,0 +1,73 @@
+# Helpers that every subsystem's CMakeLists.txt uses. They keep the portable/Windows split
+# and the test labels in one place:
+#   hm_portable_sources(<files>...)   code that compiles everywhere (no <windows.h>)
+#   hm_win_sources(<files>...)        *_win.cpp files of the 32-bit plugin
+#   hm_native_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...])   host only
+#   hm_wine_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])  win32 only, runs under Wine
+#   hm_benchmark(<name> SOURCES <f>...)  host only, Google Benchmark, not run by the tests
+
+function(hm_portable_sources)
+  target_sources(hm_portable PRIVATE ${ARGN})
+endfunction()
+
+function(hm_win_sources)
+  if(HM_TARGET STREQUAL "win32")
+    target_sources(hm_plugin_win PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+function(hm_native_test name)
+  if(NOT HM_TARGET STREQUAL "host")
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${HM_WARNINGS})
+  target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+function(hm_wine_test name)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${HM_WARNINGS})
+  if(HM_TARGET STREQUAL "win32")
+    target_link_libraries(${name} PRIVATE hm_plugin_win)
+  else()
+    target_link_libraries(${name} PRIVATE hm_portable)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main gmock)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS};wine" TIMEOUT ${T_TIMEOUT}
+                       FIXTURES_REQUIRED wine_session)
+endfunction()
+
+function(hm_benchmark name)
+  if(NOT HM_TARGET STREQUAL "host" OR NOT benchmark_FOUND)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${HM_WARNINGS})
+  target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} benchmark::benchmark_main)
+endfunction()
+
+# One Xvfb and one persistent wineserver for the whole ctest run, started and stopped by
+# fixture tests so that `ctest -L wine` or `ctest -R one_test` work on their own.
+function(hm_wine_session_fixture)
+  set(session ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh)
+  add_test(NAME wine_session_start COMMAND bash ${session} start ${CMAKE_BINARY_DIR} ${HM_TARGET})
+  add_test(NAME wine_session_stop COMMAND bash ${session} stop ${CMAKE_BINARY_DIR} ${HM_TARGET})
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 180)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
+endfunction()

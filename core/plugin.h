@@ -1,0 +1,20 @@
+// The plugin's process-wide record: state shared by the library entry, the worker and the
+// hooks. One instance lives in the plugin (Plugin()); fields are atomic words or guarded as noted.
+#pragma once
+
+#include <atomic>
+
+namespace hm {
+
+struct PluginRecord {
+    // Set once at library detach; every long loop tests it. Written: entry. Read: all loops.
+    std::atomic<bool> stop_flag{false};
+    // The plugin's own module handle (HMODULE). Written once at process attach.
+    std::atomic<void*> module{nullptr};
+    // Times the worker thread has begun running; read by the diagnostics export.
+    std::atomic<long> worker_starts{0};
+};
+
+PluginRecord& Plugin();
+
+}  // namespace hm

@@ -1,0 +1,48 @@
+// Library entry of HM_Plugin.dll. Runs under the loader lock: decide, start the worker, leave.
+#include <windows.h>
+
+#include <string>
+
+#include "core/entry_rules.h"
+#include "core/plugin.h"
+#include "core/worker_win.h"
+
+namespace {
+
+std::wstring HostExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+void OnProcessAttach(HINSTANCE instance) {
+    hm::Plugin().module.store(instance);
+    if (!hm::IsGameExecutable(HostExecutablePath())) return;  // other hosts: stay loaded, idle
+    if (HANDLE thread = CreateThread(nullptr, 0, hm::WorkerThread, nullptr, 0, nullptr)) CloseHandle(thread);
+}
+
+}  // namespace
+
+// Diagnostics for tests and support: how many times the worker thread has started.
+extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().worker_starts.load(); }
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    try {
+        if (reason == DLL_PROCESS_ATTACH) {
+            OnProcessAttach(instance);
+        } else if (reason == DLL_PROCESS_DETACH) {
+            hm::Plugin().stop_flag.store(true);
+        }
+    } catch (...) {
+        // The game must load whatever happened here.
+    }
+    return TRUE;
+}

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every test: native, 32-bit Wine, 64-bit Wine and end to end.
+# Installs what is missing first. Exits non-zero on any failure.
+#   tools/test.sh [ctest arguments, e.g. -L net or -R core_test]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash tools/setup.sh || { echo "setup failed"; exit 1; }
+
+presets=(win32 win64 host)
+declare -A summary
+status=0
+total_pass=0
+total_fail=0
+
+for p in "${presets[@]}"; do
+  extra=()
+  [ "$p" = host ] && extra=(-DHM_WIN32_BUILD="$root/build/win32")
+  if ! cmake --preset "$p" -DHM_WERROR=ON "${extra[@]}" >"build-$p.configure.log" 2>&1; then
+    cat "build-$p.configure.log"; echo "configure $p failed"; status=1; summary[$p]="configure failed"; continue
+  fi
+  rm -f "build-$p.configure.log"
+  if ! cmake --build "build/$p" -j2; then
+    echo "build $p failed"; status=1; summary[$p]="build failed"; continue
+  fi
+done
+
+for p in host win32 win64; do
+  [ -n "${summary[$p]:-}" ] && continue
+  jobs=1
+  [ "$p" = host ] && jobs=2
+  log="build/$p/ctest.log"
+  ctest --test-dir "build/$p" --output-on-failure -j"$jobs" "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    t=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    f=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+    total_pass=$((total_pass + t - f)); total_fail=$((total_fail + f))
+    summary[$p]="$line"
+  else
+    summary[$p]="no tests run (exit $rc)"
+  fi
+  [ "$rc" = 0 ] || status=1
+done
+
+echo
+echo "== Summary =="
+for p in host win32 win64; do echo "$p: ${summary[$p]}"; done
+echo "$total_pass passed, $total_fail failed"
+exit $status

@@ -8,3 +8,14 @@ PluginRecord& Plugin() {
 }
 
 }  // namespace hm
+
+#include "core/shared_state.h"
+
+namespace hm {
+
+SharedState& PluginShared() {
+    static SharedState state;
+    return state;
+}
+
+}  // namespace hm

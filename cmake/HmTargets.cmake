@@ -71,3 +71,35 @@ function(hm_wine_session_fixture)
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 180)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
 endfunction()
+
+# A native GoogleTest executable that drives 32-bit Windows programs under Wine (end-to-end
+# scenarios, transport tests against the fake API). Host build only. The test gets:
+#   HM_WIN32_BIN   the win32 build's bin folder (programs, HM_Plugin.dll)
+#   HM_WINE_RUN    the runner script: "$HM_WINE_RUN" win32 <exe> [args...]
+#   HM_WINE_SESSION the session file of this build's Wine session (the runner uses it)
+#   HM_SOURCE_DIR  the source tree
+# Scenarios share one Wine session and run one at a time.
+#   hm_wine_driver_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])
+function(hm_wine_driver_test name)
+  if(NOT HM_TARGET STREQUAL "host")
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  if(NOT HM_WIN32_BUILD)
+    message(STATUS "${name}: no HM_WIN32_BUILD given, skipped")
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${HM_WARNINGS})
+  target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    LABELS "${T_LABELS};wine"
+    TIMEOUT ${T_TIMEOUT}
+    RUN_SERIAL TRUE
+    FIXTURES_REQUIRED wine_session
+    ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_WINE_SESSION=${CMAKE_BINARY_DIR}/wine-win32/session.env;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

@@ -13,6 +13,8 @@ while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname 
 [ -f "$build/CMakeCache.txt" ] || build=$dir
 
 env_file=$build/wine-$arch/session.env
+# Tests of another build folder (the host's drivers) name the session they share.
+[ -n "${HM_WINE_SESSION:-}" ] && [ -f "$HM_WINE_SESSION" ] && env_file=$HM_WINE_SESSION
 own=0
 if [ ! -f "$env_file" ]; then
   bash "$(dirname "$0")/wine-session.sh" start "$build" "$arch" >/dev/null || exit 1

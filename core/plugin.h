@@ -11,6 +11,9 @@ struct PluginRecord {
     std::atomic<bool> stop_flag{false};
     // The plugin's own module handle (HMODULE). Written once at process attach.
     std::atomic<void*> module{nullptr};
+    // ConsentGiven: the player agreed to link the game with the web API. Written: worker
+    // (session). Read: transport (identity headers), media threads.
+    std::atomic<bool> consent_given{false};
     // Times the worker thread has begun running; read by the diagnostics export.
     std::atomic<long> worker_starts{0};
 };

@@ -1,0 +1,30 @@
+#include "tools/fake_api/demo_world.h"
+
+#include <vector>
+
+namespace hm::fake {
+
+void ScriptDemoWorld(FakeApi& api, int waitPolls) {
+    const std::string grant = kDemoSessionToken + "\n" + kDemoBindCode + "\n";
+    api.Script("POST", "/pair", Reply{201, grant});
+    api.Script("POST", "/resume", Reply{201, grant});
+    api.Script("POST", "/presence", Reply{200, ""});
+    std::vector<Reply> state(std::size_t(waitPolls > 0 ? waitPolls : 0), Reply{200, "WAIT\n"});
+    state.push_back(Reply{200, "OK\n0\n0\n"});
+    api.ScriptSequence("GET", "/state", state);
+    api.Script("POST", "/device", Reply{201, kDemoDeviceCredential + "\n"});
+    api.Script("DELETE", "/session", Reply{204, ""});
+    api.Script("DELETE", "/device", Reply{204, ""});
+    api.Script("GET", "/client/release", Reply{200, "HMPLUGIN\n17305\n1.00\n"});
+    api.Script("GET", "/tv/state", Reply{200, "OFF\n"});
+}
+
+std::string DescribeRequest(const RecordedRequest& request, int status) {
+    std::string line = request.method + " " + request.target + " -> " +
+                       (status ? std::to_string(status) : std::string("no answer"));
+    for (const auto& [name, value] : request.headers) line += "\n    " + name + ": " + value;
+    if (!request.body.empty()) line += "\n    (body: " + std::to_string(request.body.size()) + " bytes)";
+    return line;
+}
+
+}  // namespace hm::fake

@@ -1,0 +1,23 @@
+// The web API as the demo and the first end-to-end scenarios meet it: a community server that
+// pairs, binds the session after a few polls and then reports an idle state.
+#pragma once
+
+#include <string>
+
+#include "tools/fake_api/fake_api.h"
+
+namespace hm::fake {
+
+// Session values the scripted world hands out (lowercase hex, as the API writes them).
+inline const std::string kDemoSessionToken = "5e55100000000000000000000000000000000000000000000000000000c0ffee";
+inline const std::string kDemoBindCode = "b1dc0de00042";
+inline const std::string kDemoDeviceCredential = "de71ce0000000000000000000000000000000000000000000000000000000001";
+
+// Scripts pairing, resume, presence, state (WAIT for the first polls, then OK with nothing to
+// show), device remembering, session and device deletion, the release check and the TV state.
+void ScriptDemoWorld(FakeApi& api, int waitPolls = 3);
+
+// One request as a readable log line: method, target, status and every header in order.
+std::string DescribeRequest(const RecordedRequest& request, int status);
+
+}  // namespace hm::fake

@@ -1,0 +1,89 @@
+// A scripted stand-in for the community web API, on 127.0.0.1, for native tests and the demo.
+// Every request is recorded as it arrived on the wire (header order and spelling kept), then
+// answered from the script of its method and path; unscripted paths answer 404 with no body.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace hm::fake {
+
+struct Reply {
+    Reply() = default;
+    Reply(int status_, std::string body_ = {}, std::vector<std::pair<std::string, std::string>> headers_ = {})
+        : status(status_), body(std::move(body_)), headers(std::move(headers_)) {}
+    static Reply Delayed(int ms, Reply reply) { reply.delay_ms = ms; return reply; }
+    static Reply NeverAnswer() { Reply r; r.status = 0; r.never_answer = true; return r; }
+    static Reply CloseConnection() { Reply r; r.status = 0; r.close_connection = true; return r; }
+
+    int status = 200;
+    std::string body;
+    // Sent as given after the status line. A scripted Content-Length replaces the true one
+    // (for truncated answers); otherwise the server adds it.
+    std::vector<std::pair<std::string, std::string>> headers;
+    int delay_ms = 0;               // wait before answering
+    bool never_answer = false;      // accept, read the request, never answer (until Stop)
+    bool close_connection = false;  // drop the connection without an answer
+};
+
+struct RecordedRequest {
+    std::string method, path, query;  // path relative to the base path, e.g. "/state"; query without '?'
+    std::vector<std::pair<std::string, std::string>> headers;  // in arrival order, as sent
+    std::string body;
+    std::string target;        // the request target exactly as sent, e.g. "/HM/.../state?x=1"
+    bool under_base = true;    // false: the target lies outside the base path; path is then absolute
+    std::string Header(const std::string& name) const;  // case-insensitive; "" when missing
+    bool HasHeader(const std::string& name) const;
+    std::vector<std::string> HeaderNames() const;  // in arrival order
+};
+
+class FakeApi {
+public:
+    explicit FakeApi(std::string basePath = "/HM/MEDIA-PLUGIN/test-api");  // binds a free port on 127.0.0.1, serves on its own threads
+    // Binds the given port instead (0: a free one). Throws std::runtime_error when it cannot.
+    FakeApi(std::string basePath, int port);
+    ~FakeApi();
+    FakeApi(const FakeApi&) = delete;
+    FakeApi& operator=(const FakeApi&) = delete;
+
+    int port() const;
+    const std::string& BasePath() const;
+    std::string BaseUrl() const;  // "http://127.0.0.1:<port>" + basePath
+
+    // A path ending in '*' matches every path that begins with the text before it; an exact
+    // script wins over a prefix one, a longer prefix over a shorter one.
+    void Script(const std::string& method, const std::string& path, Reply reply);  // answer every matching request until replaced
+    void ScriptSequence(const std::string& method, const std::string& path, std::vector<Reply> replies);  // in order, the last one repeats
+    void Unscript(const std::string& method, const std::string& path);
+
+    std::vector<RecordedRequest> Requests() const;
+    std::vector<RecordedRequest> RequestsTo(const std::string& method, const std::string& path) const;
+    // Waits until at least `count` requests matching method+path were recorded; returns the count-th.
+    std::optional<RecordedRequest> WaitFor(const std::string& method, const std::string& path,
+                                           std::chrono::milliseconds timeout, std::size_t count = 1) const;
+    void ClearLog();
+
+    // Called on the connection's thread once the answer is chosen (before any delay).
+    // The status is 0 when the request is dropped or never answered.
+    using Observer = std::function<void(const RecordedRequest&, const Reply&)>;
+    void OnRequest(Observer observer);
+
+    void Stop();     // stop listening (connections refused), keep script and log
+    void Restart();  // listen again on the same port
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// Reason phrase of an HTTP status ("OK", "Created", ...; "Status" for unknown ones).
+const char* ReasonPhrase(int status);
+
+}  // namespace hm::fake

@@ -14,6 +14,9 @@ struct PluginRecord {
     // ConsentGiven: the player agreed to link the game with the web API. Written: worker
     // (session). Read: transport (identity headers), media threads.
     std::atomic<bool> consent_given{false};
+    // Connected: a session with the web API is live. Written: worker (session). Read: render
+    // thread (bind-code chat command), media threads.
+    std::atomic<bool> connected{false};
     // Times the worker thread has begun running; read by the diagnostics export.
     std::atomic<long> worker_starts{0};
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 namespace hm {
 
@@ -19,6 +20,24 @@ struct PluginRecord {
     std::atomic<bool> connected{false};
     // Times the worker thread has begun running; read by the diagnostics export.
     std::atomic<long> worker_starts{0};
+    // How far the worker got (WorkerStage); read by the diagnostics export and support.
+    std::atomic<int> worker_stage{0};
+    // CockpitCamera switch of the INI. Written once by the worker at start-up; read by the
+    // game hooks. Default on, as the INI's.
+    std::atomic<bool> cockpit_camera{true};
+    // LastFrameTick: tick of the last frame the game presented, 0 until the first. Written:
+    // Present hook (render thread). Read: worker (automatic consent prompt).
+    std::atomic<std::uint64_t> last_frame_tick{0};
+};
+
+// Where the worker thread stands; a later stage replaces an earlier one.
+enum class WorkerStage : int {
+    NotStarted = 0,
+    GateRefused = 1,  // not connecting to the community server: idle for good
+    Disabled = 2,     // Enabled=0 or no INI
+    Failed = 3,       // start-up failure, debug-output line written
+    Looping = 4,      // in the worker loop
+    Stopped = 5,      // left the loop on the stop flag
 };
 
 PluginRecord& Plugin();

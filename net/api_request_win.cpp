@@ -1,0 +1,109 @@
+#include "net/api_request_win.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <mutex>
+#include <stdexcept>
+
+#include "core/plugin.h"
+#include "core/shared_state.h"
+#include "net/hardware_id_win.h"
+#include "net/header_block.h"
+
+namespace hm {
+
+namespace {
+
+// Owner of one WinHTTP handle; closes it on every path.
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET h = nullptr) : h_(h) {}
+    ~InternetHandle() {
+        if (h_) WinHttpCloseHandle(h_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    HINTERNET h_;
+};
+
+std::wstring Widen(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) wide[i] = wchar_t(static_cast<unsigned char>(text[i]));
+    return wide;
+}
+
+HeaderInputs CurrentHeaderInputs(const ApiClient& client, const std::string& path, const std::string& bearer,
+                                 std::uint32_t shot) {
+    HeaderInputs in;
+    in.secure = client.secure;
+    in.consent_given = Plugin().consent_given.load();
+    in.path = path;
+    in.bearer = bearer;
+    in.shot = shot;
+    // The fingerprint is only ever sent with the presence check over HTTPS; computing it for
+    // other requests would cost a firmware-table read for nothing.
+    if (in.secure && in.consent_given && path == "/presence") in.hardware_id = HardwareId();
+    if (in.consent_given) {
+        SharedState& shared = PluginShared();
+        std::lock_guard<std::mutex> guard(shared.lock);
+        in.identity = shared.identity;
+    }
+    return in;
+}
+
+}  // namespace
+
+ApiResponse ApiRequest(const ApiClient& client, const std::string& method, const std::string& path,
+                       const std::string& bearer, const std::string& body, std::uint32_t shot) {
+    const std::wstring agent = L"HM_Plugin/" + Widen(kPluginVersion);
+    InternetHandle session(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) throw std::runtime_error("network initialization failed");
+    if (!WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs))
+        throw std::runtime_error("network initialization failed");
+
+    InternetHandle connection(WinHttpConnect(session.get(), client.host.c_str(), client.port, 0));
+    if (!connection) throw std::runtime_error("network initialization failed");
+    const std::wstring target = client.base_path + Widen(path);
+    InternetHandle request(WinHttpOpenRequest(connection.get(), Widen(method).c_str(), target.c_str(), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                              client.secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) throw std::runtime_error("network initialization failed");
+
+    DWORD redirect = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirect, sizeof redirect))
+        throw std::runtime_error("redirect policy failed");
+    DWORD autologon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &autologon, sizeof autologon);
+
+    const std::wstring headers = WidenHeaderBlock(BuildHeaderBlock(CurrentHeaderInputs(client, path, bearer, shot)));
+    LPVOID data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+    const DWORD length = DWORD(body.size());
+    if (!WinHttpSendRequest(request.get(), headers.c_str(), DWORD(-1L), data, length, length, 0) ||
+        !WinHttpReceiveResponse(request.get(), nullptr))
+        throw std::runtime_error("HTTPS request failed");
+
+    ApiResponse response;
+    DWORD status = 0, statusSize = sizeof status;
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX))
+        throw std::runtime_error("missing status");
+    response.status = std::int32_t(status);
+
+    char piece[kReadPieceBytes];
+    for (;;) {
+        DWORD got = 0;
+        if (!WinHttpReadData(request.get(), piece, sizeof piece, &got)) throw std::runtime_error("network read failed");
+        if (got == 0) break;
+        if (response.body.size() + got > kMaxResponseBytes) throw std::runtime_error("response too large");
+        response.body.append(piece, got);
+    }
+    return response;
+}
+
+}  // namespace hm

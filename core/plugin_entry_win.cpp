@@ -33,6 +33,8 @@ void OnProcessAttach(HINSTANCE instance) {
 
 // Diagnostics for tests and support: how many times the worker thread has started.
 extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().worker_starts.load(); }
+// How far the worker got (hm::WorkerStage as a number).
+extern "C" __declspec(dllexport) int HM_WorkerStage() { return hm::Plugin().worker_stage.load(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     try {

@@ -1,12 +1,13 @@
 #include "core/worker_win.h"
 
 #include "core/plugin.h"
+#include "core/startup_win.h"
 
 namespace hm {
 
 DWORD WINAPI WorkerThread(LPVOID) {
     Plugin().worker_starts.fetch_add(1);
-    return 0;
+    return DWORD(RunWorkerThread());
 }
 
 }  // namespace hm

@@ -1,0 +1,21 @@
+// Steps of subsystems not built yet: each does nothing until its subsystem fills it.
+#include "core/worker_hooks.h"
+
+namespace hm {
+
+void StartVoiceChat(const PluginConfig&) {}
+void StartNpcVoices(const PluginConfig&) {}
+void StartCameraDataThread(const PluginConfig&) {}
+void InstallDirect3DHooks() {}
+
+void WriteTvHeartbeat() {}
+void ResetReleaseCheckWhileDisconnected(WorkerContext&) {}
+void OpenUpdateDialog(WorkerContext&) {}
+void TogglePhotoVisible() {}
+void RunSessionSteps(WorkerContext&, Tick) {}
+void RunReleaseCheck(WorkerContext&, Tick) {}
+void RunTvStep(WorkerContext&, Tick) {}
+void PublishMediaSession(WorkerContext&) {}
+void ReleaseSessionObjects(WorkerContext&) {}
+
+}  // namespace hm

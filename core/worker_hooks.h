@@ -1,0 +1,30 @@
+// The worker's calls into subsystems that hang on start-up and on the loop. Each is a named
+// step the owning subsystem fills; until then it does nothing. Worker thread unless noted.
+#pragma once
+
+#include "core/config.h"
+#include "core/ticks.h"
+#include "core/worker_context.h"
+
+namespace hm {
+
+// --- Start-up, in the order the worker calls them -------------------------------------------
+void StartVoiceChat(const PluginConfig& config);        // voice threads (API URL, local HTTP, Voice, VoiceVolume)
+void StartNpcVoices(const PluginConfig& config);        // NPC voice threads (NPCVoices, NPCVoiceVolume)
+void StartCameraDataThread(const PluginConfig& config); // detached vehicle-camera data thread
+void InstallDirect3DHooks();                            // throws on failure: start-up fails
+
+// --- Loop pass -------------------------------------------------------------------------------
+void WriteTvHeartbeat();                                 // under TvLock, no waiting
+void ResetReleaseCheckWhileDisconnected(WorkerContext& ctx);  // first-state mark, release check due
+void OpenUpdateDialog(WorkerContext& ctx);               // Ctrl+F9 (ignored while a screen is open)
+void TogglePhotoVisible();                               // Ctrl+F11
+// Resume, dialog mailbox, Ctrl+F10 / automatic consent prompt, presence, editor token, state
+// poll and what hangs on it. ctx.hotkeys.consent carries this pass's Ctrl+F10.
+void RunSessionSteps(WorkerContext& ctx, Tick now);
+void RunReleaseCheck(WorkerContext& ctx, Tick now);
+void RunTvStep(WorkerContext& ctx, Tick now);            // called when Television is on and due
+void PublishMediaSession(WorkerContext& ctx);            // token for voice and NPC voices
+void ReleaseSessionObjects(WorkerContext& ctx);          // at stop, before COM goes
+
+}  // namespace hm

@@ -1,0 +1,194 @@
+#include "ui/draw_win.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <array>
+#include <mutex>
+#include <stdexcept>
+
+#include "core/win_api_failure.h"
+#include "ui/embedded_pictures.h"
+
+namespace hm {
+
+// ---- Fonts and basic shapes ------------------------------------------------------------------
+
+UniqueFont CreateUiFont(const FontSpec& spec) {
+    return UniqueFont(CreateFontW(spec.height, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, spec.face));
+}
+
+UiFonts CreateUiFonts() {
+    UiFonts fonts;
+    fonts.body = CreateUiFont(kBodyFont);
+    fonts.title = CreateUiFont(kTitleFont);
+    fonts.signature = CreateUiFont(kSignatureFont);
+    return fonts;
+}
+
+void FillSolidRect(HDC dc, int left, int top, int right, int bottom, ColorRef colour) {
+    UniqueBrush brush(CreateSolidBrush(colour));
+    const RECT r{left, top, right, bottom};
+    FillRect(dc, &r, brush.get());
+}
+
+void FillRoundRect(HDC dc, int left, int top, int right, int bottom, ColorRef colour, int diameter) {
+    UniqueBrush brush(CreateSolidBrush(colour));
+    UniquePen pen(CreatePen(PS_SOLID, 1, colour));
+    SelectedObject with_brush(dc, brush.get());
+    SelectedObject with_pen(dc, pen.get());
+    RoundRect(dc, left, top, right, bottom, diameter, diameter);
+}
+
+void DrawTextInRect(HDC dc, HFONT font, int left, int top, int right, int bottom, const std::wstring& text,
+                    ColorRef colour, UINT format) {
+    SelectObject(dc, font);
+    SetTextColor(dc, colour);
+    SetBkMode(dc, TRANSPARENT);
+    RECT r{left, top, right, bottom};
+    DrawTextW(dc, text.c_str(), int(text.size()), &r, format);
+}
+
+void DrawButton(HDC dc, const UiFonts& fonts, std::uint32_t screen_flags, int left, int top, int right, int bottom,
+                const std::wstring& label, bool primary) {
+    const ButtonColours c = ButtonColoursFor(primary, screen_flags);
+    FillRoundRect(dc, left, top, right, bottom, c.fill, kButtonCornerDiameter);
+    DrawTextInRect(dc, fonts.body.get(), left, top, right, bottom, label, c.label,
+                   DT_END_ELLIPSIS | DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}
+
+// ---- Embedded pictures -----------------------------------------------------------------------
+
+namespace {
+
+// The imaging factory class and interface the plugin asks for.
+constexpr GUID kImagingFactoryClass = {0x317D06E8, 0x5F24, 0x433D, {0xBD, 0xF7, 0x79, 0xCE, 0x68, 0xD8, 0xAB, 0xC2}};
+constexpr GUID kImagingFactoryInterface = {0xEC5EC8A9, 0xC395, 0x4314, {0x9C, 0x77, 0x54, 0xD7, 0xA9, 0x35, 0xFF, 0x70}};
+constexpr GUID kPixelFormatBgra32 = {0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
+constexpr int kFactoryCallSite = 229;
+constexpr UINT kMaxPictureWidth = 1280;
+constexpr UINT kMaxPictureHeight = 720;
+
+template <typename T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() {
+        if (p_) p_->Release();
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** put() { return &p_; }
+    void** put_void() { return reinterpret_cast<void**>(&p_); }
+
+private:
+    T* p_ = nullptr;
+};
+
+// COM for the length of one call, apartment-threaded; balanced only when it succeeded.
+class ComScope {
+public:
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT hr_;
+};
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) throw std::runtime_error("invalid picture");
+}
+
+enum class CacheState { kNotTried, kDecoded, kUnavailable };
+struct PictureCache {
+    std::mutex lock;
+    std::array<CacheState, kEmbeddedPictureCount> state{};
+    std::array<PixelsRef, kEmbeddedPictureCount> picture;
+};
+PictureCache& Cache() {
+    static PictureCache cache;
+    return cache;
+}
+
+}  // namespace
+
+PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size) {
+    ComScope com;
+    ComRef<IWICImagingFactory> factory;
+    const HRESULT created = CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
+                                             kImagingFactoryInterface, factory.put_void());
+    if (FAILED(created)) throw WinApiFailure(kFactoryCallSite, std::uint32_t(created));
+    if (!data || size == 0 || size > 0xFFFFFFFFu) throw std::runtime_error("invalid picture");
+
+    ComRef<IWICStream> stream;
+    Check(factory->CreateStream(stream.put()));
+    Check(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)));
+    ComRef<IWICBitmapDecoder> decoder;
+    Check(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.put()));
+    ComRef<IWICBitmapFrameDecode> frame;
+    Check(decoder->GetFrame(0, frame.put()));
+    UINT width = 0, height = 0;
+    Check(frame->GetSize(&width, &height));
+    if (width < 1 || width > kMaxPictureWidth || height < 1 || height > kMaxPictureHeight)
+        throw std::runtime_error("invalid gallery dimensions");
+    ComRef<IWICFormatConverter> converter;
+    Check(factory->CreateFormatConverter(converter.put()));
+    Check(converter->Initialize(frame.get(), kPixelFormatBgra32, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                WICBitmapPaletteTypeCustom));
+    PixelsRef out = MakePixels(width, height);
+    Check(converter->CopyPixels(nullptr, width * 4, UINT(out->size_bytes()), out->data()));
+    return out;
+}
+
+const Pixels* EmbeddedPicture(int index) {
+    if (index < 0 || index >= kEmbeddedPictureCount) return nullptr;
+    PictureCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    const std::size_t i = std::size_t(index);
+    if (cache.state[i] == CacheState::kNotTried) {
+        const ByteView bytes = EmbeddedPictureBytes(index);
+        try {
+            cache.picture[i] = DecodePictureBytes(bytes.data, bytes.size);
+            cache.state[i] = CacheState::kDecoded;
+        } catch (const WinApiFailure&) {
+            throw;  // no factory: try again on a later draw
+        } catch (const std::exception&) {
+            // The bytes are built in; a picture that failed once fails every time.
+            cache.state[i] = CacheState::kUnavailable;
+        }
+    }
+    return cache.picture[i].get();
+}
+
+void DrawPictureInRect(HDC dc, int left, int top, int right, int bottom, const Pixels* picture, ColorRef background) {
+    FillRoundRect(dc, left, top, right, bottom, background, kEmbeddedPictureDiameter);
+    if (!picture || picture->empty()) return;
+    SavedDc saved(dc);
+    UniqueRegion clip(CreateRoundRectRgn(left, top, right + 1, bottom + 1, 40, 40));
+    SelectClipRgn(dc, clip.get());
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE wants the brush origin reset
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = LONG(picture->width());
+    info.bmiHeader.biHeight = -LONG(picture->height());
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, left, top, right - left, bottom - top, 0, 0, int(picture->width()), int(picture->height()),
+                  picture->data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+void DrawEmbeddedPicture(HDC dc, int left, int top, int right, int bottom, int index) {
+    DrawPictureInRect(dc, left, top, right, bottom, EmbeddedPicture(index), EmbeddedPictureBackground(index));
+}
+
+}  // namespace hm

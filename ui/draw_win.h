@@ -1,0 +1,56 @@
+// Drawing helpers every screen uses. All draw into a given DC in canvas pixels; rectangles are
+// left, top, right, bottom with right and bottom exclusive, as in GDI. UI thread unless noted.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "core/pixels.h"
+#include "ui/drawing.h"
+#include "ui/gdi_win.h"
+
+namespace hm {
+
+// The UI fonts, made when the UiWindow is created and kept while it lives.
+struct UiFonts {
+    UniqueFont body;
+    UniqueFont title;
+    UniqueFont signature;
+};
+
+// CreateFontW with the default character set and ClearType quality.
+UniqueFont CreateUiFont(const FontSpec& spec);
+UiFonts CreateUiFonts();
+
+void FillSolidRect(HDC dc, int left, int top, int right, int bottom, ColorRef colour);
+// Solid brush and 1-pixel pen of the same colour; ellipse width and height = diameter.
+void FillRoundRect(HDC dc, int left, int top, int right, int bottom, ColorRef colour, int diameter);
+// Leaves `font` selected; transparent background.
+void DrawTextInRect(HDC dc, HFONT font, int left, int top, int right, int bottom, const std::wstring& text,
+                    ColorRef colour, UINT format);
+// Rounded button in the palette chosen by `primary` and the screen's flag word, label in the body font.
+void DrawButton(HDC dc, const UiFonts& fonts, std::uint32_t screen_flags, int left, int top, int right, int bottom,
+                const std::wstring& label, bool primary);
+
+// Picture 0 or 1 on its rounded background, clipped to rounded corners. A picture that cannot be
+// decoded leaves the background only. Throws WinApiFailure 229 when the imaging factory cannot
+// be created.
+void DrawEmbeddedPicture(HDC dc, int left, int top, int right, int bottom, int index);
+
+// The decoded picture `index` (decoded once, kept for the process); null when it cannot be
+// decoded. Any thread. Throws WinApiFailure 229 as above.
+const Pixels* EmbeddedPicture(int index);
+
+// Decodes image bytes through WIC (frame 0, 32-bit BGRA, at most 1280 x 720) with the calling
+// thread's COM. Throws WinApiFailure 229 when the factory cannot be created, std::runtime_error
+// ("invalid gallery dimensions") for a size out of range, std::runtime_error("invalid picture")
+// for bytes WIC cannot decode.
+PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size);
+
+// The drawing half of DrawEmbeddedPicture: background, then `picture` (may be null) stretched
+// with HALFTONE inside the rounded clip.
+void DrawPictureInRect(HDC dc, int left, int top, int right, int bottom, const Pixels* picture, ColorRef background);
+
+}  // namespace hm

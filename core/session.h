@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "core/dialog_mailbox.h"
 #include "core/media_session.h"
 #include "core/plugin.h"
 #include "core/shared_state.h"
@@ -22,8 +23,6 @@
 
 namespace hm {
 
-constexpr int kConsentDialogId = -1;
-constexpr int kUpdateDialogId = -2;
 constexpr int kConsentDialogKind = 3;
 constexpr int kUpdateDialogKind = 4;
 
@@ -41,19 +40,13 @@ constexpr Tick kVersionStatusMs = 12000;
 
 // A dialog for the UI thread: texts in code page 1250, as the dialog window shows them.
 struct DialogRequest {
-    int id = 0;    // kConsentDialogId or kUpdateDialogId
+    int id = 0;    // kConsentDialogId or kUpdateDialogId (dialog_mailbox.h)
     int kind = 0;  // screen kind: 3 consent, 4 update
     std::string title;
     std::string body;
     std::string first_button;
     std::string second_button;
     std::string player_name;  // consent dialog only
-};
-
-// What the dialog window left in the DialogMailbox.
-struct DialogResult {
-    int id = 0;
-    int button = 0;  // 1 first, 2 second, 0 closed
 };
 
 struct SessionSettings {

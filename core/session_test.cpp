@@ -172,7 +172,12 @@ protected:
         Tick end = now + ms;
         while (now < end) Pass();
     }
-    void Answer(int id, int button) { mailbox = DialogResult{id, button}; }
+    void Answer(int id, int button) {
+        DialogResult r;
+        r.dialog_id = id;
+        r.button = button;
+        mailbox = r;
+    }
     // One pass exactly when the state poll (or presence check) is due.
     void PollNow() {
         now = session.state_deadline;

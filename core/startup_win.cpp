@@ -6,6 +6,7 @@
 
 #include "core/config_win.h"
 #include "core/identity_win.h"
+#include "core/session_win.h"
 #include "core/win_api_failure.h"
 #include "core/worker_hooks.h"
 #include "core/worker_loop.h"
@@ -100,6 +101,7 @@ unsigned long RunWorkerThread() {
             ReleaseImagingFactory(c.imaging_factory);
             c.imaging_factory = nullptr;
         };
+        InstallPluginSession(ctx);
         RunWorkerLoop(ctx, loop);
         CoUninitialize();
         plugin.worker_stage.store(int(WorkerStage::Stopped));

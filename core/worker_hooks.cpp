@@ -12,10 +12,8 @@ void WriteTvHeartbeat() {}
 void ResetReleaseCheckWhileDisconnected(WorkerContext&) {}
 void OpenUpdateDialog(WorkerContext&) {}
 void TogglePhotoVisible() {}
-void RunSessionSteps(WorkerContext&, Tick) {}
 void RunReleaseCheck(WorkerContext&, Tick) {}
 void RunTvStep(WorkerContext&, Tick) {}
-void PublishMediaSession(WorkerContext&) {}
 void ReleaseSessionObjects(WorkerContext&) {}
 
 }  // namespace hm

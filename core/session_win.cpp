@@ -1,0 +1,72 @@
+#include "core/session_win.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+#include "core/dialog_mailbox.h"
+#include "core/media_session.h"
+#include "core/session_steps.h"
+#include "net/api_request_win.h"
+#include "net/device_store_win.h"
+#include "ui/notices.h"
+#include "ui/notices_win.h"
+
+namespace hm {
+namespace {
+
+std::mutex g_dialogs_lock;
+std::vector<DialogRequest> g_dialogs;
+
+bool GameInFront() {
+    DWORD owner = 0;
+    if (HWND foreground = GetForegroundWindow()) GetWindowThreadProcessId(foreground, &owner);
+    return owner != 0 && owner == GetCurrentProcessId();
+}
+
+}  // namespace
+
+std::vector<DialogRequest> RecordedDialogRequests() {
+    std::lock_guard<std::mutex> hold(g_dialogs_lock);
+    return g_dialogs;
+}
+
+void InstallPluginSession(WorkerContext& ctx) {
+    SessionEffects fx;
+    fx.request = ApiRequest;
+    fx.notice = [](const std::wstring& text, bool sticky) { ShowNotice(text, sticky); };
+    fx.status = [](const std::wstring& text, Tick ms) {
+        SharedState& shared = PluginShared();
+        const Tick now = GetTickCount64();
+        std::lock_guard<std::mutex> hold(shared.lock);
+        PostStatus(shared.notices, now, text);
+        shared.notices.status_deadline = now + ms;
+    };
+    fx.replace_sticky_notice = [](const std::wstring& text, Tick ms) {
+        SharedState& shared = PluginShared();
+        const Tick now = GetTickCount64();
+        std::lock_guard<std::mutex> hold(shared.lock);
+        NoticeState& n = shared.notices;
+        if (n.display_deadline != kNeverExpires) return;
+        n.current = text;
+        n.display_deadline = now + ms;
+    };
+    fx.show_dialog = [](const DialogRequest& request) {
+        // The UI thread that draws the dialog is not part of the plugin yet: keep the request.
+        std::lock_guard<std::mutex> hold(g_dialogs_lock);
+        g_dialogs.push_back(request);
+    };
+    fx.take_dialog_result = [] { return PluginDialogMailbox().Take(); };
+    // Start-up already read device.bin (only with AutoConnect); the session adopts that.
+    fx.load_device = [&ctx] { return ctx.remembered_device; };
+    fx.save_device = [&ctx](const std::string& credential) {
+        SaveRememberedDevice(ctx.device_file, ctx.config.api_url, credential);
+    };
+    fx.forget_device = [&ctx] { ForgetRememberedDevice(ctx.device_file); };
+    fx.plugin = &Plugin();
+    fx.shared = &PluginShared();
+    fx.media = &PluginMediaSession();
+    InstallSessionEffects(std::move(fx), GameInFront, nullptr);
+}
+
+}  // namespace hm

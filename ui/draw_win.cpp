@@ -68,6 +68,7 @@ constexpr GUID kImagingFactoryClass = {0x317D06E8, 0x5F24, 0x433D, {0xBD, 0xF7, 
 constexpr GUID kImagingFactoryInterface = {0xEC5EC8A9, 0xC395, 0x4314, {0x9C, 0x77, 0x54, 0xD7, 0xA9, 0x35, 0xFF, 0x70}};
 constexpr GUID kPixelFormatBgra32 = {0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
 constexpr int kFactoryCallSite = 229;
+const GUID* g_factory_class = &kImagingFactoryClass;
 constexpr UINT kMaxPictureWidth = 1280;
 constexpr UINT kMaxPictureHeight = 720;
 
@@ -123,7 +124,7 @@ PictureCache& Cache() {
 PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size) {
     ComScope com;
     ComRef<IWICImagingFactory> factory;
-    const HRESULT created = CoCreateInstance(kImagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
+    const HRESULT created = CoCreateInstance(*g_factory_class, nullptr, CLSCTX_INPROC_SERVER,
                                              kImagingFactoryInterface, factory.put_void());
     if (FAILED(created)) throw WinApiFailure(kFactoryCallSite, std::uint32_t(created));
     if (!data || size == 0 || size > 0xFFFFFFFFu) throw std::runtime_error("invalid picture");
@@ -146,6 +147,10 @@ PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size) {
     PixelsRef out = MakePixels(width, height);
     Check(converter->CopyPixels(nullptr, width * 4, UINT(out->size_bytes()), out->data()));
     return out;
+}
+
+void SetImagingFactoryClassForTest(const GUID* factory_class) {
+    g_factory_class = factory_class ? factory_class : &kImagingFactoryClass;
 }
 
 const Pixels* EmbeddedPicture(int index) {

@@ -49,6 +49,9 @@ const Pixels* EmbeddedPicture(int index);
 // for bytes WIC cannot decode.
 PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size);
 
+// Tests only: the imaging factory class DecodePictureBytes asks COM for (null restores the real one).
+void SetImagingFactoryClassForTest(const GUID* factory_class);
+
 // The drawing half of DrawEmbeddedPicture: background, then `picture` (may be null) stretched
 // with HALFTONE inside the rounded clip.
 void DrawPictureInRect(HDC dc, int left, int top, int right, int bottom, const Pixels* picture, ColorRef background);

@@ -19,7 +19,7 @@ PixelsRef RenderRestoreBar(const UiFonts& fonts) {
 void RunMinimizedPass(OverlayState& state, SignatureGate& gate, const UiFonts& fonts) {
     gate.Clear();
     state.plugin_cursor_visible.store(false);
-    PublishOverlayFrame(state, RenderRestoreBar(fonts), PublishRule::kAlways);
+    PublishOverlayFrame(state, RenderRestoreBar(fonts), PublishRule::kIfChanged);
 }
 
 bool RunScreenPass(OverlayState& state, SignatureGate& gate, const ScreenPass& pass,

@@ -17,7 +17,8 @@ namespace hm {
 // 810 x 760 frame, transparent except the restore bar (24..329 x 712..751).
 PixelsRef RenderRestoreBar(const UiFonts& fonts);
 
-// Minimised tick: forget the signature, hide the plugin cursor, publish the restore bar always.
+// Minimised tick: forget the signature, hide the plugin cursor, publish the restore bar. Only a
+// changed frame is published, so the render thread uploads the bar once, not 20 times a second.
 void RunMinimizedPass(OverlayState& state, SignatureGate& gate, const UiFonts& fonts);
 
 struct ScreenPass {

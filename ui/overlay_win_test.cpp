@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/shared_state.h"
+#include "core/win_api_failure.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
 #include "ui/canvas_win.h"
@@ -137,15 +138,20 @@ TEST(RestoreBar, OnlyTheBarIsOpaque) {
     EXPECT_GT(CountOther(*f, 38, 714, 316, 750, kRestoreBarColour), 30) << "label";
 }
 
-TEST(RestoreBar, MinimisedPassPublishesEveryTickAndHidesTheCursor) {
+TEST(RestoreBar, MinimisedPassReplacesTheScreenOnceAndHidesTheCursor) {
     const UiFonts fonts = CreateUiFonts();
     OverlayState state;
     SignatureGate gate;
     gate.Unchanged("1:2");
     state.plugin_cursor_visible = true;
-    RunMinimizedPass(state, gate, fonts);
+    PublishOverlayFrame(state, std::make_shared<Pixels>(810, 760));  // the screen before minimising
     RunMinimizedPass(state, gate, fonts);
     EXPECT_EQ(state.version.load(), 2);
+    ASSERT_TRUE(state.frame);
+    EXPECT_EQ(AlphaAt(*state.frame, 100, 730), 255u);
+    EXPECT_EQ(AlphaAt(*state.frame, 100, 100), 0u);
+    RunMinimizedPass(state, gate, fonts);
+    EXPECT_EQ(state.version.load(), 2) << "the same bar is not uploaded again";
     EXPECT_FALSE(state.plugin_cursor_visible.load());
     EXPECT_FALSE(gate.Unchanged("1:2")) << "signature forgotten";
 }
@@ -218,6 +224,35 @@ TEST(EmbeddedPictures, BothDecodeOnceToTheirJpegSize) {
         Save(*p, "embedded_picture" + std::to_string(i) + ".png");
     }
     EXPECT_EQ(EmbeddedPicture(2), nullptr);
+}
+
+TEST(EmbeddedPictures, FactoryFailureIsWinApiFailure229) {
+    const GUID nowhere = {0x0BADF00D, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    SetImagingFactoryClassForTest(&nowhere);
+    const ByteView bytes = EmbeddedPictureBytes(0);
+    try {
+        DecodePictureBytes(bytes.data, bytes.size);
+        ADD_FAILURE() << "decoded without a factory";
+    } catch (const WinApiFailure& e) {
+        EXPECT_EQ(e.call_site(), 229);
+        EXPECT_EQ(e.hresult(), std::uint32_t(REGDB_E_CLASSNOTREG));
+    }
+    SetImagingFactoryClassForTest(nullptr);
+    EXPECT_TRUE(DecodePictureBytes(bytes.data, bytes.size));
+}
+
+TEST(ScreenPass, SnapshotKeepsWhatWasDrawnOutsideTheShapes) {
+    OverlayState state;
+    SignatureGate gate;
+    ScreenPass pass;
+    pass.mask = MaskFor(MaskScreen::kIdentityDialog);
+    pass.snapshot_after_background = true;
+    RunScreenPass(state, gate, pass, [](HDC dc) { FillSolidRect(dc, 10, 10, 30, 20, 0x2050A0); });
+    ASSERT_TRUE(state.frame);
+    EXPECT_EQ(AlphaAt(*state.frame, 10, 10), 255u);
+    EXPECT_EQ(AlphaAt(*state.frame, 29, 19), 255u);
+    EXPECT_EQ(AlphaAt(*state.frame, 30, 19), 0u);
+    EXPECT_EQ(AlphaAt(*state.frame, 400, 400), 255u);
 }
 
 std::vector<std::uint8_t> Bmp(int w, int h) {

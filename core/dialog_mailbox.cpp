@@ -4,17 +4,17 @@
 
 namespace hm {
 
-void DialogMailbox::Post(DialogResult result) {
+void DialogMailbox::Post(DialogMailboxEntry entry) {
     std::lock_guard<std::mutex> guard(lock_);
-    result_ = std::move(result);
+    entry_ = std::move(entry);
     pending_ = true;
 }
 
-std::optional<DialogResult> DialogMailbox::Take() {
+std::optional<DialogMailboxEntry> DialogMailbox::Take() {
     std::lock_guard<std::mutex> guard(lock_);
     if (!pending_) return std::nullopt;
     pending_ = false;
-    return std::move(result_);
+    return std::move(entry_);
 }
 
 DialogMailbox& PluginDialogMailbox() {

@@ -8,13 +8,11 @@
 
 namespace hm {
 
-constexpr int kConsentDialogId = -1;  // kind 3
-constexpr int kUpdateDialogId = -2;   // kind 4
-
-struct DialogResult {
-    int dialog_id = 0;  // kConsentDialogId or kUpdateDialogId
-    int button = 0;     // 1 first button, 2 second, 0 closed
-    std::string text;   // the dialog's field, code page 1250 (the worker does not use it)
+// What the dialog window leaves for the worker.
+struct DialogMailboxEntry {
+    int id = 0;        // dialog identifier: -1 consent dialog, -2 update dialog
+    int button = 0;    // 1 first button, 2 second, 0 closed
+    std::string text;  // the dialog's field, code page 1250 (the worker does not use it)
 };
 
 class DialogMailbox {
@@ -25,14 +23,14 @@ public:
 
     // UI thread: stores the answer and sets the pending flag (a newer answer replaces one not
     // yet taken).
-    void Post(DialogResult result);
+    void Post(DialogMailboxEntry entry);
     // Worker: returns the pending answer and clears the flag; nothing when none is pending.
-    std::optional<DialogResult> Take();
+    std::optional<DialogMailboxEntry> Take();
 
 private:
     std::mutex lock_;
     bool pending_ = false;
-    DialogResult result_;
+    DialogMailboxEntry entry_;
 };
 
 // The plugin's one mailbox.

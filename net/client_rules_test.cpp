@@ -64,6 +64,9 @@ TEST(UrlPolicy, CredentialsAndExtraInformationAreForbiddenBeforeTheSchemeCheck) 
     CrackedUrl fragment = Url(UrlScheme::Https, L"api.example", 443, L"/x");
     fragment.extra = L"#top";
     EXPECT_EQ(PolicyText(fragment, false), "URL credentials/query forbidden");
+    // Wine's WinHttpCrackUrl leaves "#top" in the path when there is no query.
+    EXPECT_EQ(PolicyText(Url(UrlScheme::Https, L"api.example", 443, L"/x#top"), false), "URL credentials/query forbidden");
+    EXPECT_EQ(PolicyText(Url(UrlScheme::Https, L"api.example", 443, L"/#"), false), "URL credentials/query forbidden");
 }
 
 TEST(UrlPolicy, KeepsHostPortSchemeAndStripsTrailingSlashes) {

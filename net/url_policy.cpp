@@ -11,7 +11,10 @@ std::wstring StripTrailingSlashes(std::wstring path) {
 }
 
 ApiClient ApplyUrlPolicy(const CrackedUrl& url, bool allowLocalHttp) {
-    if (!url.user.empty() || !url.password.empty() || !url.extra.empty())
+    // Some WinHTTP builds leave a fragment without a query inside the path; it is extra
+    // information all the same.
+    const bool fragmentInPath = url.path.find_first_of(L"#?") != std::wstring::npos;
+    if (!url.user.empty() || !url.password.empty() || !url.extra.empty() || fragmentInPath)
         throw std::runtime_error("URL credentials/query forbidden");
     const bool https = url.scheme == UrlScheme::Https;
     const bool localHttp = url.scheme == UrlScheme::Http && allowLocalHttp && url.host == L"127.0.0.1";

@@ -125,12 +125,19 @@ void ApplyMask(Pixels& frame, const TransparencyMask& mask, int cursor_x, int cu
                 if (x >= spans[std::size_t(i)].begin && x < spans[std::size_t(i)].end) return true;
             return false;
         };
-        // Whole row transparent, then the shapes' runs opaque: two tight loops for the common case.
-        for (int x = 0; x < w; ++x) row[x * 4 + 3] = 0;
+        // One write per pixel: the row's runs in order of their start, gaps transparent.
+        std::array<RowSpan, 3> sorted = spans;
+        for (int i = 1; i < mask.shape_count; ++i)
+            for (int j = i; j > 0 && sorted[std::size_t(j)].begin < sorted[std::size_t(j - 1)].begin; --j)
+                std::swap(sorted[std::size_t(j)], sorted[std::size_t(j - 1)]);
+        int x = 0;
         for (int i = 0; i < mask.shape_count; ++i) {
-            const RowSpan s = spans[std::size_t(i)];
-            for (int x = std::max(s.begin, 0); x < std::min(s.end, w); ++x) row[x * 4 + 3] = kOpaque;
+            const RowSpan s = sorted[std::size_t(i)];
+            if (s.empty()) continue;
+            for (const int gap_end = std::min(s.begin, w); x < gap_end; ++x) row[x * 4 + 3] = 0;
+            for (const int run_end = std::min(s.end, w); x < run_end; ++x) row[x * 4 + 3] = kOpaque;
         }
+        for (; x < w; ++x) row[x * 4 + 3] = 0;
         if (snapshot) {
             const std::uint8_t* snap = snapshot->row(std::uint32_t(y));
             for (int x = 0; x < w; ++x)

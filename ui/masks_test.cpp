@@ -116,6 +116,33 @@ TEST(MaskShapes, CornerPixelsOfEveryScreenMask) {
     }
 }
 
+TEST(MaskShapes, AppliedMaskIsTheUnionOfItsShapesOnEveryPixel) {
+    std::vector<TransparencyMask> masks;
+    for (MaskScreen s : {MaskScreen::kApp16Window, MaskScreen::kApp16Modes, MaskScreen::kApps27And30,
+                         MaskScreen::kApp34Compact, MaskScreen::kApp34Full, MaskScreen::kInspectionWithCard,
+                         MaskScreen::kIdentityCard, MaskScreen::kIdentityDialog, MaskScreen::kApp4ModeMinus2})
+        masks.push_back(MaskFor(s));
+    // Shapes out of order, overlapping, nested and running off the canvas.
+    TransparencyMask odd;
+    odd.active = true;
+    odd.shapes = {MaskShape{500, 100, 900, 300, 30}, MaskShape{-40, 50, 520, 200, 12}, MaskShape{100, 60, 200, 150, 5}};
+    odd.shape_count = 3;
+    masks.push_back(odd);
+    const Pixels base = Canvas(kInk);
+    for (std::size_t m = 0; m < masks.size(); ++m) {
+        Pixels f = base;
+        ApplyMask(f, masks[m], -1000, -1000);
+        int wrong = 0;
+        for (int y = 0; y < kCanvasHeight; ++y)
+            for (int x = 0; x < kCanvasWidth; ++x) {
+                bool in = false;
+                for (int i = 0; i < masks[m].shape_count; ++i) in = in || ShapeContains(masks[m].shapes[std::size_t(i)], x, y);
+                wrong += AlphaAt(f, x, y) != (in ? 255u : 0u);
+            }
+        EXPECT_EQ(wrong, 0) << "mask " << m;
+    }
+}
+
 TEST(MaskCursorBox, OpaqueBoxIsTwentyFourPixelsFromTheCursorAndClippedAtTheEdges) {
     const TransparencyMask m = MaskFor(MaskScreen::kApp16Modes);
     Pixels f = Canvas(kInk);

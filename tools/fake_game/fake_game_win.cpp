@@ -1,0 +1,690 @@
+// gta_sa.exe of the fake world: a window, a Direct3D 9 device and a frame loop that draws a
+// small scene with marker textures, with HM_Plugin.dll loaded from its own folder the way a
+// plugin loader does it. A test driver steers it over a line protocol on 127.0.0.1:
+//   gta_sa.exe [-c] [-h <server>] [-p <port>] [-n <name>] ... --hm-control=<driver port>
+// The driver's port sits in a switch of its own so that the game's switches stay exactly what
+// the plugin's start-up gate reads. Without it the game renders until its window is closed.
+#include <winsock2.h>
+#include <windows.h>
+#include <d3d9.h>
+#include <shellapi.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/fake_game/game_image_win.h"
+#include "tools/fake_game/png_writer_win.h"
+#include "tools/fake_game/scene_layout.h"
+
+namespace hm::fakegame {
+namespace {
+
+struct ColourVertex {
+    float x, y, z, rhw;
+    DWORD colour;
+};
+constexpr DWORD kColourFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+struct TexturedVertex {
+    float x, y, z, rhw;
+    float u, v;
+};
+constexpr DWORD kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
+
+template <class T>
+void Release(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
+struct Game {
+    HWND hwnd = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    IDirect3DVertexBuffer9* groundVb = nullptr;
+    IDirect3DVertexBuffer9* buildingVb = nullptr;
+    IDirect3DIndexBuffer9* buildingIb = nullptr;
+    std::vector<std::uint32_t> markerIds;
+    std::vector<IDirect3DTexture9*> markerTextures;
+    long frames = 0;
+    bool quit = false;
+
+    HMODULE plugin = nullptr;
+    DWORD pluginError = 0;
+
+    std::vector<std::string> events;  // window messages since the last "events" command
+    POINT lastMove{-1, -1};
+
+    SOCKET control = INVALID_SOCKET;
+    WSAEVENT controlEvent = WSA_INVALID_EVENT;
+    std::string inbox;
+    bool controlLost = false;
+};
+
+Game g;
+
+std::string Format(const char* fmt, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+std::string Narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring out(std::size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n);
+    return out;
+}
+
+std::wstring OwnFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}
+
+// ---- window ---------------------------------------------------------------------------------
+
+void RecordEvent(const std::string& e) {
+    if (g.events.size() < 4096) g.events.push_back(e);
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    const int x = short(LOWORD(lp)), y = short(HIWORD(lp));
+    switch (msg) {
+        case WM_KEYDOWN: RecordEvent(Format("KEYDOWN:%u", unsigned(wp))); return 0;
+        case WM_KEYUP: RecordEvent(Format("KEYUP:%u", unsigned(wp))); return 0;
+        case WM_SYSKEYDOWN: RecordEvent(Format("SYSKEYDOWN:%u", unsigned(wp))); break;
+        case WM_SYSKEYUP: RecordEvent(Format("SYSKEYUP:%u", unsigned(wp))); break;
+        case WM_CHAR: RecordEvent(Format("CHAR:%u", unsigned(wp))); return 0;
+        case WM_MOUSEMOVE:
+            if (g.lastMove.x != x || g.lastMove.y != y) RecordEvent(Format("MOUSEMOVE:%d,%d", x, y));
+            g.lastMove = POINT{x, y};
+            return 0;
+        case WM_LBUTTONDOWN: RecordEvent(Format("LBUTTONDOWN:%d,%d", x, y)); return 0;
+        case WM_LBUTTONUP: RecordEvent(Format("LBUTTONUP:%d,%d", x, y)); return 0;
+        case WM_RBUTTONDOWN: RecordEvent(Format("RBUTTONDOWN:%d,%d", x, y)); return 0;
+        case WM_RBUTTONUP: RecordEvent(Format("RBUTTONUP:%d,%d", x, y)); return 0;
+        case WM_MBUTTONDOWN: RecordEvent(Format("MBUTTONDOWN:%d,%d", x, y)); return 0;
+        case WM_MBUTTONUP: RecordEvent(Format("MBUTTONUP:%d,%d", x, y)); return 0;
+        case WM_SETFOCUS: RecordEvent("SETFOCUS"); return 0;
+        case WM_KILLFOCUS: RecordEvent("KILLFOCUS"); return 0;
+        case WM_CLOSE: g.quit = true; return 0;
+        case WM_DESTROY: return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+bool CreateGameWindow(HINSTANCE instance) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = L"Grand theft auto San Andreas";
+    if (!RegisterClassW(&wc)) return false;
+    // A borderless window at the screen origin, as the game runs it: client and screen
+    // coordinates coincide, which keeps the driver's mouse positions simple.
+    g.hwnd = CreateWindowExW(0, wc.lpszClassName, L"GTA: San Andreas", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight,
+                             nullptr, nullptr, instance, nullptr);
+    if (!g.hwnd) return false;
+    ShowWindow(g.hwnd, SW_SHOWNORMAL);
+    UpdateWindow(g.hwnd);
+    SetForegroundWindow(g.hwnd);
+    SetFocus(g.hwnd);
+    return true;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) g.quit = true;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Injected input travels through the server's queues: give it a moment to arrive.
+void SettleInput() {
+    for (int i = 0; i < 3; ++i) {
+        PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 15, QS_ALLINPUT);
+    }
+    PumpMessages();
+}
+
+// ---- Direct3D -----------------------------------------------------------------------------
+
+ColourVertex CV(float x, float y, DWORD c) { return ColourVertex{x - 0.5f, y - 0.5f, 0.5f, 1.0f, c}; }
+
+HRESULT MakeMarkerTexture(std::uint32_t id, IDirect3DTexture9** out) {
+    HRESULT hr = g.device->CreateTexture(32, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, out, nullptr);
+    if (FAILED(hr)) return hr;
+    D3DLOCKED_RECT lr;
+    hr = (*out)->LockRect(0, &lr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    const std::uint32_t colour = MarkerColour(id);
+    for (int y = 0; y < 32; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch);
+        for (int x = 0; x < 32; ++x) row[x] = colour;
+    }
+    return (*out)->UnlockRect(0);
+}
+
+HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
+    for (auto*& t : g.markerTextures) Release(t);
+    g.markerTextures.clear();
+    g.markerIds = ids;
+    for (std::uint32_t id : ids) {
+        IDirect3DTexture9* t = nullptr;
+        const HRESULT hr = MakeMarkerTexture(id, &t);
+        if (FAILED(hr)) {
+            Release(t);
+            return hr;
+        }
+        g.markerTextures.push_back(t);
+    }
+    return S_OK;
+}
+
+std::string CreateDevice() {
+    g.d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!g.d3d) return "Direct3DCreate9 failed";
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = kWidth;
+    pp.BackBufferHeight = kHeight;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    // Copy keeps the back buffer after Present, so the presented frame (with whatever the
+    // plugin drew inside Present) can be read back for screenshots.
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    pp.hDeviceWindow = g.hwnd;
+    pp.Windowed = TRUE;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    HRESULT hr = g.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g.hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &pp, &g.device);
+    if (FAILED(hr)) return Format("CreateDevice failed: 0x%08lx", static_cast<unsigned long>(hr));
+
+    const ColourVertex ground[4] = {CV(float(kGround.x), float(kGround.y), kGroundColour),
+                                    CV(float(kGround.x + kGround.w), float(kGround.y), kGroundColour),
+                                    CV(float(kGround.x), float(kGround.y + kGround.h), kGroundColour),
+                                    CV(float(kGround.x + kGround.w), float(kGround.y + kGround.h), kGroundColour)};
+    const ColourVertex building[4] = {CV(float(kBuilding.x), float(kBuilding.y), kBuildingColour),
+                                      CV(float(kBuilding.x + kBuilding.w), float(kBuilding.y), kBuildingColour),
+                                      CV(float(kBuilding.x), float(kBuilding.y + kBuilding.h), kBuildingColour),
+                                      CV(float(kBuilding.x + kBuilding.w), float(kBuilding.y + kBuilding.h),
+                                         kBuildingColour)};
+    const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+    void* p = nullptr;
+    if (FAILED(hr = g.device->CreateVertexBuffer(sizeof ground, D3DUSAGE_WRITEONLY, kColourFvf, D3DPOOL_MANAGED,
+                                                 &g.groundVb, nullptr)) ||
+        FAILED(hr = g.groundVb->Lock(0, 0, &p, 0)))
+        return Format("ground vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
+    std::memcpy(p, ground, sizeof ground);
+    g.groundVb->Unlock();
+    if (FAILED(hr = g.device->CreateVertexBuffer(sizeof building, D3DUSAGE_WRITEONLY, kColourFvf, D3DPOOL_MANAGED,
+                                                 &g.buildingVb, nullptr)) ||
+        FAILED(hr = g.buildingVb->Lock(0, 0, &p, 0)))
+        return Format("building vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
+    std::memcpy(p, building, sizeof building);
+    g.buildingVb->Unlock();
+    if (FAILED(hr = g.device->CreateIndexBuffer(sizeof indices, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                                &g.buildingIb, nullptr)) ||
+        FAILED(hr = g.buildingIb->Lock(0, 0, &p, 0)))
+        return Format("building index buffer: 0x%08lx", static_cast<unsigned long>(hr));
+    std::memcpy(p, indices, sizeof indices);
+    g.buildingIb->Unlock();
+    if (FAILED(hr = SetMarkers(DefaultMarkers()))) return Format("marker textures: 0x%08lx", static_cast<unsigned long>(hr));
+    return {};
+}
+
+void RenderFrame() {
+    IDirect3DDevice9* d = g.device;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, kSkyColour, 1.0f, 0);
+    if (SUCCEEDED(d->BeginScene())) {
+        d->SetRenderState(D3DRS_LIGHTING, FALSE);
+        d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        d->SetRenderState(D3DRS_FOGENABLE, FALSE);
+
+        // The world: ground from a vertex buffer, a building through an index buffer.
+        d->SetTexture(0, nullptr);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        d->SetFVF(kColourFvf);
+        d->SetStreamSource(0, g.groundVb, 0, sizeof(ColourVertex));
+        d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+        d->SetStreamSource(0, g.buildingVb, 0, sizeof(ColourVertex));
+        d->SetIndices(g.buildingIb);
+        d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+
+        // A car driving along the road, so that consecutive frames differ.
+        const float cx = float(kCarStartX + (g.frames * kCarStep) % kCarTravel), cy = float(kCar.y);
+        const ColourVertex car[4] = {CV(cx, cy, kCarColour), CV(cx + kCar.w, cy, kCarColour),
+                                     CV(cx, cy + kCar.h, kCarColour), CV(cx + kCar.w, cy + kCar.h, kCarColour)};
+        d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, car, sizeof(ColourVertex));
+
+        // Marker surfaces: solid 32 x 32 textures, point-sampled so their colour stays exact.
+        d->SetFVF(kTexturedFvf);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        for (std::size_t i = 0; i < g.markerTextures.size(); ++i) {
+            const Rect r = MarkerRect(int(i));
+            const float x0 = r.x - 0.5f, y0 = r.y - 0.5f, x1 = x0 + r.w, y1 = y0 + r.h;
+            const TexturedVertex quad[4] = {{x0, y0, 0.5f, 1.0f, 0.0f, 0.0f},
+                                            {x1, y0, 0.5f, 1.0f, 1.0f, 0.0f},
+                                            {x0, y1, 0.5f, 1.0f, 0.0f, 1.0f},
+                                            {x1, y1, 0.5f, 1.0f, 1.0f, 1.0f}};
+            d->SetTexture(0, g.markerTextures[i]);
+            d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexturedVertex));
+        }
+        d->SetTexture(0, nullptr);
+        d->EndScene();
+    }
+    d->Present(nullptr, nullptr, nullptr, nullptr);
+    ++g.frames;
+    PumpMessages();
+}
+
+// The presented frame (the back buffer keeps it under the copy swap effect), as 0xAARRGGBB rows.
+std::string ReadFrame(std::vector<std::uint32_t>& out, int& width, int& height) {
+    if (g.frames == 0) return "no frame presented yet";
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    HRESULT hr = g.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    D3DSURFACE_DESC desc{};
+    if (SUCCEEDED(hr)) hr = back->GetDesc(&desc);
+    if (SUCCEEDED(hr))
+        hr = g.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+                                                   nullptr);
+    if (SUCCEEDED(hr)) hr = g.device->GetRenderTargetData(back, copy);
+    D3DLOCKED_RECT lr{};
+    if (SUCCEEDED(hr)) hr = copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
+    if (SUCCEEDED(hr)) {
+        width = int(desc.Width);
+        height = int(desc.Height);
+        out.resize(std::size_t(width) * height);
+        for (int y = 0; y < height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + y * lr.Pitch);
+            for (int x = 0; x < width; ++x) out[std::size_t(y) * width + x] = row[x] | 0xFF000000u;
+        }
+        copy->UnlockRect();
+    }
+    Release(copy);
+    Release(back);
+    return FAILED(hr) ? Format("reading the back buffer failed: 0x%08lx", static_cast<unsigned long>(hr)) : "";
+}
+
+void ReleaseDevice() {
+    for (auto*& t : g.markerTextures) Release(t);
+    Release(g.buildingIb);
+    Release(g.buildingVb);
+    Release(g.groundVb);
+    Release(g.device);
+    Release(g.d3d);
+}
+
+// ---- input injection ------------------------------------------------------------------------
+
+int ParseKey(const std::string& name) {
+    static const struct {
+        const char* name;
+        int vk;
+    } names[] = {{"CTRL", VK_CONTROL},  {"CONTROL", VK_CONTROL}, {"SHIFT", VK_SHIFT},  {"ALT", VK_MENU},
+                 {"MENU", VK_MENU},     {"LCONTROL", VK_LCONTROL}, {"RCONTROL", VK_RCONTROL},
+                 {"ENTER", VK_RETURN},  {"RETURN", VK_RETURN},   {"ESC", VK_ESCAPE},   {"ESCAPE", VK_ESCAPE},
+                 {"SPACE", VK_SPACE},   {"TAB", VK_TAB},         {"BACK", VK_BACK},    {"LEFT", VK_LEFT},
+                 {"RIGHT", VK_RIGHT},   {"UP", VK_UP},           {"DOWN", VK_DOWN},    {"DELETE", VK_DELETE}};
+    for (const auto& n : names)
+        if (name == n.name) return n.vk;
+    if (name.size() == 1 && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) return name[0];
+    if (name.size() >= 2 && name[0] == 'F') {
+        const int f = std::atoi(name.c_str() + 1);
+        if (f >= 1 && f <= 24) return VK_F1 + f - 1;
+    }
+    char* end = nullptr;
+    const long vk = std::strtol(name.c_str(), &end, 0);
+    return (!name.empty() && *end == '\0' && vk > 0 && vk < 256) ? int(vk) : 0;
+}
+
+bool IsExtendedKey(int vk) {
+    switch (vk) {
+        case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_DELETE: case VK_INSERT:
+        case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT: case VK_RCONTROL: case VK_RMENU:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SendKey(int vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = WORD(vk);
+    in.ki.wScan = WORD(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+    return SendInput(1, &in, sizeof in) == 1;
+}
+
+bool SendMouse(DWORD flags, int x = 0, int y = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+        in.mi.dx = LONG((LONGLONG(x) * 65536 + sw - 1) / sw);
+        in.mi.dy = LONG((LONGLONG(y) * 65536 + sh - 1) / sh);
+    }
+    return SendInput(1, &in, sizeof in) == 1;
+}
+
+std::string MoveMouse(int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(g.hwnd, &p);
+    if (!SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, p.x, p.y)) return "error SendInput failed";
+    SettleInput();
+    POINT now{};
+    GetCursorPos(&now);
+    if (now.x != p.x || now.y != p.y) {
+        SetCursorPos(p.x, p.y);
+        SettleInput();
+        GetCursorPos(&now);
+    }
+    ScreenToClient(g.hwnd, &now);
+    return Format("ok cursor=%ld,%ld", now.x, now.y);
+}
+
+DWORD ButtonFlag(const std::string& button, bool up) {
+    if (button.empty() || button == "left") return up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    if (button == "right") return up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
+    if (button == "middle") return up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN;
+    return 0;
+}
+
+// ---- commands -------------------------------------------------------------------------------
+
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        std::size_t j = i;
+        while (j < line.size() && line[j] != ' ') ++j;
+        if (j > i) words.push_back(line.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+long WorkerStarts() {
+    if (!g.plugin) return -1;
+    auto fn = reinterpret_cast<long (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_WorkerStarts")));
+    return fn ? fn() : -1;
+}
+
+std::string Execute(const std::string& line) {
+    const auto w = Words(line);
+    if (w.empty()) return "error empty command";
+    const std::string& cmd = w[0];
+    const std::string rest = line.size() > cmd.size() ? line.substr(line.find(cmd) + cmd.size() + 1) : "";
+
+    if (cmd == "echo") return "ok " + rest;
+    if (cmd == "frames" && w.size() == 2) {
+        const long n = std::atol(w[1].c_str());
+        if (n < 0 || n > 100000) return "error frame count";
+        for (long i = 0; i < n && !g.quit; ++i) RenderFrame();
+        return Format("ok frames=%ld total=%ld", n, g.frames);
+    }
+    if (cmd == "run" && w.size() == 2) {
+        const ULONGLONG end = GetTickCount64() + ULONGLONG(std::atol(w[1].c_str()));
+        long n = 0;
+        do {
+            RenderFrame();
+            ++n;
+        } while (GetTickCount64() < end && !g.quit);
+        return Format("ok frames=%ld total=%ld", n, g.frames);
+    }
+    if (cmd == "key" && w.size() == 3) {
+        const int vk = ParseKey(w[2]);
+        if (!vk) return "error unknown key " + w[2];
+        const bool down = w[1] == "down" || w[1] == "tap", up = w[1] == "up" || w[1] == "tap";
+        if (!down && !up) return "error key down|up|tap";
+        if (down && !SendKey(vk, false)) return "error SendInput failed";
+        if (down) SettleInput();
+        if (up && !SendKey(vk, true)) return "error SendInput failed";
+        SettleInput();
+        return Format("ok vk=%d", vk);
+    }
+    if (cmd == "keystate" && w.size() == 2) {
+        const int vk = ParseKey(w[1]);
+        if (!vk) return "error unknown key " + w[1];
+        PumpMessages();
+        const bool async = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        const bool state = (GetKeyState(vk) & 0x8000) != 0;
+        return Format("ok async=%s state=%s", async ? "down" : "up", state ? "down" : "up");
+    }
+    if (cmd == "mouse" && w.size() >= 2) {
+        if (w[1] == "move" && w.size() == 4) return MoveMouse(std::atoi(w[2].c_str()), std::atoi(w[3].c_str()));
+        if ((w[1] == "down" || w[1] == "up") && w.size() <= 3) {
+            const DWORD flag = ButtonFlag(w.size() == 3 ? w[2] : "", w[1] == "up");
+            if (!flag) return "error mouse button";
+            if (!SendMouse(flag)) return "error SendInput failed";
+            SettleInput();
+            return "ok";
+        }
+        return "error mouse move X Y | down [button] | up [button]";
+    }
+    if (cmd == "click" && (w.size() == 3 || w.size() == 4)) {
+        const std::string button = w.size() == 4 ? w[3] : "left";
+        if (!ButtonFlag(button, false)) return "error mouse button";
+        std::string moved = MoveMouse(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
+        if (moved.compare(0, 2, "ok") != 0) return moved;
+        if (!SendMouse(ButtonFlag(button, false))) return "error SendInput failed";
+        SettleInput();
+        if (!SendMouse(ButtonFlag(button, true))) return "error SendInput failed";
+        SettleInput();
+        return moved;
+    }
+    if (cmd == "events") {
+        PumpMessages();
+        std::string out = "ok";
+        for (const auto& e : g.events) out += " " + e;
+        g.events.clear();
+        return out;
+    }
+    if (cmd == "focus") {
+        SetForegroundWindow(g.hwnd);
+        SetFocus(g.hwnd);
+        SettleInput();
+        return Format("ok foreground=%d focus=%d", GetForegroundWindow() == g.hwnd, GetFocus() == g.hwnd);
+    }
+    if (cmd == "screenshot" && !rest.empty()) {
+        std::vector<std::uint32_t> px;
+        int width = 0, height = 0;
+        std::string err = ReadFrame(px, width, height);
+        if (err.empty()) err = WritePng(Wide(rest), px.data(), width, height);
+        return err.empty() ? Format("ok %dx%d frame=%ld", width, height, g.frames) : "error " + err;
+    }
+    if (cmd == "pixel" && w.size() == 3) {
+        std::vector<std::uint32_t> px;
+        int width = 0, height = 0;
+        const std::string err = ReadFrame(px, width, height);
+        if (!err.empty()) return "error " + err;
+        const int x = std::atoi(w[1].c_str()), y = std::atoi(w[2].c_str());
+        if (x < 0 || y < 0 || x >= width || y >= height) return "error outside the frame";
+        return Format("ok %08x", static_cast<unsigned>(px[std::size_t(y) * width + x]));
+    }
+    if (cmd == "markers") {
+        std::vector<std::uint32_t> ids;
+        for (std::size_t i = 1; i < w.size(); ++i) {
+            const unsigned long id = std::strtoul(w[i].c_str(), nullptr, 0);
+            if (!MarkerColour(std::uint32_t(id))) return "error no colour carries marker id " + w[i];
+            ids.push_back(std::uint32_t(id));
+        }
+        if (ids.size() > std::size_t(kMaxMarkers)) return "error too many markers";
+        const HRESULT hr = SetMarkers(ids);
+        return FAILED(hr) ? Format("error marker textures: 0x%08lx", static_cast<unsigned long>(hr))
+                          : Format("ok markers=%u", unsigned(ids.size()));
+    }
+    if (cmd == "plugin") {
+        return Format("ok loaded=%d worker_starts=%ld load_error=%lu", g.plugin != nullptr, WorkerStarts(),
+                      static_cast<unsigned long>(g.pluginError));
+    }
+    if (cmd == "image") {
+        MEMORY_BASIC_INFORMATION mbi{};
+        VirtualQuery(reinterpret_cast<void*>(0x53E230), &mbi, sizeof mbi);
+        auto* base = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        return Format("ok base=%08lx size=%08lx region=%d state_53e230=%lx protect_53e230=%lx",
+                      static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(base)),
+                      static_cast<unsigned long>(nt->OptionalHeader.SizeOfImage),
+                      InGameRegion(kGameRegionBegin, kGameRegionEnd - kGameRegionBegin),
+                      static_cast<unsigned long>(mbi.State), static_cast<unsigned long>(mbi.Protect));
+    }
+    if (cmd == "args") {
+        return "ok " + Narrow(GetCommandLineW());
+    }
+    if (cmd == "quit") {
+        g.quit = true;
+        return Format("ok frames=%ld", g.frames);
+    }
+    return "error unknown command: " + line;
+}
+
+// ---- control channel ------------------------------------------------------------------------
+
+bool SendLine(const std::string& text) {
+    if (g.control == INVALID_SOCKET) return false;
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    line += '\n';
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+        const int n = send(g.control, line.data() + sent, int(line.size() - sent), 0);
+        if (n > 0) {
+            sent += std::size_t(n);
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            Sleep(1);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ConnectControl(int port) {
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
+    g.control = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (g.control == INVALID_SOCKET) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(u_short(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(g.control, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return false;
+    const BOOL one = TRUE;
+    setsockopt(g.control, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    g.controlEvent = WSACreateEvent();
+    return WSAEventSelect(g.control, g.controlEvent, FD_READ | FD_CLOSE) == 0;
+}
+
+void ServeControl() {
+    WSANETWORKEVENTS ne{};
+    WSAEnumNetworkEvents(g.control, g.controlEvent, &ne);
+    char buf[4096];
+    for (;;) {
+        const int n = recv(g.control, buf, sizeof buf, 0);
+        if (n > 0) {
+            g.inbox.append(buf, std::size_t(n));
+            continue;
+        }
+        if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) g.controlLost = true;
+        break;
+    }
+    std::size_t end;
+    while (!g.quit && (end = g.inbox.find('\n')) != std::string::npos) {
+        std::string line = g.inbox.substr(0, end);
+        g.inbox.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!SendLine(Execute(line))) g.controlLost = true;
+    }
+}
+
+int ControlPort(int argc, wchar_t** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::wcsncmp(argv[i], L"--hm-control=", 13) == 0) return _wtoi(argv[i] + 13);
+    return 0;
+}
+
+int Run(HINSTANCE instance) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const int controlPort = argv ? ControlPort(argc, argv) : 0;
+    if (argv) LocalFree(argv);
+
+    // A plugin loader brings plugins in before the game sets up its window and device.
+    const std::wstring pluginPath = OwnFolder() + L"HM_Plugin.dll";
+    g.plugin = LoadLibraryW(pluginPath.c_str());
+    if (!g.plugin) g.pluginError = GetLastError();
+
+    if (controlPort && !ConnectControl(controlPort)) return 3;
+    std::string failure;
+    if (!CreateGameWindow(instance)) failure = "cannot create the game window";
+    if (failure.empty()) failure = CreateDevice();
+    if (!failure.empty()) {
+        SendLine("fatal " + failure);
+        return 2;
+    }
+    SendLine(Format("hello gta_sa pid=%lu plugin=%s", static_cast<unsigned long>(GetCurrentProcessId()),
+                    g.plugin ? "loaded" : "missing"));
+
+    while (!g.quit) {
+        if (g.control == INVALID_SOCKET) {
+            RenderFrame();  // no driver: the game just runs
+            continue;
+        }
+        const DWORD r = MsgWaitForMultipleObjects(1, &g.controlEvent, FALSE, INFINITE, QS_ALLINPUT);
+        PumpMessages();
+        if (r == WAIT_OBJECT_0) ServeControl();
+        if (g.controlLost) break;
+    }
+    const bool lost = g.controlLost && !g.quit;
+    ReleaseDevice();
+    DestroyWindow(g.hwnd);
+    if (g.control != INVALID_SOCKET) {
+        shutdown(g.control, SD_SEND);
+        closesocket(g.control);
+        WSACloseEvent(g.controlEvent);
+        WSACleanup();
+    }
+    return lost ? 3 : 0;
+}
+
+}  // namespace
+}  // namespace hm::fakegame
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int rc = hm::fakegame::Run(instance);
+    CoUninitialize();
+    return rc;
+}

@@ -1,0 +1,96 @@
+// End-to-end scenarios: the fake API in this process, the fake game with the real plugin under
+// 32-bit Wine, both driven from a native test. One Scenario is one fresh folder holding a copy
+// of gta_sa.exe and HM_Plugin.dll (from $HM_WIN32_BIN), the plugin's INI and what the run
+// leaves behind (screenshots, the game's output in game.log).
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/pixels.h"
+#include "tools/fake_api/fake_api.h"
+
+namespace hm::e2e {
+
+// The -h value that the plugin's start-up gate accepts. The community server's address is not
+// fixed yet: scenarios that need the gate to pass or fail say so through GameOptions::host.
+inline const std::string kDefaultGameHost = "127.0.0.1";
+
+struct GameOptions {
+    std::string exeName = "gta_sa.exe";  // copied under this name
+    bool withPlugin = true;              // copy HM_Plugin.dll beside it
+    std::string host = kDefaultGameHost;  // -h; empty: no host switch at all
+    int port = 7777;                      // -p; 0: no port switch
+    std::string name = "Test_Player";     // -n; empty: no name switch
+    std::vector<std::string> extraArgs;   // after the game's switches
+    std::chrono::milliseconds startTimeout{std::chrono::seconds(120)};
+};
+
+// The game's own switches as a SA-MP launcher passes them: -c -h <host> -p <port> -n <name>.
+std::vector<std::string> GameArguments(const GameOptions& options);
+
+// "Z:\..." for a path of this machine, as Wine's programs see it.
+std::string WindowsPath(const std::string& unixPath);
+
+using IniKeys = std::vector<std::pair<std::string, std::string>>;
+
+class Scenario {
+public:
+    // A fresh folder named after the scenario under $HM_E2E_DIR (default ./e2e-runs).
+    explicit Scenario(const std::string& name);
+    ~Scenario();  // ends the game if it still runs
+    Scenario(const Scenario&) = delete;
+    Scenario& operator=(const Scenario&) = delete;
+
+    const std::string& dir() const { return dir_; }
+    fake::FakeApi& api();  // started on first use
+
+    // Enabled=1, ApiUrl of the in-process fake API, AllowLocalHttp=1.
+    IniKeys DefaultIni();
+    // Writes HM_Plugin.ini (section HM_Plugin) beside the plugin.
+    void WriteIni(const IniKeys& keys);
+
+    // Copies the programs, starts the game under Wine and waits for its greeting.
+    // Throws std::runtime_error when the game does not come up.
+    void StartGame(const GameOptions& options = {});
+    const std::string& greeting() const { return greeting_; }
+
+    // Sends one command line and returns the game's answer line. Throws on time-out or when
+    // the game went away.
+    std::string Command(const std::string& line, std::chrono::milliseconds timeout = std::chrono::seconds(300));
+    // As Command, but throws unless the answer begins with "ok"; returns the text after "ok ".
+    std::string Ok(const std::string& line, std::chrono::milliseconds timeout = std::chrono::seconds(300));
+
+    // Asks the game for a screenshot saved as <dir>/<fileName> and reads it back.
+    Pixels Screenshot(const std::string& fileName);
+
+    // Asks the game to quit and returns its exit code (-1 when it had to be killed).
+    int Quit(std::chrono::milliseconds timeout = std::chrono::seconds(90));
+    // Waits for the game to end by itself; -1 on time-out (the game is then killed).
+    int WaitExit(std::chrono::milliseconds timeout);
+    bool running() const { return pid_ > 0; }
+
+    std::string GameLog() const;  // what Wine and the game wrote to their standard streams
+
+private:
+    void Kill();
+    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+
+    std::string name_;
+    std::string dir_;
+    std::unique_ptr<fake::FakeApi> api_;
+    pid_t pid_ = -1;
+    int exitCode_ = -1;
+    int listenFd_ = -1;
+    int controlFd_ = -1;
+    std::string inbox_;
+    std::string greeting_;
+};
+
+}  // namespace hm::e2e

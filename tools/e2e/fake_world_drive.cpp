@@ -1,0 +1,123 @@
+// Plays a scripted scenario with the fake game and the plugin under Wine, against an API that
+// runs elsewhere (the demo starts fake_api_server). Needs HM_WIN32_BIN and HM_WINE_RUN.
+//   fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]
+//                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... <script>
+// The script holds one fake-game command a line ('#' comments); besides the game's commands:
+//   sleep <ms>              the driver waits, the game idles
+//   screenshot <file.png>   saved into the shots folder
+// Every command and answer is printed; an answer other than "ok" ends the run with exit 1.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include <sys/time.h>
+
+#include "tools/e2e/e2e_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Now() {
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    tm local{};
+    localtime_r(&tv.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                  int(tv.tv_usec / 1000));
+    return text;
+}
+
+int Usage() {
+    std::cerr << "usage: fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]\n"
+                 "                        [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... <script>\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dir, apiUrl, shots, script;
+    hm::e2e::GameOptions options;
+    hm::e2e::IniKeys extraIni;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.compare(0, 2, "--") != 0) {
+            script = arg;
+            continue;
+        }
+        if (i + 1 >= argc) return Usage();
+        const std::string value = argv[++i];
+        if (arg == "--dir") dir = value;
+        else if (arg == "--api-url") apiUrl = value;
+        else if (arg == "--shots") shots = value;
+        else if (arg == "--exe") options.exeName = value;
+        else if (arg == "--host") options.host = value;
+        else if (arg == "--port") options.port = std::atoi(value.c_str());
+        else if (arg == "--name") options.name = value;
+        else if (arg == "--ini" && value.find('=') != std::string::npos)
+            extraIni.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
+        else return Usage();
+    }
+    if (dir.empty() || apiUrl.empty() || script.empty()) return Usage();
+    std::ifstream lines(script);
+    if (!lines) {
+        std::cerr << "cannot read " << script << "\n";
+        return 2;
+    }
+    const fs::path runDir = fs::absolute(dir);
+    if (shots.empty()) shots = runDir.string();
+    fs::create_directories(shots);
+    ::setenv("HM_E2E_DIR", runDir.parent_path().c_str(), 1);
+
+    try {
+        hm::e2e::Scenario s(runDir.filename().string());
+        hm::e2e::IniKeys ini{{"Enabled", "1"}, {"ApiUrl", apiUrl}, {"AllowLocalHttp", "1"}};
+        ini.insert(ini.end(), extraIni.begin(), extraIni.end());
+        s.WriteIni(ini);
+        std::cout << Now() << " HM_Plugin.ini:";
+        for (const auto& [k, v] : ini) std::cout << " " << k << "=" << v;
+        std::cout << "\n" << Now() << " starting " << options.exeName << " under Wine" << std::endl;
+        const auto started = std::chrono::steady_clock::now();
+        s.StartGame(options);
+        std::cout << Now() << " game up after "
+                  << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count()
+                  << " ms: " << s.greeting() << std::endl;
+        std::string line;
+        bool quit = false;
+        while (std::getline(lines, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::cout << Now() << " > " << line << std::endl;
+            std::string answer;
+            if (line.compare(0, 6, "sleep ") == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(line.c_str() + 6)));
+                answer = "ok";
+            } else if (line.compare(0, 11, "screenshot ") == 0) {
+                const fs::path file = fs::path(shots) / line.substr(11);
+                answer = s.Command("screenshot " + hm::e2e::WindowsPath(file.string()));
+                if (answer.compare(0, 2, "ok") == 0) answer += " -> " + file.string();
+            } else {
+                answer = s.Command(line);
+                quit = quit || line == "quit";
+            }
+            std::cout << Now() << " < " << answer << std::endl;
+            if (answer.compare(0, 2, "ok") != 0) {
+                std::cout << Now() << " stopping: the game refused the command" << std::endl;
+                return 1;
+            }
+            if (quit) break;
+        }
+        const int rc = quit ? s.WaitExit(std::chrono::seconds(90)) : s.Quit();
+        std::cout << Now() << " game exited with " << rc << std::endl;
+        return rc == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cout << Now() << " failed: " << e.what() << std::endl;
+        return 1;
+    }
+}

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "core/identity.h"
 #include "tools/e2e/png_reader.h"
 
 namespace hm::e2e {
@@ -67,6 +68,12 @@ std::vector<pid_t> Descendants(pid_t root) {
 }
 
 }  // namespace
+
+std::string CommunityHost() {
+    std::string host;
+    for (const wchar_t* c = CommunityServerAddress(); *c; ++c) host += char(*c);  // an ASCII host name
+    return host;
+}
 
 std::vector<std::string> GameArguments(const GameOptions& o) {
     std::vector<std::string> args{"-c"};

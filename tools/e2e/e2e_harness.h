@@ -18,14 +18,14 @@
 
 namespace hm::e2e {
 
-// The -h value that the plugin's start-up gate accepts. The community server's address is not
-// fixed yet: scenarios that need the gate to pass or fail say so through GameOptions::host.
-inline const std::string kDefaultGameHost = "127.0.0.1";
+// The -h value that the plugin's start-up gate accepts: the community server's address the
+// plugin is built with (HM_COMMUNITY_SERVER; host and win32 builds take the same default).
+std::string CommunityHost();
 
 struct GameOptions {
     std::string exeName = "gta_sa.exe";  // copied under this name
     bool withPlugin = true;              // copy HM_Plugin.dll beside it
-    std::string host = kDefaultGameHost;  // -h; empty: no host switch at all
+    std::string host = CommunityHost();  // -h; empty: no host switch at all
     int port = 7777;                      // -p; 0: no port switch
     std::string name = "Test_Player";     // -n; empty: no name switch
     std::vector<std::string> extraArgs;   // after the game's switches

@@ -34,7 +34,7 @@ TEST(E2eHarness, BuildsTheGameSwitchesALauncherPasses) {
     extra.name = "Jan_Novak";
     extra.extraArgs = {"-z", "secret"};
     const Case cases[] = {
-        {plain, {"-c", "-h", kDefaultGameHost, "-p", "7777", "-n", "Test_Player"}},
+        {plain, {"-c", "-h", CommunityHost(), "-p", "7777", "-n", "Test_Player"}},
         {bare, {"-c"}},
         {extra, {"-c", "-h", "play.example.cz", "-p", "7778", "-n", "Jan_Novak", "-z", "secret"}},
     };
@@ -100,7 +100,7 @@ TEST_F(HarnessWithStandIn, StartsDrivesAndEndsTheGame) {
     EXPECT_THROW(s.Ok("fail"), std::runtime_error);
     EXPECT_EQ(s.Quit(), 7);  // the runner's exit code is the game's
     EXPECT_FALSE(s.running());
-    EXPECT_THAT(s.GameLog(), ::testing::HasSubstr("runner win32 other.exe -c -h " + kDefaultGameHost +
+    EXPECT_THAT(s.GameLog(), ::testing::HasSubstr("runner win32 other.exe -c -h " + CommunityHost() +
                                                   " -p 7777 -n Test_Player --hm-control="));
     std::ifstream ini(fs::path(s.dir()) / "HM_Plugin.ini", std::ios::binary);
     std::stringstream text;

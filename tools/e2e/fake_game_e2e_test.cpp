@@ -85,7 +85,7 @@ TEST(FakeGame, UnderAnotherNameThePluginStaysIdle) {
     s.Ok("frames 3");
     // Give a worker every chance to show up before concluding that none started.
     EXPECT_EQ(WorkerStarts(s, 1500ms), 0);
-    EXPECT_THAT(s.Ok("plugin"), ::testing::HasSubstr("loaded=1"));
+    EXPECT_THAT(s.Ok("plugin"), ::testing::HasSubstr("loaded=1 worker_starts=0 worker_stage=0 "));
     EXPECT_EQ(s.Quit(), 0);
 }
 

@@ -434,10 +434,12 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-long WorkerStarts() {
+// The plugin's diagnostic exports; -1 when the plugin or the export is missing.
+template <class R>
+long PluginDiagnostic(const char* name) {
     if (!g.plugin) return -1;
-    auto fn = reinterpret_cast<long (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_WorkerStarts")));
-    return fn ? fn() : -1;
+    auto fn = reinterpret_cast<R (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, name)));
+    return fn ? long(fn()) : -1;
 }
 
 std::string Execute(const std::string& line) {
@@ -545,7 +547,8 @@ std::string Execute(const std::string& line) {
                           : Format("ok markers=%u", unsigned(ids.size()));
     }
     if (cmd == "plugin") {
-        return Format("ok loaded=%d worker_starts=%ld load_error=%lu", g.plugin != nullptr, WorkerStarts(),
+        return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu", g.plugin != nullptr,
+                      PluginDiagnostic<long>("HM_WorkerStarts"), PluginDiagnostic<int>("HM_WorkerStage"),
                       static_cast<unsigned long>(g.pluginError));
     }
     if (cmd == "image") {

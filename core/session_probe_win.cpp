@@ -1,0 +1,102 @@
+// session_probe.exe: runs the plugin's real session shell (WinHTTP, DPAPI device.bin, notices)
+// inside the worker loop's pass, without the game, for the end-to-end driver. The game's
+// frames are stood in for by writing LastFrameTick every pass.
+//   session_probe save <device file> <api url> <credential>
+//   session_probe run <device file> <api url> <log file> <run ms>
+// The log gets one line per notice change ("notice <ms since start> <UTF-8 text>") and a last
+// line "end connected=<0|1> consent=<0|1>". Exit 0 on success.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/plugin.h"
+#include "core/session_win.h"
+#include "core/shared_state.h"
+#include "core/worker_context.h"
+#include "core/worker_loop.h"
+#include "net/device_store_win.h"
+#include "net/url_policy_win.h"
+
+namespace {
+
+std::wstring Wide(const char* text) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], n);
+    return out;
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+int Run(const std::wstring& deviceFile, const std::wstring& url, const char* logPath, unsigned runMs) {
+    FILE* log = std::fopen(logPath, "wb");
+    if (!log) return 3;
+    hm::WorkerContext ctx;
+    ctx.config.enabled = true;
+    ctx.config.api_url = url;
+    ctx.config.allow_local_http = true;
+    ctx.config.auto_connect = true;
+    ctx.client = hm::MakeApiClient(url, true);
+    ctx.device_file = deviceFile;
+    ctx.remembered_device = hm::LoadRememberedDevice(deviceFile, url);
+    {
+        hm::SharedState& shared = hm::PluginShared();
+        std::lock_guard<std::mutex> hold(shared.lock);
+        shared.identity.name = "Probe_Player";
+        shared.identity.port = 7777;
+    }
+    hm::InstallPluginSession(ctx);
+
+    const ULONGLONG start = GetTickCount64();
+    std::wstring shown;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now - start >= runMs) break;
+        hm::Plugin().last_frame_tick.store(now);
+        hm::WorkerPass(ctx, now, hm::HotkeyKeys{});
+        std::wstring current;
+        {
+            hm::SharedState& shared = hm::PluginShared();
+            std::lock_guard<std::mutex> hold(shared.lock);
+            current = shared.notices.current;
+        }
+        if (current != shown) {
+            shown = current;
+            std::fprintf(log, "notice %llu %s\n", static_cast<unsigned long long>(GetTickCount64() - start),
+                         Utf8(current).c_str());
+            std::fflush(log);
+        }
+        Sleep(hm::kWorkerPassSleepMs);
+    }
+    std::fprintf(log, "end connected=%d consent=%d\n", int(hm::Plugin().connected.load()),
+                 int(hm::Plugin().consent_given.load()));
+    std::fclose(log);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        std::string mode = argc > 1 ? argv[1] : "";
+        if (mode == "save" && argc == 5) {
+            hm::SaveRememberedDevice(Wide(argv[2]), Wide(argv[3]), argv[4]);
+            return 0;
+        }
+        if (mode == "run" && argc == 6)
+            return Run(Wide(argv[2]), Wide(argv[3]), argv[4], unsigned(std::strtoul(argv[5], nullptr, 10)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "session_probe: %s\n", e.what());
+        return 2;
+    }
+    std::fprintf(stderr, "usage: session_probe save <file> <url> <credential> | run <file> <url> <log> <ms>\n");
+    return 1;
+}

@@ -4,13 +4,13 @@
 
 namespace hm {
 
-void DialogMailbox::Post(DialogMailboxEntry entry) {
+void DialogMailbox::Post(DialogResult entry) {
     std::lock_guard<std::mutex> guard(lock_);
     entry_ = std::move(entry);
     pending_ = true;
 }
 
-std::optional<DialogMailboxEntry> DialogMailbox::Take() {
+std::optional<DialogResult> DialogMailbox::Take() {
     std::lock_guard<std::mutex> guard(lock_);
     if (!pending_) return std::nullopt;
     pending_ = false;

@@ -8,11 +8,14 @@
 
 namespace hm {
 
+constexpr int kConsentDialogId = -1;  // kind 3
+constexpr int kUpdateDialogId = -2;   // kind 4
+
 // What the dialog window leaves for the worker.
-struct DialogMailboxEntry {
-    int id = 0;        // dialog identifier: -1 consent dialog, -2 update dialog
-    int button = 0;    // 1 first button, 2 second, 0 closed
-    std::string text;  // the dialog's field, code page 1250 (the worker does not use it)
+struct DialogResult {
+    int dialog_id = 0;  // kConsentDialogId or kUpdateDialogId
+    int button = 0;     // 1 first button, 2 second, 0 closed
+    std::string text;   // the dialog's field, code page 1250 (the worker does not use it)
 };
 
 class DialogMailbox {
@@ -23,14 +26,14 @@ public:
 
     // UI thread: stores the answer and sets the pending flag (a newer answer replaces one not
     // yet taken).
-    void Post(DialogMailboxEntry entry);
+    void Post(DialogResult entry);
     // Worker: returns the pending answer and clears the flag; nothing when none is pending.
-    std::optional<DialogMailboxEntry> Take();
+    std::optional<DialogResult> Take();
 
 private:
     std::mutex lock_;
     bool pending_ = false;
-    DialogMailboxEntry entry_;
+    DialogResult entry_;
 };
 
 // The plugin's one mailbox.

@@ -282,7 +282,7 @@ TEST(DialogMailbox, TakeClearsThePendingAnswer) {
     box.Post({-1, 2, "text"});
     auto got = box.Take();
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->id, -1);
+    EXPECT_EQ(got->dialog_id, -1);
     EXPECT_EQ(got->button, 2);
     EXPECT_EQ(got->text, "text");
     EXPECT_FALSE(box.Take().has_value());
@@ -291,7 +291,7 @@ TEST(DialogMailbox, TakeClearsThePendingAnswer) {
     box.Post({-2, 0, ""});
     got = box.Take();
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->id, -2);
+    EXPECT_EQ(got->dialog_id, -2);
     EXPECT_EQ(got->button, 0);
 }
 

@@ -134,9 +134,9 @@ void ResumeStep(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) {
 // Returns true when the automatic consent prompt must not be evaluated in this pass.
 bool MailboxStep(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) {
     if (!fx.take_dialog_result) return false;
-    std::optional<DialogMailboxEntry> result = fx.take_dialog_result();
+    std::optional<DialogResult> result = fx.take_dialog_result();
     if (!result) return false;
-    if (result->id == kConsentDialogId && result->button != 1) {
+    if (result->dialog_id == kConsentDialogId && result->button != 1) {
         s.auto_prompt_armed = false;
         SetConsent(s, fx, false);
         if (s.connected) {
@@ -151,7 +151,7 @@ bool MailboxStep(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) 
         Notice(fx, kNoticeNoConsent, true);
         return true;
     }
-    if (result->id == kConsentDialogId) {
+    if (result->dialog_id == kConsentDialogId) {
         SetConsent(s, fx, true);
         s.presence_deadline = in.now;
         if (!s.connected) {
@@ -165,7 +165,7 @@ bool MailboxStep(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) 
         }
         return false;
     }
-    if (result->id == kUpdateDialogId && result->button == 1 && s.update_dialog_build > kPluginBuild) {
+    if (result->dialog_id == kUpdateDialogId && result->button == 1 && s.update_dialog_build > kPluginBuild) {
         Call(fx.hooks.start_update_download, s.update_dialog_build);
         Notice(fx, kNoticeDownloading, true);
     }

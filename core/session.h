@@ -23,8 +23,6 @@
 
 namespace hm {
 
-constexpr int kConsentDialogId = -1;
-constexpr int kUpdateDialogId = -2;
 constexpr int kConsentDialogKind = 3;
 constexpr int kUpdateDialogKind = 4;
 
@@ -42,7 +40,7 @@ constexpr Tick kVersionStatusMs = 12000;
 
 // A dialog for the UI thread: texts in code page 1250, as the dialog window shows them.
 struct DialogRequest {
-    int id = 0;    // kConsentDialogId or kUpdateDialogId
+    int id = 0;    // kConsentDialogId or kUpdateDialogId (dialog_mailbox.h)
     int kind = 0;  // screen kind: 3 consent, 4 update
     std::string title;
     std::string body;
@@ -99,7 +97,7 @@ struct SessionEffects {
     // Replace the current notice only if it is sticky, with a display deadline of duration_ms.
     std::function<void(const std::wstring& text, Tick duration_ms)> replace_sticky_notice;
     std::function<void(const DialogRequest& request)> show_dialog;               // ShowDialog
-    std::function<std::optional<DialogMailboxEntry>()> take_dialog_result;      // DialogMailbox
+    std::function<std::optional<DialogResult>()> take_dialog_result;            // DialogMailbox
     // Remembered device (DeviceFile with ApiUrl as entropy): load gives "" when none;
     // save throws std::runtime_error; forget deletes the file, a missing file is fine.
     std::function<std::string()> load_device;

@@ -173,8 +173,8 @@ protected:
         while (now < end) Pass();
     }
     void Answer(int id, int button) {
-        DialogMailboxEntry r;
-        r.id = id;
+        DialogResult r;
+        r.dialog_id = id;
         r.button = button;
         mailbox = r;
     }
@@ -225,7 +225,7 @@ protected:
     bool frames = true;  // the game draws a frame every pass
     bool in_front = true;
     bool editor_open = false;
-    std::optional<DialogMailboxEntry> mailbox;
+    std::optional<DialogResult> mailbox;
     std::vector<NoticeSeen> notices;
     std::vector<std::pair<std::wstring, Tick>> statuses;
     std::vector<Tick> replace_calls;

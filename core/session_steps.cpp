@@ -39,6 +39,16 @@ void RunSessionSteps(WorkerContext& ctx, Tick now) {
     SessionStep(slot.record, in, slot.fx);
 }
 
+void ReleaseSessionObjects(WorkerContext&) {
+    // The effects refer to the worker's context, which ends with the loop.
+    PluginSessionSlot& slot = PluginSession();
+    slot.installed = false;
+    slot.started = false;
+    slot.fx = SessionEffects();
+    slot.game_in_front = nullptr;
+    slot.editor_open = nullptr;
+}
+
 void PublishMediaSession(WorkerContext&) {
     PluginSessionSlot& slot = PluginSession();
     if (!slot.installed || !slot.fx.media) return;

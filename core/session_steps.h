@@ -30,5 +30,9 @@ void InstallSessionEffects(SessionEffects fx, std::function<bool()> gameInFront,
 //   RunSessionSteps(ctx, now)  starts the session from the start-up results on the first pass,
 //                              then runs SessionStep with this pass's Ctrl+F10 and LastFrameTick.
 //   PublishMediaSession(ctx)   publishes the media token (also done at the end of SessionStep).
+//   ReleaseSessionObjects(ctx) at stop: drops the installed effects (they refer to ctx).
+//
+// Later subsystems plug into the session by filling their SessionHooks member in
+// InstallPluginSession (session_win.cpp).
 
 }  // namespace hm

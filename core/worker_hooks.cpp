@@ -14,6 +14,5 @@ void OpenUpdateDialog(WorkerContext&) {}
 void TogglePhotoVisible() {}
 void RunReleaseCheck(WorkerContext&, Tick) {}
 void RunTvStep(WorkerContext&, Tick) {}
-void ReleaseSessionObjects(WorkerContext&) {}
 
 }  // namespace hm

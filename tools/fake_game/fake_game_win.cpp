@@ -4,6 +4,29 @@
 //   gta_sa.exe [-c] [-h <server>] [-p <port>] [-n <name>] ... --hm-control=<driver port>
 // The driver's port sits in a switch of its own so that the game's switches stay exactly what
 // the plugin's start-up gate reads. Without it the game renders until its window is closed.
+//
+// Protocol: the game connects, greets with "hello gta_sa pid=<n> plugin=loaded|missing" (or
+// "fatal <why>" and exit 2), then answers every command line with one line, "ok ..." or
+// "error ...". Commands:
+//   frames <n>                 render n frames            -> ok frames=<n> total=<all so far>
+//   run <ms>                   render for ms milliseconds -> ok frames=<n> total=<t>
+//   key down|up|tap <key>      SendInput; key: A..Z, 0..9, F1..F24, CTRL, SHIFT, ALT, ENTER,
+//                              ESC, SPACE, TAB, BACK, arrows, DELETE or a virtual-key number
+//   keystate <key>             -> ok async=down|up state=down|up (GetAsyncKeyState, GetKeyState)
+//   mouse move <x> <y>         client coordinates         -> ok cursor=<x>,<y>
+//   mouse down|up [left|right|middle]
+//   click <x> <y> [button]     move, press, release       -> ok cursor=<x>,<y>
+//   events                     window messages since the last call, e.g. "ok KEYDOWN:65 CHAR:97"
+//   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
+//   screenshot <windows path>  the presented frame as PNG -> ok <w>x<h> frame=<n>
+//   pixel <x> <y>              -> ok <aarrggbb> of the presented frame
+//   markers <id>...            replace the marker textures (see scene_layout.h)
+//   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
+//   image                      base, size and the game region's state at 0x53E230
+//   args                       the command line as the game got it
+//   echo <text>                -> ok <text>
+//   quit                       -> ok frames=<n>, then the game exits 0
+// When the control connection drops, the game exits 3.
 #include <winsock2.h>
 #include <windows.h>
 #include <d3d9.h>

@@ -3,6 +3,8 @@
 // frames are stood in for by writing LastFrameTick every pass.
 //   session_probe save <device file> <api url> <credential>
 //   session_probe run <device file> <api url> <log file> <run ms>
+//   session_probe save-plugin <api url> <credential>   device.bin where the plugin looks for it
+//   session_probe forget-plugin                        deletes that device.bin
 // The log gets one line per notice change ("notice <ms since start> <UTF-8 text>") and a last
 // line "end connected=<0|1> consent=<0|1>". Exit 0 on success.
 #include <windows.h>
@@ -11,6 +13,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/config.h"
+#include "core/config_win.h"
 #include "core/plugin.h"
 #include "core/session_win.h"
 #include "core/shared_state.h"
@@ -89,6 +93,14 @@ int main(int argc, char** argv) {
         std::string mode = argc > 1 ? argv[1] : "";
         if (mode == "save" && argc == 5) {
             hm::SaveRememberedDevice(Wide(argv[2]), Wide(argv[3]), argv[4]);
+            return 0;
+        }
+        if (mode == "save-plugin" && argc == 4) {
+            hm::SaveRememberedDevice(hm::DeviceFileIn(hm::LocalAppDataFolder()), Wide(argv[2]), argv[3]);
+            return 0;
+        }
+        if (mode == "forget-plugin" && argc == 2) {
+            hm::ForgetRememberedDevice(hm::DeviceFileIn(hm::LocalAppDataFolder()));
             return 0;
         }
         if (mode == "run" && argc == 6)

@@ -210,5 +210,41 @@ TEST_F(SessionE2E, PollingComesBackByItselfAfterTheApiWasDownForTwelveSeconds) {
     EXPECT_NE(ReadFile(log_).find("end connected=1"), std::string::npos) << ReadFile(log_);
 }
 
+TEST_F(SessionE2E, ConsentPairsRemembersTheDeviceAndTheNextStartResumesWithIt) {
+    const std::string remembered = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+    api_.Script("POST", "/pair", fake::Reply(201, kGrant));
+    api_.ScriptSequence("GET", "/state",
+                        {fake::Reply(403), fake::Reply(200, "WAIT\n"), fake::Reply(200, "OK 0 0\n")});
+    api_.Script("POST", "/device", fake::Reply(201, remembered + "\n"));
+    ASSERT_EQ(Probe({"run", WinePath(device_), api_.BaseUrl(), WinePath(log_), "5000", "agree"}), 0)
+        << ReadFile(dir_ + "/probe.out");
+    const std::string log = ReadFile(log_);
+    // The automatic prompt opened once; agreeing paired and published the bind code until the
+    // first OK answer.
+    EXPECT_THAT(log, testing::ContainsRegex("dialog [0-9]+ -1 HM Plugin 1.00 BETA\n")) << log;
+    EXPECT_EQ(log.find("dialog", log.find("dialog") + 1), std::string::npos) << log;
+    EXPECT_THAT(log, testing::ContainsRegex("bind [0-9]+ 0123456789ab\nbind [0-9]+ \n")) << log;
+    auto pair = api_.RequestsTo("POST", "/pair");
+    ASSERT_EQ(pair.size(), 1u);
+    EXPECT_FALSE(pair[0].HasHeader("Authorization"));
+    EXPECT_EQ(pair[0].Header("X-HMPlugin-Consent"), "1");  // consent comes before the request
+    EXPECT_EQ(pair[0].Header("X-HMPlugin-Player"), "Probe_Player");
+    auto device = api_.RequestsTo("POST", "/device");
+    ASSERT_EQ(device.size(), 1u);
+    EXPECT_EQ(device[0].Header("Authorization"), "Bearer " + kToken);
+    EXPECT_TRUE(Exists(device_));
+    EXPECT_EQ(CountNotice("HM Plugin: sparovani zapamatovano. Priste se pripoji automaticky."), 1) << log;
+    EXPECT_NE(log.find("end connected=1 consent=1"), std::string::npos) << log;
+
+    // The next start resumes with the credential DPAPI kept, without any dialog.
+    api_.ClearLog();
+    ASSERT_EQ(RunProbe(2500), 0) << ReadFile(dir_ + "/probe.out");
+    auto resume = api_.RequestsTo("POST", "/resume");
+    ASSERT_EQ(resume.size(), 1u);
+    EXPECT_EQ(resume[0].Header("Authorization"), "Bearer " + remembered);
+    EXPECT_EQ(ReadFile(log_).find("dialog"), std::string::npos);
+    EXPECT_TRUE(api_.RequestsTo("POST", "/pair").empty());
+}
+
 }  // namespace
 }  // namespace hm

@@ -2,19 +2,23 @@
 // inside the worker loop's pass, without the game, for the end-to-end driver. The game's
 // frames are stood in for by writing LastFrameTick every pass.
 //   session_probe save <device file> <api url> <credential>
-//   session_probe run <device file> <api url> <log file> <run ms>
+//   session_probe run <device file> <api url> <log file> <run ms> [agree]
+//     agree: answer every consent dialog with its first button ("Souhlasím"), as the player would
 //   session_probe save-plugin <api url> <credential>   device.bin where the plugin looks for it
 //   session_probe forget-plugin                        deletes that device.bin
-// The log gets one line per notice change ("notice <ms since start> <UTF-8 text>") and a last
+// The log gets one line per notice change ("notice <ms since start> <UTF-8 text>"), per dialog
+// request ("dialog <ms> <id> <title>"), per bind code change ("bind <ms> <code>") and a last
 // line "end connected=<0|1> consent=<0|1>". Exit 0 on success.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/config_win.h"
+#include "core/dialog_mailbox.h"
 #include "core/plugin.h"
 #include "core/session_win.h"
 #include "core/shared_state.h"
@@ -40,7 +44,7 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-int Run(const std::wstring& deviceFile, const std::wstring& url, const char* logPath, unsigned runMs) {
+int Run(const std::wstring& deviceFile, const std::wstring& url, const char* logPath, unsigned runMs, bool agree) {
     FILE* log = std::fopen(logPath, "wb");
     if (!log) return 3;
     hm::WorkerContext ctx;
@@ -58,24 +62,48 @@ int Run(const std::wstring& deviceFile, const std::wstring& url, const char* log
         shared.identity.port = 7777;
     }
     hm::InstallPluginSession(ctx);
+    // A window of our own in front, as the game's would be, for the automatic consent prompt.
+    HWND window = CreateWindowExW(0, L"STATIC", L"session_probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 200,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window) SetForegroundWindow(window);
 
     const ULONGLONG start = GetTickCount64();
     std::wstring shown;
+    std::string bind;
+    std::size_t dialogs = 0;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
         if (now - start >= runMs) break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         hm::Plugin().last_frame_tick.store(now);
         hm::WorkerPass(ctx, now, hm::HotkeyKeys{});
+        const unsigned long long at = GetTickCount64() - start;
         std::wstring current;
+        std::string code;
         {
             hm::SharedState& shared = hm::PluginShared();
             std::lock_guard<std::mutex> hold(shared.lock);
             current = shared.notices.current;
+            code = shared.bind_code;
+        }
+        if (code != bind) {
+            bind = code;
+            std::fprintf(log, "bind %llu %s\n", at, code.c_str());
+        }
+        const std::vector<hm::DialogRequest> requests = hm::RecordedDialogRequests();
+        for (; dialogs < requests.size(); ++dialogs) {
+            std::fprintf(log, "dialog %llu %d %s\n", at, requests[dialogs].id, requests[dialogs].title.c_str());
+            if (agree && requests[dialogs].id == hm::kConsentDialogId) {
+                hm::DialogResult answer;
+                answer.dialog_id = hm::kConsentDialogId;
+                answer.button = 1;
+                hm::PluginDialogMailbox().Post(answer);
+            }
         }
         if (current != shown) {
             shown = current;
-            std::fprintf(log, "notice %llu %s\n", static_cast<unsigned long long>(GetTickCount64() - start),
-                         Utf8(current).c_str());
+            std::fprintf(log, "notice %llu %s\n", at, Utf8(current).c_str());
             std::fflush(log);
         }
         Sleep(hm::kWorkerPassSleepMs);
@@ -83,6 +111,7 @@ int Run(const std::wstring& deviceFile, const std::wstring& url, const char* log
     std::fprintf(log, "end connected=%d consent=%d\n", int(hm::Plugin().connected.load()),
                  int(hm::Plugin().consent_given.load()));
     std::fclose(log);
+    if (window) DestroyWindow(window);
     return 0;
 }
 
@@ -103,8 +132,8 @@ int main(int argc, char** argv) {
             hm::ForgetRememberedDevice(hm::DeviceFileIn(hm::LocalAppDataFolder()));
             return 0;
         }
-        if (mode == "run" && argc == 6)
-            return Run(Wide(argv[2]), Wide(argv[3]), argv[4], unsigned(std::strtoul(argv[5], nullptr, 10)));
+        if (mode == "run" && (argc == 6 || (argc == 7 && std::string(argv[6]) == "agree")))
+            return Run(Wide(argv[2]), Wide(argv[3]), argv[4], unsigned(std::strtoul(argv[5], nullptr, 10)), argc == 7);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "session_probe: %s\n", e.what());
         return 2;

@@ -6,9 +6,6 @@
 //        patching | public operations
 #include "game/hook_engine_win.h"
 
-#include <windows.h>
-#include <tlhelp32.h>
-
 #include <cstdint>
 #include <cstring>
 
@@ -55,6 +52,12 @@ struct Engine {
 };
 Engine g_engine;
 
+const HookEngineSystem kRealSystem = {&::VirtualAlloc,   &::VirtualProtect,
+                                      &::HeapAlloc,      &::HeapReAlloc,
+                                      &::CreateToolhelp32Snapshot, &::Thread32Next,
+                                      &::SuspendThread};
+const HookEngineSystem* g_system = &kRealSystem;
+
 // ---- spin lock -------------------------------------------------------------------------------
 
 class [[nodiscard]] EngineLock {
@@ -74,7 +77,7 @@ Slot* AllocateSlot() {
     PageHeader* page = g_engine.pages;
     while (page && !page->first_free) page = page->next;
     if (!page) {
-        void* memory = VirtualAlloc(nullptr, kPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+        void* memory = g_system->virtual_alloc(nullptr, kPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
         if (!memory) return nullptr;
         page = static_cast<PageHeader*>(memory);
         Slot* slots = static_cast<Slot*>(memory);
@@ -134,8 +137,9 @@ HookEntry* FindHook(void* target) {
 HookEntry* AddHookEntry() {
     if (g_engine.count == g_engine.room) {
         const size_t room = g_engine.room ? g_engine.room * 2 : kInitialTableRoom;
-        void* table = g_engine.hooks ? HeapReAlloc(g_engine.heap, 0, g_engine.hooks, room * sizeof(HookEntry))
-                                     : HeapAlloc(g_engine.heap, 0, room * sizeof(HookEntry));
+        void* table = g_engine.hooks
+                            ? g_system->heap_realloc(g_engine.heap, 0, g_engine.hooks, room * sizeof(HookEntry))
+                            : g_system->heap_alloc(g_engine.heap, 0, room * sizeof(HookEntry));
         if (!table) return nullptr;
         g_engine.hooks = static_cast<HookEntry*>(table);
         g_engine.room = room;
@@ -180,8 +184,9 @@ void FreeFrozen(FrozenThreads* frozen) {
 bool AddFrozen(FrozenThreads* frozen, DWORD id) {
     if (frozen->count == frozen->room) {
         const size_t room = frozen->room ? frozen->room * 2 : kInitialFrozenRoom;
-        void* items = frozen->items ? HeapReAlloc(g_engine.heap, 0, frozen->items, room * sizeof(FrozenThread))
-                                    : HeapAlloc(g_engine.heap, 0, room * sizeof(FrozenThread));
+        void* items = frozen->items
+                            ? g_system->heap_realloc(g_engine.heap, 0, frozen->items, room * sizeof(FrozenThread))
+                            : g_system->heap_alloc(g_engine.heap, 0, room * sizeof(FrozenThread));
         if (!items) return false;
         frozen->items = static_cast<FrozenThread*>(items);
         frozen->room = room;
@@ -191,7 +196,7 @@ bool AddFrozen(FrozenThreads* frozen, DWORD id) {
 }
 
 int EnumerateOtherThreads(FrozenThreads* frozen) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    HANDLE snapshot = g_system->thread_snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return kHookMemoryAllocFailed;
     const DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
     THREADENTRY32 entry;
@@ -206,7 +211,7 @@ int EnumerateOtherThreads(FrozenThreads* frozen) {
                 break;
             }
             entry.dwSize = sizeof entry;
-        } while (Thread32Next(snapshot, &entry));
+        } while (g_system->next_thread(snapshot, &entry));
     }
     const DWORD error = GetLastError();
     CloseHandle(snapshot);
@@ -244,7 +249,7 @@ int Freeze(FrozenThreads* frozen, bool enabling) {
         t.handle = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
                                   THREAD_QUERY_INFORMATION, FALSE, t.id);
         if (!t.handle) continue;
-        if (SuspendThread(t.handle) == static_cast<DWORD>(-1)) {  // skipped, e.g. it just ended
+        if (g_system->suspend_thread(t.handle) == static_cast<DWORD>(-1)) {  // skipped, e.g. it just ended
             CloseHandle(t.handle);
             t.handle = nullptr;
             continue;
@@ -270,7 +275,7 @@ int Patch(HookEntry* h, bool enable) {
     void* area = reinterpret_cast<void*>(static_cast<uintptr_t>(PatchAreaStart(target, h->patch_above)));
     const size_t size = PatchAreaSize(h->patch_above);
     DWORD old_protect;
-    if (!VirtualProtect(area, size, PAGE_EXECUTE_READWRITE, &old_protect)) return kHookMemoryProtectFailed;
+    if (!g_system->virtual_protect(area, size, PAGE_EXECUTE_READWRITE, &old_protect)) return kHookMemoryProtectFailed;
     if (enable) {
         uint8_t bytes[kPatchAboveSize];
         EnabledPatchBytes(target, Address(h->detour), h->patch_above, bytes);
@@ -396,6 +401,13 @@ int RemoveHook(void* target) {
     RemoveHookEntry(h);
     return kHookOk;
 }
+
+void SetHookEngineSystemForTests(const HookEngineSystem* system) {
+    EngineLock lock;
+    g_system = system ? system : &kRealSystem;
+}
+
+HookEngineSystem RealHookEngineSystem() { return kRealSystem; }
 
 HookEngineStats Stats() {
     EngineLock lock;

@@ -5,6 +5,9 @@
 // operations serialised by one spin lock. Hooks stay until the process ends unless removed.
 #pragma once
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <cstddef>
 
 #include "game/trampoline.h"
@@ -26,5 +29,19 @@ struct HookEngineStats {
     size_t pages;       // executable pages holding trampolines
 };
 HookEngineStats Stats();
+
+// Seam for fault-injection tests: the Windows calls whose failures the engine turns into
+// statuses. Null restores the real ones. Set it only while no other thread uses the engine.
+struct HookEngineSystem {
+    decltype(&::VirtualAlloc) virtual_alloc;
+    decltype(&::VirtualProtect) virtual_protect;
+    decltype(&::HeapAlloc) heap_alloc;
+    decltype(&::HeapReAlloc) heap_realloc;
+    decltype(&::CreateToolhelp32Snapshot) thread_snapshot;
+    decltype(&::Thread32Next) next_thread;
+    decltype(&::SuspendThread) suspend_thread;
+};
+void SetHookEngineSystemForTests(const HookEngineSystem* system);
+HookEngineSystem RealHookEngineSystem();
 
 }  // namespace hm::hook_engine

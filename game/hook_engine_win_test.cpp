@@ -450,6 +450,160 @@ TEST(HookEngine, MovesAThreadParkedInThePatchedBytes) {
     CloseHandle(thread);
 }
 
+// ---- system failures (fault injection) -------------------------------------------------------------
+
+LPVOID WINAPI FailVirtualAlloc(LPVOID, SIZE_T, DWORD, DWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+BOOL WINAPI FailVirtualProtect(LPVOID, SIZE_T, DWORD, PDWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+LPVOID WINAPI FailHeapReAlloc(HANDLE, DWORD, LPVOID, SIZE_T) { return nullptr; }
+LPVOID WINAPI FailHeapAlloc(HANDLE, DWORD, SIZE_T) { return nullptr; }
+HANDLE WINAPI FailSnapshot(DWORD, DWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI FailNextThread(HANDLE, LPTHREADENTRY32) {
+    SetLastError(ERROR_INVALID_PARAMETER);  // anything but the end of the list
+    return FALSE;
+}
+DWORD WINAPI FailSuspend(HANDLE) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return static_cast<DWORD>(-1);
+}
+
+// Installs a system with one call replaced for the scope.
+class FaultScope {
+public:
+    template <class F>
+    FaultScope(F HookEngineSystem::*member, F fake) : system_(RealHookEngineSystem()) {
+        system_.*member = fake;
+        SetHookEngineSystemForTests(&system_);
+    }
+    ~FaultScope() { SetHookEngineSystemForTests(nullptr); }
+    FaultScope(const FaultScope&) = delete;
+    FaultScope& operator=(const FaultScope&) = delete;
+
+private:
+    HookEngineSystem system_;
+};
+
+// A thread that keeps calling a function; shows it was resumed after a failed operation.
+class BusyCaller {
+public:
+    explicit BusyCaller(uint8_t* function) : function_(reinterpret_cast<int(__cdecl*)(int)>(function)) {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                function_(1);
+                calls_.fetch_add(1);
+            }
+        });
+    }
+    ~BusyCaller() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool KeepsRunning() {
+        const long before = calls_.load();
+        for (int i = 0; i < 200 && calls_.load() == before; ++i) Sleep(10);
+        return calls_.load() != before;
+    }
+
+private:
+    int(__cdecl* function_)(int);
+    std::atomic<bool> stop_{false};
+    std::atomic<long> calls_{0};
+    std::thread thread_;
+};
+
+TEST(HookEngine, SystemFailuresBecomeStatuses) {
+    EnsureInitialized();
+    ASSERT_EQ(Stats().hooks, 0u) << "earlier tests left hooks behind";
+    CodeBuffer code;
+    HookGuard guard;
+    const std::initializer_list<uint8_t> body = {0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x5D, 0xC3};
+    uint8_t* detour = code.Put(0x8000, {0x8B, 0x44, 0x24, 0x04, 0xC3});
+    uint8_t* f = code.Put(0x10, body);
+    const std::vector<uint8_t> f_bytes = BytesAt(f, 5);
+
+    {  // no page for the trampoline
+        FaultScope fault(&HookEngineSystem::virtual_alloc, &FailVirtualAlloc);
+        EXPECT_EQ(CreateHook(f, detour, nullptr), kHookMemoryAllocFailed);
+    }
+    EXPECT_EQ(Stats().hooks, 0u);
+    EXPECT_EQ(Stats().pages, 0u);
+
+    ASSERT_EQ(CreateHook(f, detour, nullptr), kHookOk);
+    guard.targets.push_back(f);
+    BusyCaller caller(f);
+    {  // the patched area cannot be made writable: nothing written, threads resumed
+        FaultScope fault(&HookEngineSystem::virtual_protect, &FailVirtualProtect);
+        EXPECT_EQ(EnableHook(f), kHookMemoryProtectFailed);
+        EXPECT_EQ(EnableHook(nullptr), kHookMemoryProtectFailed);
+    }
+    EXPECT_EQ(BytesAt(f, 5), f_bytes);
+    EXPECT_TRUE(caller.KeepsRunning());
+    {  // no thread list
+        FaultScope fault(&HookEngineSystem::thread_snapshot, &FailSnapshot);
+        EXPECT_EQ(EnableHook(f), kHookMemoryAllocFailed);
+    }
+    {  // the walk of the thread list breaks off
+        FaultScope fault(&HookEngineSystem::next_thread, &FailNextThread);
+        EXPECT_EQ(EnableHook(f), kHookMemoryAllocFailed);
+    }
+    {  // no room for the thread list
+        FaultScope fault(&HookEngineSystem::heap_alloc, &FailHeapAlloc);
+        EXPECT_EQ(EnableHook(f), kHookMemoryAllocFailed);
+    }
+    EXPECT_EQ(BytesAt(f, 5), f_bytes);
+    EXPECT_TRUE(caller.KeepsRunning()) << "no thread stays suspended after a failure";
+    EXPECT_EQ(DisableHook(f), kHookAlreadyDisabled) << "the failures left the hook disabled";
+    EXPECT_EQ(EnableHook(f), kHookOk);
+    EXPECT_EQ(f[0], 0xE9);
+    EXPECT_TRUE(caller.KeepsRunning());
+
+    // The table cannot grow past its first 32 entries: the 33rd hook fails cleanly.
+    for (int i = 1; i < 32; ++i) {
+        uint8_t* g = code.Put(0x10 + i * 16, body);
+        ASSERT_EQ(CreateHook(g, detour, nullptr), kHookOk) << i;
+        guard.targets.push_back(g);
+    }
+    ASSERT_EQ(Stats().table_room, 32u);
+    uint8_t* extra = code.Put(0x10 + 32 * 16, body);
+    {
+        FaultScope fault(&HookEngineSystem::heap_realloc, &FailHeapReAlloc);
+        EXPECT_EQ(CreateHook(extra, detour, nullptr), kHookMemoryAllocFailed);
+    }
+    EXPECT_EQ(Stats().hooks, 32u);
+    EXPECT_EQ(Stats().pages, 1u);
+    EXPECT_EQ(EnableHook(extra), kHookNotCreated);
+    ASSERT_EQ(CreateHook(extra, detour, nullptr), kHookOk) << "the slot given back is usable again";
+    guard.targets.push_back(extra);
+}
+
+TEST(HookEngine, SkipsThreadsThatCannotBeSuspended) {
+    EnsureInitialized();
+    CodeBuffer code;
+    HookGuard guard;
+    uint8_t* f = code.Put(0x10, {0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x5D, 0xC3});
+    uint8_t* detour = code.Put(0x80, {0x8B, 0x44, 0x24, 0x04, 0xC3});
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread waiter([event] { WaitForSingleObject(event, 10000); });
+    ASSERT_EQ(CreateHook(f, detour, nullptr), kHookOk);
+    guard.targets.push_back(f);
+    {
+        FaultScope fault(&HookEngineSystem::suspend_thread, &FailSuspend);
+        EXPECT_EQ(EnableHook(f), kHookOk);
+    }
+    EXPECT_EQ(f[0], 0xE9);
+    SetEvent(event);
+    waiter.join();  // never suspended, so never resumed one time too many either
+    CloseHandle(event);
+}
+
 TEST(HookEngine, TrampolinePagesAndTableGrowAndShrink) {
     EnsureInitialized();
     const HookEngineStats at_start = Stats();

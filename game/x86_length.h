@@ -46,7 +46,7 @@ struct X86Instruction {
     uint8_t sib, sib_scale, sib_index, sib_base;
     uint8_t imm8;   // also an 8-bit branch displacement, or ENTER's nesting level
     uint16_t imm16; // also a 16-bit branch displacement, RET/ENTER's count, a far selector
-    uint32_t imm32; // also a 32-bit branch displacement, a far offset
+    uint32_t imm32; // also a 32-bit branch displacement, a far offset (flag kX86Imm32 also for 16 bits)
     uint8_t disp8;
     uint16_t disp16;
     uint32_t disp32;

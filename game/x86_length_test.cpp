@@ -138,6 +138,32 @@ const KnownDifference kKnownDifferences[] = {
      "hooked code (Direct3D 9, user32, the game) does not begin with AVX."},
 };
 
+// The fields the trampoline builder relies on: which instructions are relative branches and
+// their displacement, and the sizes of the memory displacement and the immediates.
+const char* FieldDifference(const X86Instruction& ours, const ZydisDecodedInstruction& oracle) {
+    const bool oracle_relative = oracle.raw.imm[0].is_relative || oracle.raw.imm[1].is_relative;
+    if (((ours.flags & kX86Relative) != 0) != oracle_relative) return "relative branch flag differs";
+    if (oracle_relative) {
+        const int64_t oracle_disp = oracle.raw.imm[0].is_relative ? oracle.raw.imm[0].value.s : oracle.raw.imm[1].value.s;
+        const int64_t ours_disp = (ours.flags & kX86Imm8)    ? static_cast<int8_t>(ours.imm8)
+                                  : (ours.flags & kX86Imm16) ? static_cast<int16_t>(ours.imm16)
+                                                             : static_cast<int32_t>(ours.imm32);
+        if (ours_disp != oracle_disp) return "branch displacement differs";
+        return nullptr;
+    }
+    const unsigned ours_disp_bits = (ours.flags & kX86Disp8) ? 8 : (ours.flags & kX86Disp16) ? 16 : (ours.flags & kX86Disp32) ? 32 : 0;
+    if (ours_disp_bits != oracle.raw.disp.size) return "displacement size differs";
+    // 3DNow!'s trailing byte is an opcode suffix to the oracle and an immediate to us (same place,
+    // same length). A far pointer's offset is reported as imm32 by us even when it is 16 bits.
+    if (ours.opcode == 0x0F && ours.opcode2 == 0x0F) return nullptr;
+    if ((ours.opcode == 0x9A || ours.opcode == 0xEA) && ours.operand_size_prefix) return nullptr;
+    const unsigned ours_imm_bits = ((ours.flags & kX86Imm8) ? 8 : 0) + ((ours.flags & kX86Imm16) ? 16 : 0) +
+                                   ((ours.flags & kX86Imm32) ? 32 : 0);
+    if (ours_imm_bits != static_cast<unsigned>(oracle.raw.imm[0].size + oracle.raw.imm[1].size))
+        return "immediate size differs";
+    return nullptr;
+}
+
 struct Tally {
     size_t bytes = 0, sections = 0, instructions = 0;
     size_t both_refuse = 0;
@@ -192,6 +218,8 @@ TEST(X86LengthDecoder, AgreesWithOracleOnRealCode) {
                     Note(&t, "length differs", ours, &oracle, p + at, n - at, s.where);
                 else if (X86Failed(ours))
                     Note(&t, "ours refuses a valid instruction", ours, &oracle, p + at, n - at, s.where);
+                else if (const char* field = FieldDifference(ours, oracle))
+                    Note(&t, field, ours, &oracle, p + at, n - at, s.where);
                 step = oracle.length;  // stay in step with the oracle after a difference
             }
             at += step;
@@ -341,6 +369,10 @@ TEST(X86LengthDecoder, TrickyEncodings) {
         const bool ok = ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&zydis, nullptr, code.data(), code.size(), &oracle));
         const bool agrees = ok ? oracle.length == c.length && !c.invalid : c.invalid;
         EXPECT_EQ(agrees, c.oracle_agrees) << (ok ? ZydisMnemonicGetString(oracle.mnemonic) : "refused");
+        if (ok && agrees) {
+            const char* field = FieldDifference(in, oracle);
+            EXPECT_EQ(field, nullptr) << field;
+        }
     }
 }
 

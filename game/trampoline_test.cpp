@@ -2,6 +2,8 @@
 // (Unicorn, 32-bit x86): the original function, its trampoline called directly, and the full
 // hook (patched target -> detour -> trampoline) must leave the same registers and memory.
 #include "game/trampoline.h"
+#include "game/mingw_corpus_test_util.h"
+#include "game/x86_length.h"
 
 #include <gtest/gtest.h>
 #include <unicorn/unicorn.h>
@@ -350,6 +352,95 @@ TEST(Trampoline, InstructionPointerFixUps) {
     EXPECT_EQ(ip, T);
     ip = kTarget - 5;
     EXPECT_FALSE(MoveIpToTrampoline(above.map, kTarget, T, true, &ip));
+}
+
+// Every function start of the real code corpus (each code section of an object compiled with
+// function sections begins one): where a trampoline is built, each copy must be the original
+// instruction or a branch to the same absolute destination, in order, ending in the jump back.
+TEST(Trampoline, RealFunctionStartsRelocateFaithfully) {
+    const std::vector<mingw_corpus::CodeSection> corpus = mingw_corpus::LoadCorpus();
+    ASSERT_FALSE(corpus.empty());
+    size_t built = 0, refused = 0, reaimed = 0, with_padding = 0;
+    uint32_t target = 0x00401000;
+    for (const mingw_corpus::CodeSection& s : corpus) {
+        target += 0x1230;  // spread the targets around; the trampoline stays far above
+        const uint8_t* code = s.bytes.data();
+        Trampoline t;
+        if (BuildTrampoline({code, std::min<size_t>(s.bytes.size(), 64), target, nullptr}, kTrampolineHigh, &t) !=
+            kHookOk) {
+            ++refused;
+            continue;
+        }
+        ++built;
+        SCOPED_TRACE(s.where);
+        ASSERT_LE(t.size, kTrampolineSlotSize);
+        ASSERT_GE(t.map.count, 1);
+        ASSERT_LE(t.map.count, kMaxRelocatedInstructions);
+        size_t old_at = 0;
+        bool ends_walk = false;
+        for (size_t i = 0; i < t.map.count; ++i) {
+            ASSERT_EQ(t.map.old_offsets[i], old_at) << "instructions are copied in order, none skipped";
+            X86Instruction original, copy;
+            DecodeX86(code + old_at, s.bytes.size() - old_at, &original);
+            const size_t new_at = t.map.new_offsets[i];
+            DecodeX86(t.bytes + new_at, t.size - new_at, &copy);
+            ASSERT_FALSE(X86Failed(copy));
+            const size_t next_new = i + 1 < t.map.count ? t.map.new_offsets[i + 1]
+                                    : t.map.trailing_jump != kNoTrailingJump ? t.map.trailing_jump
+                                                                               : t.size;
+            ASSERT_EQ(new_at + copy.length, next_new);
+            auto destination = [](const X86Instruction& in, uint32_t at) {
+                const uint32_t next = at + in.length;
+                return (in.flags & kX86Imm8) ? next + static_cast<uint32_t>(static_cast<int8_t>(in.imm8)) : next + in.imm32;
+            };
+            if (!(original.flags & kX86Relative)) {
+                ASSERT_EQ(std::vector<uint8_t>(t.bytes + new_at, t.bytes + next_new),
+                          std::vector<uint8_t>(code + old_at, code + old_at + original.length));
+            } else {
+                ASSERT_TRUE(copy.flags & kX86Relative);
+                const uint32_t want = destination(original, target + static_cast<uint32_t>(old_at));
+                const uint32_t got = destination(copy, kTrampolineHigh + static_cast<uint32_t>(new_at));
+                if (want - target < kJumpSize) {  // stays inside: lands on the copy of its destination
+                    size_t k = 0;
+                    while (k < t.map.count && target + t.map.old_offsets[k] != want) ++k;
+                    ASSERT_LT(k, t.map.count);
+                    EXPECT_EQ(got, kTrampolineHigh + t.map.new_offsets[k]);
+                } else {
+                    EXPECT_EQ(got, want);
+                    ++reaimed;
+                }
+                const bool conditional = (original.opcode >= 0x70 && original.opcode <= 0x7F) ||
+                                         (original.opcode == 0x0F && original.opcode2 >= 0x80 && original.opcode2 <= 0x8F);
+                if (conditional) {
+                    const uint8_t want_cc = original.opcode == 0x0F ? original.opcode2 & 15 : original.opcode & 15;
+                    const uint8_t got_cc = copy.opcode == 0x0F ? copy.opcode2 & 15 : copy.opcode & 15;
+                    EXPECT_EQ(got_cc, want_cc) << "same condition";
+                } else if (original.opcode == 0xE8) {
+                    EXPECT_EQ(copy.opcode, 0xE8);
+                }
+            }
+            ends_walk = original.opcode == 0xC3 || original.opcode == 0xC2 ||
+                        ((original.opcode == 0xE9 || original.opcode == 0xEB) &&
+                         destination(original, target + static_cast<uint32_t>(old_at)) - target >= kJumpSize);
+            old_at += original.length;
+        }
+        EXPECT_EQ(t.map.covered, old_at);
+        if (t.map.trailing_jump == kNoTrailingJump) {
+            EXPECT_TRUE(ends_walk) << "no jump back only after a RET or a JMP out";
+            if (old_at < kJumpSize) ++with_padding;
+        } else {
+            EXPECT_GE(old_at, kJumpSize);
+            X86Instruction back;
+            DecodeX86(t.bytes + t.map.trailing_jump, kJumpSize, &back);
+            EXPECT_EQ(back.opcode, 0xE9);
+            EXPECT_EQ(kTrampolineHigh + t.map.trailing_jump + 5 + back.imm32, target + old_at);
+            EXPECT_EQ(t.map.trailing_jump + kJumpSize, t.size);
+        }
+    }
+    printf("function starts: %zu, trampolines built: %zu (%zu re-aimed branches, %zu short functions over "
+           "padding), refused: %zu\n",
+           corpus.size(), built, reaimed, with_padding, refused);
+    EXPECT_GT(built, refused) << "most real functions are hookable";
 }
 
 }  // namespace

@@ -98,6 +98,9 @@ void ShowDialogUnlessEditorOpen(SessionEffects& fx, const SessionInputs& in, con
 
 // Errors of resume, pairing and the consent prompt.
 void ConnectFailed(SessionRecord& s, SessionEffects& fx) {
+    // Only the consent prompt can fail while connected; end that session properly rather than
+    // leaving its bind code, media token and photos behind.
+    if (s.connected) EndSession(s, fx);
     s.token.clear();
     SetConnected(s, fx, false);
     s.pairing_pending = false;

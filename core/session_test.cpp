@@ -432,6 +432,22 @@ TEST_F(SessionTest, CtrlF10WithEditorOpenDoesNothing) {
     EXPECT_TRUE(dialogs.empty());
 }
 
+TEST_F(SessionTest, FailingConsentPromptWhileConnectedEndsTheSessionCleanly) {
+    device_file = kCredential;
+    shared.identity.name.clear();  // keeps the automatic prompt armed while resuming
+    Start();
+    fx.show_dialog = [](const DialogRequest&) -> void { throw std::runtime_error("dialog thread"); };
+    log.clear();
+    Pass();
+    EXPECT_FALSE(session.connected);
+    EXPECT_FALSE(plugin.connected.load());
+    EXPECT_EQ(session.token, "");
+    EXPECT_EQ(ReadMediaSession(media).token, "");
+    EXPECT_THAT(log, testing::IsSupersetOf({"close_editor", "stop_tv", "clear_photos"}));
+    EXPECT_EQ(LastNotice(), L"HM Plugin: API není dostupné. Připojení zkus znovu.");
+    EXPECT_TRUE(session.consent_given);
+}
+
 // ---- consent given: pairing ----
 
 TEST_F(SessionTest, AgreeingPairsPublishesBindCodeAndPollsThroughPairing) {

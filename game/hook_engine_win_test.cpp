@@ -564,6 +564,10 @@ TEST(HookEngine, SystemFailuresBecomeStatuses) {
     EXPECT_EQ(EnableHook(f), kHookOk);
     EXPECT_EQ(f[0], 0xE9);
     EXPECT_TRUE(caller.KeepsRunning());
+    {  // all hooks already in the wanted state: no thread list is even taken
+        FaultScope fault(&HookEngineSystem::thread_snapshot, &FailSnapshot);
+        EXPECT_EQ(EnableHook(nullptr), kHookOk);
+    }
 
     // The table cannot grow past its first 32 entries: the 33rd hook fails cleanly.
     for (int i = 1; i < 32; ++i) {

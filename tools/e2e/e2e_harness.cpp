@@ -250,6 +250,16 @@ std::string Scenario::Ok(const std::string& line, std::chrono::milliseconds time
     return answer.size() > 3 ? answer.substr(3) : "";
 }
 
+bool Scenario::RenderUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                           std::chrono::milliseconds slice) {
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline) return false;
+        Ok("run " + std::to_string(slice.count()));
+    }
+    return true;
+}
+
 Pixels Scenario::Screenshot(const std::string& fileName) {
     const std::string path = dir_ + "/" + fileName;
     Ok("screenshot " + WindowsPath(path));

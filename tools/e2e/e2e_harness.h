@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +67,11 @@ public:
     std::string Command(const std::string& line, std::chrono::milliseconds timeout = std::chrono::seconds(300));
     // As Command, but throws unless the answer begins with "ok"; returns the text after "ok ".
     std::string Ok(const std::string& line, std::chrono::milliseconds timeout = std::chrono::seconds(300));
+
+    // Keeps the game rendering ("run <slice>") until done() holds or the time is up; returns
+    // done(). For waiting on the plugin while frames go on, e.g. for a request to reach api().
+    bool RenderUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                     std::chrono::milliseconds slice = std::chrono::milliseconds(300));
 
     // Asks the game for a screenshot saved as <dir>/<fileName> and reads it back.
     Pixels Screenshot(const std::string& fileName);

@@ -98,6 +98,9 @@ TEST_F(HarnessWithStandIn, StartsDrivesAndEndsTheGame) {
     EXPECT_EQ(s.Command("frames 3"), "ok frames 3");
     EXPECT_EQ(s.Ok("echo two words"), "echo two words");
     EXPECT_THROW(s.Ok("fail"), std::runtime_error);
+    int runs = 0;
+    EXPECT_TRUE(s.RenderUntil([&] { return ++runs == 3; }, 10s));  // asks twice, renders between
+    EXPECT_FALSE(s.RenderUntil([] { return false; }, 50ms, 20ms));
     EXPECT_EQ(s.Quit(), 7);  // the runner's exit code is the game's
     EXPECT_FALSE(s.running());
     EXPECT_THAT(s.GameLog(), ::testing::HasSubstr("runner win32 other.exe -c -h " + CommunityHost() +

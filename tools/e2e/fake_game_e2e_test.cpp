@@ -118,6 +118,21 @@ TEST(FakeGame, InjectedInputReachesMessagesAndKeyState) {
     EXPECT_EQ(s.Ok("events"),
               "MOUSEMOVE:200,150 LBUTTONDOWN:200,150 LBUTTONUP:200,150 "
               "MOUSEMOVE:320,240 RBUTTONDOWN:320,240 RBUTTONUP:320,240");
+
+    // Left running, the game keeps presenting frames between commands; switched off, it waits.
+    auto total = [&] {
+        const std::string a = s.Ok("frames 0");
+        return std::stol(a.substr(a.find("total=") + 6));
+    };
+    const long before = total();
+    s.Ok("autorun 50");
+    std::this_thread::sleep_for(1500ms);
+    const long running = total();
+    EXPECT_GT(running, before + 1);
+    s.Ok("autorun off");
+    const long stopped = total();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(total(), stopped);
     EXPECT_EQ(s.Quit(), 0);
 }
 

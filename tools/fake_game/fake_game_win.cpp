@@ -10,6 +10,8 @@
 // "error ...". Commands:
 //   frames <n>                 render n frames            -> ok frames=<n> total=<all so far>
 //   run <ms>                   render for ms milliseconds -> ok frames=<n> total=<t>
+//   autorun <ms>|off           between commands, render a frame every ms (as a running game
+//                              does) or only on command (the default) -> ok autorun=<ms> total=<t>
 //   key down|up|tap <key>      SendInput; key: A..Z, 0..9, F1..F24, CTRL, SHIFT, ALT, ENTER,
 //                              ESC, SPACE, TAB, BACK, arrows, DELETE or a virtual-key number
 //   keystate <key>             -> ok async=down|up state=down|up (GetAsyncKeyState, GetKeyState)
@@ -32,6 +34,7 @@
 #include <d3d9.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +89,10 @@ struct Game {
     WSAEVENT controlEvent = WSA_INVALID_EVENT;
     std::string inbox;
     bool controlLost = false;
+
+    // Between commands the game renders a frame every autorunMs (0: it waits for commands).
+    DWORD autorunMs = 0;
+    ULONGLONG nextAutoFrame = 0;
 };
 
 Game g;
@@ -588,6 +595,13 @@ std::string Execute(const std::string& line) {
     if (cmd == "args") {
         return "ok " + Narrow(GetCommandLineW());
     }
+    if (cmd == "autorun" && w.size() == 2) {
+        const long ms = w[1] == "off" ? 0 : std::atol(w[1].c_str());
+        if (ms < 0 || ms > 60000 || (ms == 0 && w[1] != "off" && w[1] != "0")) return "error autorun <ms>|off";
+        g.autorunMs = DWORD(ms);
+        g.nextAutoFrame = GetTickCount64();
+        return Format("ok autorun=%lu total=%ld", static_cast<unsigned long>(g.autorunMs), g.frames);
+    }
     if (cmd == "quit") {
         g.quit = true;
         return Format("ok frames=%ld", g.frames);
@@ -688,7 +702,18 @@ int Run(HINSTANCE instance) {
             RenderFrame();  // no driver: the game just runs
             continue;
         }
-        const DWORD r = MsgWaitForMultipleObjects(1, &g.controlEvent, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD wait = INFINITE;
+        if (g.autorunMs) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= g.nextAutoFrame) {
+                RenderFrame();
+                g.nextAutoFrame = std::max(g.nextAutoFrame + g.autorunMs, now);
+                wait = 0;
+            } else {
+                wait = DWORD(g.nextAutoFrame - now);
+            }
+        }
+        const DWORD r = MsgWaitForMultipleObjects(1, &g.controlEvent, FALSE, wait, QS_ALLINPUT);
         PumpMessages();
         if (r == WAIT_OBJECT_0) ServeControl();
         if (g.controlLost) break;

@@ -78,6 +78,10 @@ ApiResponse ApiRequest(const ApiClient& client, const std::string& method, const
     DWORD redirect = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirect, sizeof redirect))
         throw std::runtime_error("redirect policy failed");
+    // The receive time-out must also bound the wait for the answer's headers; some WinHTTP
+    // builds apply it only to body reads and would otherwise wait for a silent server for 90 s.
+    DWORD headersTimeout = kReceiveTimeoutMs;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersTimeout, sizeof headersTimeout);
     DWORD autologon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &autologon, sizeof autologon);
 

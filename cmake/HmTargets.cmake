@@ -4,6 +4,7 @@
 #   hm_win_sources(<files>...)        *_win.cpp files of the 32-bit plugin
 #   hm_native_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...])   host only
 #   hm_wine_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])  win32 only, runs under Wine
+#   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine
 #   hm_benchmark(<name> SOURCES <f>...)  host only, Google Benchmark, not run by the tests
 
 function(hm_portable_sources)
@@ -32,9 +33,20 @@ function(hm_native_test name)
 endfunction()
 
 function(hm_wine_test name)
-  if(NOT WIN32)
+  if(NOT HM_TARGET STREQUAL "win32")
     return()
   endif()
+  _hm_windows_test(${name} ${ARGN})
+endfunction()
+
+function(hm_wine64_test name)
+  if(NOT HM_TARGET STREQUAL "win64")
+    return()
+  endif()
+  _hm_windows_test(${name} ${ARGN})
+endfunction()
+
+function(_hm_windows_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_compile_options(${name} PRIVATE ${HM_WARNINGS})

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/pixels.h"
 #include "core/ticks.h"
 
 namespace hm {
@@ -36,6 +37,10 @@ struct SharedState {
     PlayerIdentity identity;
     NoticeState notices;
     std::string bind_code;  // pairing code waiting to be sent as a chat command
+    // PhotoFrame: a served photo waiting for upload and the request id it answers. Written:
+    // clean-frame hook (render thread). Taken: worker (photo upload).
+    PixelsRef photo_frame;
+    int photo_frame_request = 0;
 };
 
 // The plugin's one instance.

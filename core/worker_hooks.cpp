@@ -6,7 +6,6 @@ namespace hm {
 void StartVoiceChat(const PluginConfig&) {}
 void StartNpcVoices(const PluginConfig&) {}
 void StartCameraDataThread(const PluginConfig&) {}
-void InstallDirect3DHooks() {}
 
 void WriteTvHeartbeat() {}
 void ResetReleaseCheckWhileDisconnected(WorkerContext&) {}

@@ -26,6 +26,11 @@
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
 //   image                      base, size and the game region's state at 0x53E230
 //   args                       the command line as the game got it
+//   timed <n>                  render n frames            -> ok us=<microseconds they took>
+//   graphics <i>               the plugin's frame-work counter i (HM_GraphicsCounter) -> ok <value>
+//   overlay <aarrggbb> <w> <h> the plugin shows a solid w x h overlay frame (HM_ShowTestOverlay);
+//                              colour 0 closes it      -> ok shown
+//   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
 //   echo <text>                -> ok <text>
 //   quit                       -> ok frames=<n>, then the game exits 0
 // When the control connection drops, the game exits 3.
@@ -485,6 +490,17 @@ std::string Execute(const std::string& line) {
         for (long i = 0; i < n && !g.quit; ++i) RenderFrame();
         return Format("ok frames=%ld total=%ld", n, g.frames);
     }
+    if (cmd == "timed" && w.size() == 2) {
+        // N frames and the microseconds they took inside the game, for frame-time figures.
+        const long n = std::atol(w[1].c_str());
+        if (n < 1 || n > 100000) return "error frame count";
+        LARGE_INTEGER f, t0, t1;
+        QueryPerformanceFrequency(&f);
+        QueryPerformanceCounter(&t0);
+        for (long i = 0; i < n && !g.quit; ++i) RenderFrame();
+        QueryPerformanceCounter(&t1);
+        return Format("ok us=%lld", static_cast<long long>((t1.QuadPart - t0.QuadPart) * 1000000 / f.QuadPart));
+    }
     if (cmd == "run" && w.size() == 2) {
         const ULONGLONG end = GetTickCount64() + ULONGLONG(std::atol(w[1].c_str()));
         long n = 0;
@@ -601,6 +617,37 @@ std::string Execute(const std::string& line) {
         g.autorunMs = DWORD(ms);
         g.nextAutoFrame = GetTickCount64();
         return Format("ok autorun=%lu total=%ld", static_cast<unsigned long>(g.autorunMs), g.frames);
+    }
+    if (cmd == "graphics" && w.size() == 2) {
+        // The plugin's frame-work counters (see HM_GraphicsCounter).
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_GraphicsCounter")));
+        if (!fn) return "error no HM_GraphicsCounter";
+        return Format("ok %lld", fn(std::atoi(w[1].c_str())));
+    }
+    if (cmd == "overlay" && w.size() == 4) {
+        // A solid test overlay frame published inside the plugin; colour 0 closes it.
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<int (*)(unsigned, int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_ShowTestOverlay")));
+        if (!fn) return "error no HM_ShowTestOverlay";
+        return fn(unsigned(std::strtoul(w[1].c_str(), nullptr, 16)), std::atoi(w[2].c_str()), std::atoi(w[3].c_str()))
+                   ? "ok shown"
+                   : "error refused";
+    }
+    if (cmd == "reset" && w.size() == 3) {
+        // Device reset to another back-buffer size (the scene's resources are all managed).
+        D3DPRESENT_PARAMETERS pp{};
+        pp.BackBufferWidth = UINT(std::atoi(w[1].c_str()));
+        pp.BackBufferHeight = UINT(std::atoi(w[2].c_str()));
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.BackBufferCount = 1;
+        pp.SwapEffect = D3DSWAPEFFECT_COPY;
+        pp.hDeviceWindow = g.hwnd;
+        pp.Windowed = TRUE;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        const HRESULT hr = g.device->Reset(&pp);
+        return FAILED(hr) ? Format("error Reset: 0x%08lx", static_cast<unsigned long>(hr))
+                          : Format("ok %ux%u", pp.BackBufferWidth, pp.BackBufferHeight);
     }
     if (cmd == "quit") {
         g.quit = true;

@@ -1,0 +1,251 @@
+// The Direct3D side under Wine: back-buffer reads (plain and multisampled), the clean-frame
+// capture inside a scene, texture upload, and then the installed hooks on a device of this
+// process: the photo time-out, a failing frame's notice and the pairing chat command.
+#include <windows.h>
+#include <d3d9.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "core/plugin.h"
+#include "core/shared_state.h"
+#include "core/win_api_failure.h"
+#include "game/d3d9_hooks_win.h"
+#include "game/input_state.h"
+#include "game/input_win.h"
+#include "game/samp_win.h"
+#include "game/present_rules.h"
+#include "ui/overlay_frame.h"
+
+namespace hm {
+namespace {
+
+struct Device {
+    HWND window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    HRESULT hr = E_FAIL;
+
+    Device(UINT width, UINT height, D3DMULTISAMPLE_TYPE ms = D3DMULTISAMPLE_NONE, bool visible = false) {
+        window = CreateWindowExW(0, L"STATIC", L"d3d9 test", visible ? WS_POPUP | WS_VISIBLE : WS_POPUP, 0, 0,
+                                 int(width), int(height), nullptr, nullptr, nullptr, nullptr);
+        d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!window || !d3d) return;
+        D3DPRESENT_PARAMETERS pp{};
+        pp.BackBufferWidth = width;
+        pp.BackBufferHeight = height;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.BackBufferCount = 1;
+        pp.MultiSampleType = ms;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.hDeviceWindow = window;
+        pp.Windowed = TRUE;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+    }
+    ~Device() {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
+        if (window) DestroyWindow(window);
+    }
+};
+
+void ExpectAll(const Pixels& p, std::uint32_t argb) {
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < p.height(); ++y)
+        for (std::uint32_t x = 0; x < p.width(); ++x) wrong += p.at(x, y) != argb;
+    EXPECT_EQ(wrong, 0) << "of " << p.width() << "x" << p.height() << ", first " << std::hex << p.at(0, 0);
+}
+
+TEST(BackBuffer, ReadsAClearedColourWithOpaqueAlpha) {
+    Device d(96, 40);
+    ASSERT_EQ(d.hr, D3D_OK);
+    // X8R8G8B8 leaves the X byte undefined: the read must still give alpha 255.
+    ASSERT_EQ(d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00336699, 1.0f, 0), D3D_OK);
+    const PixelsRef p = ReadBackBuffer(d.device);
+    ASSERT_EQ(p->width(), 96u);
+    ASSERT_EQ(p->height(), 40u);
+    ExpectAll(*p, 0xFF336699);
+}
+
+TEST(BackBuffer, AMultisampledBufferIsResolvedFirst) {
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    const bool supported = SUCCEEDED(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
+                                                                    D3DMULTISAMPLE_4_SAMPLES, nullptr));
+    d3d->Release();
+    if (!supported) GTEST_SKIP() << "this Wine offers no 4x multisampling";
+    Device d(64, 48, D3DMULTISAMPLE_4_SAMPLES);
+    ASSERT_EQ(d.hr, D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(d.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    back->Release();
+    ASSERT_EQ(desc.MultiSampleType, D3DMULTISAMPLE_4_SAMPLES);
+    // Reading a multisampled buffer directly fails; the resolve makes it readable.
+    ASSERT_EQ(d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00C01080, 1.0f, 0), D3D_OK);
+    const PixelsRef p = ReadBackBuffer(d.device);
+    ASSERT_EQ(p->width(), 64u);
+    ExpectAll(*p, 0xFFC01080);
+}
+
+TEST(BackBuffer, TooWideABufferIsRefused) {
+    Device d(4097, 4);
+    if (d.hr != D3D_OK) GTEST_SKIP() << "no 4097-pixel back buffer here: " << std::hex << d.hr;
+    try {
+        ReadBackBuffer(d.device);
+        ADD_FAILURE() << "read a 4097-pixel buffer";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "unsupported backbuffer; use 32-bit display <=4096x4096");
+    }
+}
+
+TEST(CleanFrame, CaptureInsideASceneLeavesTheSceneOpen) {
+    Device d(80, 60);
+    ASSERT_EQ(d.hr, D3D_OK);
+    ASSERT_EQ(d.device->BeginScene(), D3D_OK);
+    ASSERT_EQ(d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00102030, 1.0f, 0), D3D_OK);
+    const PixelsRef p = CaptureCleanFrame(d.device);
+    ExpectAll(*p, 0xFF102030);
+    // Still inside a scene: a second BeginScene fails, EndScene succeeds.
+    EXPECT_NE(d.device->BeginScene(), D3D_OK);
+    EXPECT_EQ(d.device->EndScene(), D3D_OK);
+}
+
+TEST(Texture, PixelsArriveRowByRowWhateverThePitch) {
+    Device d(32, 32);
+    ASSERT_EQ(d.hr, D3D_OK);
+    Pixels p(13, 5);  // an odd width, so the texture's pitch is wider than a row
+    for (std::uint32_t y = 0; y < 5; ++y)
+        for (std::uint32_t x = 0; x < 13; ++x) p.set(x, y, 0x80000000u | (y << 16) | x);
+    IDirect3DTexture9* t = TextureFromPixels(d.device, p);
+    ASSERT_NE(t, nullptr);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < 5; ++y)
+        for (std::uint32_t x = 0; x < 13; ++x)
+            wrong += reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + y * lr.Pitch)[x] !=
+                     p.at(x, y);
+    t->UnlockRect(0);
+    t->Release();
+    EXPECT_EQ(wrong, 0);
+
+    try {
+        Pixels huge(65536, 1);
+        TextureFromPixels(d.device, huge, 311, 312);
+        ADD_FAILURE() << "a texture wider than any device allows";
+    } catch (const WinApiFailure& e) {
+        EXPECT_EQ(e.call_site(), 311);
+    }
+}
+
+// ---- With the hooks installed (they stay for the rest of the process) --------------------------
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+std::wstring CurrentNotice() {
+    std::lock_guard<std::mutex> g(PluginShared().lock);
+    return PluginShared().notices.current;
+}
+
+TEST(Hooks, PresentRunsTheFrameWorkOnThisProcessesDevice) {
+    ASSERT_NO_THROW(InstallGraphicsHooks());
+    GraphicsCounters c = ReadGraphicsCounters();
+    EXPECT_TRUE(c.hooks_installed);
+    EXPECT_FALSE(c.clean_frame_hook) << "this executable is not the game";
+
+    Device d(320, 240, D3DMULTISAMPLE_NONE, true);
+    ASSERT_EQ(d.hr, D3D_OK);
+    SetForegroundWindow(d.window);
+    auto frame = [&] {
+        d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00204060, 1.0f, 0);
+        return d.device->Present(nullptr, nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(ReadGraphicsCounters().presents, c.presents + 1);
+    EXPECT_NE(Plugin().last_frame_tick.load(), 0u);
+
+    // A photo request that no clean frame can serve here ends in the time-out notice, once.
+    ArmPhotoRequest(PluginPhotoRequest(), 3, GetTickCount64() - 1);
+    ASSERT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(PluginPhotoRequest().request.load(), 0);
+    EXPECT_EQ(CurrentNotice(), kPhotoTimeoutNotice);
+    {
+        std::lock_guard<std::mutex> g(PluginShared().lock);
+        PluginShared().notices = NoticeState{};
+    }
+    ASSERT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(CurrentNotice(), L"");
+
+    // A frame whose overlay the device cannot take: the work fails, the notice comes, Present runs.
+    HWND ui = CreateWindowExW(0, L"STATIC", L"ui", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
+    PublishOverlayFrame(PluginOverlay(), std::make_shared<Pixels>(65536, 1), PublishRule::kAlways);
+    const std::uint64_t failures = ReadGraphicsCounters().frame_failures;
+    EXPECT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(ReadGraphicsCounters().frame_failures, failures + 2);
+    EXPECT_EQ(CurrentNotice(), kFrameFailureNotice);
+    PluginInput().ui_window.store(0);
+    PublishEmptyOverlayFrame(PluginOverlay());
+    EXPECT_EQ(frame(), D3D_OK);
+    EXPECT_EQ(ReadGraphicsCounters().frame_failures, failures + 2);
+    DestroyWindow(ui);
+}
+
+TEST(Hooks, PairingCommandGoesThroughSampOnlyWhenChatIsFreeAndAtMostEvery3s) {
+    wchar_t self[MAX_PATH];
+    std::wstring dir(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    dir.resize(dir.find_last_of(L'\\') + 1);
+    HMODULE samp = LoadLibraryW((dir + L"samp.dll").c_str());
+    ASSERT_NE(samp, nullptr);
+    auto lineCount = Export<int (*)()>(samp, "FakeSampLineCount");
+    auto line = Export<const char* (*)(int)>(samp, "FakeSampLine");
+    auto setChatOpen = Export<void (*)(int)>(samp, "FakeSampSetChatOpen");
+    ASSERT_TRUE(lineCount && line && setChatOpen);
+
+    Device d(64, 64, D3DMULTISAMPLE_NONE, true);
+    ASSERT_EQ(d.hr, D3D_OK);
+    SetForegroundWindow(d.window);
+    if (GetForegroundWindow() != d.window) GTEST_SKIP() << "no foreground window in this Wine session";
+    auto frame = [&] { return d.device->Present(nullptr, nullptr, nullptr, nullptr); };
+    {
+        std::lock_guard<std::mutex> g(PluginShared().lock);
+        PluginShared().bind_code = "5f3a9c";
+    }
+    const int before = lineCount();
+    Plugin().consent_given = true;
+    frame();
+    EXPECT_EQ(lineCount(), before) << "not connected yet";
+    Plugin().connected = true;
+    setChatOpen(1);
+    frame();
+    EXPECT_EQ(lineCount(), before) << "chat input open";
+    setChatOpen(0);
+    ASSERT_TRUE(IsChatFree());
+    ASSERT_TRUE(IsGameInFront());
+    const Tick sent = GetTickCount64();
+    frame();
+    ASSERT_EQ(lineCount(), before + 1);
+    EXPECT_STREQ(line(before), "/hmpluginbind 5f3a9c");
+    frame();
+    frame();
+    if (GetTickCount64() - sent < 2900) {
+        EXPECT_EQ(lineCount(), before + 1) << "again within 3 s";
+    }
+    Sleep(3100);
+    frame();
+    EXPECT_EQ(lineCount(), before + 2);
+    Plugin().connected = false;
+    Plugin().consent_given = false;
+}
+
+}  // namespace
+}  // namespace hm

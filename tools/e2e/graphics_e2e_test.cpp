@@ -1,0 +1,175 @@
+// The plugin's Direct3D hooks in the fake game under Wine: the start-up notice as the banner, a
+// test overlay frame centred and scaled for two back-buffer sizes, survival of a device reset and
+// of a failing frame, and the frame-time figures with and without the plugin.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "tools/e2e/e2e_harness.h"
+#include "tools/fake_game/scene_layout.h"
+
+namespace hm::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fg = hm::fakegame;
+
+constexpr std::uint32_t kOverlayColour = 0xFF3366CC;
+constexpr std::uint32_t kAccent = 0xFF64E2C5;       // the banner's accent 0xC5E264 as 0xAARRGGBB
+constexpr std::uint32_t kBannerTopRow = 0xFF112F35;  // gradient row 0: RGB(17, 47, 53)
+
+std::string Hex(std::uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", v);
+    return buf;
+}
+
+long long Counter(Scenario& s, int which) { return std::stoll(s.Ok("graphics " + std::to_string(which))); }
+
+// The worker installs the hooks and posts its start-up notice on its own thread: render until
+// the banner texture exists or the time runs out.
+bool WaitForBanner(Scenario& s, std::chrono::milliseconds patience) {
+    const auto end = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < end) {
+        s.Ok("frames 1");
+        if (Counter(s, 2) >= 1) {
+            s.Ok("frames 1");  // the banner is drawn in the frame that built it; one more to be sure
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+// The overlay for a back buffer of w x h: every pixel inside its rectangle (less a margin for
+// the linear filter at the edges) has the frame's colour, the pixels just outside do not.
+void ExpectOverlay(const Pixels& shot, int w, int h) {
+    const float s = std::min(0.9f * w / 1000.0f, 0.9f * h / 760.0f);
+    const float x0 = (w - 810 * s) / 2, y0 = (h - 760 * s) / 2, x1 = x0 + 810 * s, y1 = y0 + 760 * s;
+    int wrong = 0;
+    std::string first;
+    for (int y = int(std::ceil(y0)) + 1; y < int(y1) - 1; y += 3)
+        for (int x = int(std::ceil(x0)) + 1; x < int(x1) - 1; x += 3)
+            if (shot.at(x, y) != kOverlayColour && wrong++ == 0)
+                first = std::to_string(x) + "," + std::to_string(y) + " is " + Hex(shot.at(x, y));
+    EXPECT_EQ(wrong, 0) << w << "x" << h << ": first pixel off the overlay " << first;
+    const int mid_y = h * 2 / 3, mid_x = w / 2;
+    EXPECT_NE(shot.at(int(x0) - 2, mid_y), kOverlayColour) << "left of the overlay, " << w << "x" << h;
+    EXPECT_NE(shot.at(int(std::ceil(x1)) + 2, mid_y), kOverlayColour) << "right of the overlay, " << w << "x" << h;
+    EXPECT_NE(shot.at(mid_x, int(std::ceil(y1)) + 2), kOverlayColour) << "below the overlay, " << w << "x" << h;
+    EXPECT_EQ(shot.at(int(std::ceil(x0)) + 1, mid_y), kOverlayColour) << "overlay's left edge, " << w << "x" << h;
+}
+
+TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
+    Scenario s("graphics_banner_overlay");
+    s.WriteIni(s.DefaultIni());
+    s.StartGame();
+    ASSERT_TRUE(WaitForBanner(s, 60s)) << s.GameLog();
+    EXPECT_EQ(Counter(s, 7), 1) << "device hooks";
+    EXPECT_EQ(Counter(s, 8), 0) << "the fake game lacks the 2-D pass routine: no clean-frame hook";
+
+    // The start-up notice as the banner, its top-left corner at (12, 12).
+    {
+        const Pixels shot = s.Screenshot("banner.png");
+        for (int y = 12; y < 12 + 48; y += 5) EXPECT_EQ(shot.at(13, y), kAccent) << "accent strip at 13," << y;
+        EXPECT_EQ(shot.at(12, 12), kAccent) << "banner's first pixel";
+        EXPECT_EQ(shot.at(11, 30), fg::kSkyColour) << "left of the banner";
+        EXPECT_EQ(shot.at(30, 11), fg::kSkyColour) << "above the banner";
+        EXPECT_EQ(shot.at(12 + 520, 30), fg::kSkyColour) << "right of the banner";
+        EXPECT_EQ(shot.at(12 + 6, 12), kBannerTopRow) << "gradient's first row";
+        // The badge: filled with the accent colour left of its "HM".
+        EXPECT_EQ(shot.at(12 + 14, 12 + 24), kAccent) << "badge";
+    }
+
+    // A test frame published as the UI thread would: centred and scaled.
+    EXPECT_EQ(s.Ok("overlay " + Hex(kOverlayColour) + " 810 760"), "shown");
+    s.Ok("frames 2");
+    ExpectOverlay(s.Screenshot("overlay_640.png"), 640, 480);
+    s.Ok("frames 3");
+    EXPECT_EQ(Counter(s, 1), 1) << "the texture is uploaded once while the version stays";
+
+    // Another back-buffer size after a device reset: the managed texture survives, placement follows.
+    EXPECT_EQ(s.Ok("reset 800 600"), "800x600");
+    s.Ok("frames 2");
+    const Pixels big = s.Screenshot("overlay_800.png");
+    ASSERT_EQ(big.width(), 800u);
+    ExpectOverlay(big, 800, 600);
+    EXPECT_EQ(Counter(s, 1), 1);
+
+    // An empty frame takes the overlay away.
+    EXPECT_EQ(s.Ok("overlay 0 0 0"), "shown");
+    s.Ok("frames 2");
+    {
+        const Pixels shot = s.Screenshot("overlay_closed.png");
+        EXPECT_EQ(shot.at(400, 300), fg::kGroundColour);
+        EXPECT_EQ(shot.at(700, 500), fg::kSkyColour);  // beyond the scene: the clear colour
+    }
+    EXPECT_EQ(s.Ok("reset 640 480"), "640x480");
+
+    // A frame the device cannot take as a texture: every frame's work fails, the game keeps going.
+    const long long failures = Counter(s, 3), banners = Counter(s, 2);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(s.Ok("overlay " + Hex(kOverlayColour) + " 65536 1"), "shown");
+    EXPECT_THAT(s.Ok("frames 4"), ::testing::StartsWith("frames=4 "));
+    EXPECT_GE(Counter(s, 3), 4) << "each frame fails";
+    EXPECT_GT(Counter(s, 2), banners) << "the image-processing notice replaced the banner text";
+    {
+        const Pixels shot = s.Screenshot("failing_frame.png");
+        EXPECT_EQ(shot.at(13, 30), kAccent) << "the banner still shows";
+        EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the game's picture is intact";
+    }
+    EXPECT_EQ(s.Ok("overlay 0 0 0"), "shown");
+    const long long settled = Counter(s, 3);
+    s.Ok("frames 2");
+    EXPECT_EQ(Counter(s, 3), settled) << "frames succeed again once the frame is gone";
+    EXPECT_EQ(s.Quit(), 0);
+}
+
+// Frame time in the game: without the plugin, with the plugin idle (banner shown), with a static
+// overlay. Under emulation the absolute times mean little; the ratios are the figures.
+TEST(Graphics, FrameTimeWithAndWithoutThePlugin) {
+    constexpr int kFrames = 16;
+    auto timed = [](Scenario& s) {
+        const std::string a = s.Ok("timed " + std::to_string(kFrames));
+        return std::stoll(a.substr(a.find("us=") + 3)) / double(kFrames);
+    };
+    double bare = 0;
+    {
+        Scenario s("graphics_time_bare");
+        GameOptions o;
+        o.withPlugin = false;
+        s.StartGame(o);
+        s.Ok("frames 2");
+        bare = timed(s);
+        EXPECT_EQ(s.Quit(), 0);
+    }
+    Scenario s("graphics_time_plugin");
+    s.WriteIni(s.DefaultIni());
+    s.StartGame();
+    ASSERT_TRUE(WaitForBanner(s, 60s));
+    const long long ticks0 = Counter(s, 5), presents0 = Counter(s, 0);
+    const double idle = timed(s);
+    const long long ticks1 = Counter(s, 5), presents1 = Counter(s, 0);
+    s.Ok("overlay " + Hex(kOverlayColour) + " 810 760");
+    s.Ok("frames 1");
+    const long long uploads = Counter(s, 1);
+    const double overlay = timed(s);
+    const long long ticks2 = Counter(s, 5), presents2 = Counter(s, 0);
+    EXPECT_EQ(Counter(s, 1), uploads) << "no upload while the version stays";
+    EXPECT_EQ(uploads, 1);
+    const double freq = double(Counter(s, 6));
+    const double idleWork = double(ticks1 - ticks0) / double(presents1 - presents0) / freq * 1e6;
+    const double overlayWork = double(ticks2 - ticks1) / double(presents2 - presents1) / freq * 1e6;
+    std::printf("frame time: bare %.0f us, plugin idle %.0f us (x%.2f), static overlay %.0f us (x%.2f vs idle)\n",
+                bare, idle, idle / bare, overlay, overlay / idle);
+    std::printf("plugin work per Present: idle %.0f us, static overlay %.0f us\n", idleWork, overlayWork);
+    EXPECT_EQ(s.Quit(), 0);
+}
+
+}  // namespace
+}  // namespace hm::e2e

@@ -61,7 +61,9 @@ TEST(FakeGame, RendersWithThePluginSavesAScreenshotAndExitsCleanly) {
     const Pixels shot = s.Screenshot("frame60.png");
     ASSERT_EQ(shot.width(), std::uint32_t(fg::kWidth));
     ASSERT_EQ(shot.height(), std::uint32_t(fg::kHeight));
-    ExpectFilled(shot, fg::Rect{0, 0, fg::kBuilding.x, fg::kMarkerTop - 8}, fg::kSkyColour, "sky");
+    // The sky below the plugin's start-up banner (top-left, two lines: 12..84) and right of it.
+    ExpectFilled(shot, fg::Rect{0, 90, fg::kBuilding.x, fg::kMarkerTop - 8 - 90}, fg::kSkyColour, "sky");
+    ExpectFilled(shot, fg::Rect{540, 0, fg::kWidth - 540, fg::kBuilding.y}, fg::kSkyColour, "sky, right");
     ExpectFilled(shot, fg::Rect{0, fg::kCar.y + fg::kCar.h + 4, fg::kWidth, 60}, fg::kGroundColour, "ground");
     ExpectFilled(shot, fg::kBuilding, fg::kBuildingColour, "building");
     const auto markers = fg::DefaultMarkers();

@@ -18,9 +18,9 @@ namespace {
 // Owner of one WinHTTP handle; closes it on every path.
 class InternetHandle {
 public:
-    explicit InternetHandle(HINTERNET h = nullptr) : h_(h) {}
+    InternetHandle(const WinHttpCalls& calls, HINTERNET h) : calls_(calls), h_(h) {}
     ~InternetHandle() {
-        if (h_) WinHttpCloseHandle(h_);
+        if (h_) calls_.close_handle(h_);
     }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
@@ -28,6 +28,7 @@ public:
     explicit operator bool() const { return h_ != nullptr; }
 
 private:
+    const WinHttpCalls& calls_;
     HINTERNET h_;
 };
 
@@ -60,41 +61,48 @@ HeaderInputs CurrentHeaderInputs(const ApiClient& client, const std::string& pat
 
 ApiResponse ApiRequest(const ApiClient& client, const std::string& method, const std::string& path,
                        const std::string& bearer, const std::string& body, std::uint32_t shot) {
+    static const WinHttpCalls system;
+    return ApiRequestThrough(system, client, method, path, bearer, body, shot);
+}
+
+ApiResponse ApiRequestThrough(const WinHttpCalls& calls, const ApiClient& client, const std::string& method,
+                              const std::string& path, const std::string& bearer, const std::string& body,
+                              std::uint32_t shot) {
     const std::wstring agent = L"HM_Plugin/" + Widen(kPluginVersion);
-    InternetHandle session(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+    InternetHandle session(calls, calls.open(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) throw std::runtime_error("network initialization failed");
-    if (!WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs))
+    if (!calls.set_timeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs))
         throw std::runtime_error("network initialization failed");
 
-    InternetHandle connection(WinHttpConnect(session.get(), client.host.c_str(), client.port, 0));
+    InternetHandle connection(calls, calls.connect(session.get(), client.host.c_str(), client.port, 0));
     if (!connection) throw std::runtime_error("network initialization failed");
     const std::wstring target = client.base_path + Widen(path);
-    InternetHandle request(WinHttpOpenRequest(connection.get(), Widen(method).c_str(), target.c_str(), nullptr,
+    InternetHandle request(calls, calls.open_request(connection.get(), Widen(method).c_str(), target.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                               client.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request) throw std::runtime_error("network initialization failed");
 
     DWORD redirect = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirect, sizeof redirect))
+    if (!calls.set_option(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirect, sizeof redirect))
         throw std::runtime_error("redirect policy failed");
     // The receive time-out must also bound the wait for the answer's headers; some WinHTTP
     // builds apply it only to body reads and would otherwise wait for a silent server for 90 s.
     DWORD headersTimeout = kReceiveTimeoutMs;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersTimeout, sizeof headersTimeout);
+    calls.set_option(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersTimeout, sizeof headersTimeout);
     DWORD autologon = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &autologon, sizeof autologon);
+    calls.set_option(request.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &autologon, sizeof autologon);
 
     const std::wstring headers = WidenHeaderBlock(BuildHeaderBlock(CurrentHeaderInputs(client, path, bearer, shot)));
     LPVOID data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
     const DWORD length = DWORD(body.size());
-    if (!WinHttpSendRequest(request.get(), headers.c_str(), DWORD(-1L), data, length, length, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr))
+    if (!calls.send_request(request.get(), headers.c_str(), DWORD(-1L), data, length, length, 0) ||
+        !calls.receive_response(request.get(), nullptr))
         throw std::runtime_error("HTTPS request failed");
 
     ApiResponse response;
     DWORD status = 0, statusSize = sizeof status;
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!calls.query_headers(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX))
         throw std::runtime_error("missing status");
     response.status = std::int32_t(status);
@@ -102,7 +110,7 @@ ApiResponse ApiRequest(const ApiClient& client, const std::string& method, const
     char piece[kReadPieceBytes];
     for (;;) {
         DWORD got = 0;
-        if (!WinHttpReadData(request.get(), piece, sizeof piece, &got)) throw std::runtime_error("network read failed");
+        if (!calls.read_data(request.get(), piece, sizeof piece, &got)) throw std::runtime_error("network read failed");
         if (got == 0) break;
         if (response.body.size() + got > kMaxResponseBytes) throw std::runtime_error("response too large");
         response.body.append(piece, got);

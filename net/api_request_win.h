@@ -2,6 +2,9 @@
 // each call opens and closes its own session, connection and request (no reuse, no retry).
 #pragma once
 
+#include <windows.h>
+#include <winhttp.h>
+
 #include <cstdint>
 #include <string>
 
@@ -14,6 +17,25 @@ constexpr int kConnectTimeoutMs = 3000;
 constexpr int kSendTimeoutMs = 5000;
 constexpr int kReceiveTimeoutMs = 5000;
 constexpr unsigned kReadPieceBytes = 8192;
+
+// The WinHTTP calls of one request; tests pass wrappers that fail a chosen call and count handles.
+struct WinHttpCalls {
+    decltype(&WinHttpOpen) open = &WinHttpOpen;
+    decltype(&WinHttpSetTimeouts) set_timeouts = &WinHttpSetTimeouts;
+    decltype(&WinHttpConnect) connect = &WinHttpConnect;
+    decltype(&WinHttpOpenRequest) open_request = &WinHttpOpenRequest;
+    decltype(&WinHttpSetOption) set_option = &WinHttpSetOption;
+    decltype(&WinHttpSendRequest) send_request = &WinHttpSendRequest;
+    decltype(&WinHttpReceiveResponse) receive_response = &WinHttpReceiveResponse;
+    decltype(&WinHttpQueryHeaders) query_headers = &WinHttpQueryHeaders;
+    decltype(&WinHttpReadData) read_data = &WinHttpReadData;
+    decltype(&WinHttpCloseHandle) close_handle = &WinHttpCloseHandle;
+};
+
+// ApiRequest over the given calls.
+ApiResponse ApiRequestThrough(const WinHttpCalls& calls, const ApiClient& client, const std::string& method,
+                              const std::string& path, const std::string& bearer, const std::string& body,
+                              std::uint32_t shot);
 
 // Reads ConsentGiven, PlayerIdentity (under SharedStateLock) and HardwareId for the header
 // block. Returns any status; throws std::runtime_error with one of the transport texts.

@@ -246,6 +246,12 @@ TEST(SmbiosWalk, UnusableOrDamagedTablesGiveNothing) {
     }
     {
         Table t;
+        t.Structure(0, {}, {}).System(Uuid(1));
+        t.bytes[9] = 3;  // a short structure ends the walk even when a good one follows
+        cases.push_back({"length 3 before type 1", t});
+    }
+    {
+        Table t;
         t.Structure(0, std::vector<std::uint8_t>(4, 1), {"abc"}).System(Uuid(1));
         t.bytes[9] = 250;  // runs past the end
         cases.push_back({"structure past end", t});

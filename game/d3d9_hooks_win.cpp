@@ -670,3 +670,11 @@ extern "C" __declspec(dllexport) int HM_ShowTestOverlay(unsigned argb, int width
     hm::PublishOverlayFrame(overlay, frame, hm::PublishRule::kAlways);
     return 1;
 }
+
+// The plugin cursor over the test overlay: visible at canvas point (x, y), or hidden.
+extern "C" __declspec(dllexport) void HM_SetTestCursor(int visible, int x, int y) {
+    hm::OverlayState& overlay = hm::PluginOverlay();
+    overlay.cursor_x.store(x);
+    overlay.cursor_y.store(y);
+    overlay.plugin_cursor_visible.store(visible != 0);
+}

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -93,6 +94,32 @@ TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
     s.Ok("frames 3");
     EXPECT_EQ(Counter(s, 1), 1) << "the texture is uploaded once while the version stays";
 
+    // The plugin cursor at the mapped point: canvas (400, 300) -> (400 s + X, 300 s + Y), arrow
+    // unit max(s, 0.65); dark and light pixels only within the arrow's box.
+    EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
+    s.Ok("cursor 1 400 300");
+    s.Ok("frames 1");
+    {
+        const Pixels shot = s.Screenshot("cursor_640.png");
+        const float sc = 0.9f * 480 / 760, hx = 400 * sc + (640 - 810 * sc) / 2, hy = 300 * sc + (480 - 760 * sc) / 2;
+        const float unit = std::max(sc, 0.65f);
+        int dark = 0, light = 0, stray = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const std::uint32_t c = shot.at(x, y);
+                if (c != 0xFF101820u && c != 0xFFF8FBFFu) continue;
+                const bool inBox = x >= hx - 1 && x <= hx + 17 * unit + 1 && y >= hy - 1 && y <= hy + 28 * unit + 1;
+                if (!inBox) ++stray;
+                else if (c == 0xFF101820u) ++dark;
+                else ++light;
+            }
+        EXPECT_GE(dark, 30) << "dark arrow pixels near " << hx << "," << hy;
+        EXPECT_GE(light, 15) << "light arrow pixels near " << hx << "," << hy;
+        EXPECT_EQ(stray, 0) << "arrow colours away from the mapped point";
+        EXPECT_EQ(shot.at(int(hx) + 1, int(hy + 20 * unit)), 0xFF101820u) << "the arrow's dark left edge";
+    }
+    s.Ok("cursor 0 0 0");
+
     // Another back-buffer size after a device reset: the managed texture survives, placement follows.
     EXPECT_EQ(s.Ok("reset 800 600"), "800x600");
     s.Ok("frames 2");
@@ -127,6 +154,32 @@ TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
     const long long settled = Counter(s, 3);
     s.Ok("frames 2");
     EXPECT_EQ(Counter(s, 3), settled) << "frames succeed again once the frame is gone";
+    EXPECT_EQ(s.Quit(), 0);
+}
+
+// The fake game carrying the game's 2-D pass routine (its exact first bytes at 0x53E230): the
+// clean-frame hook goes in, the routine keeps running through it every frame, and nothing is
+// captured while no session is connected, even in the viewfinder.
+TEST(Graphics, TheGamesTwoDPassGetsTheCleanFrameHook) {
+    Scenario s("graphics_two_d_pass");
+    s.WriteIni(s.DefaultIni());
+    GameOptions o;
+    o.extraArgs = {"--hm-2d-pass"};
+    s.StartGame(o);
+    ASSERT_TRUE(WaitForBanner(s, 60s)) << s.GameLog();
+    EXPECT_EQ(Counter(s, 7), 1);
+    EXPECT_EQ(Counter(s, 8), 1) << "clean-frame hook";
+    auto calls = [&] {
+        const std::string a = s.Ok("twodpass");
+        return std::stol(a.substr(a.find("calls=") + 6));
+    };
+    const long before = calls();
+    EXPECT_EQ(s.Ok("camera 1 46"), "camera=1");
+    s.Ok("frames 3");
+    EXPECT_EQ(calls(), before + 3) << "the game's routine still runs behind the hook";
+    EXPECT_EQ(Counter(s, 4), 0) << "no capture without a connected session";
+    const Pixels shot = s.Screenshot("two_d_pass.png");
+    EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame is intact";
     EXPECT_EQ(s.Quit(), 0);
 }
 

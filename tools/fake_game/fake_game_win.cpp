@@ -4,6 +4,7 @@
 //   gta_sa.exe [-c] [-h <server>] [-p <port>] [-n <name>] ... --hm-control=<driver port>
 // The driver's port sits in a switch of its own so that the game's switches stay exactly what
 // the plugin's start-up gate reads. Without it the game renders until its window is closed.
+// --hm-2d-pass places the game's 2-D pass routine at 0x53E230 and calls it once a frame.
 //
 // Protocol: the game connects, greets with "hello gta_sa pid=<n> plugin=loaded|missing" (or
 // "fatal <why>" and exit 2), then answers every command line with one line, "ok ..." or
@@ -30,6 +31,9 @@
 //   graphics <i>               the plugin's frame-work counter i (HM_GraphicsCounter) -> ok <value>
 //   overlay <aarrggbb> <w> <h> the plugin shows a solid w x h overlay frame (HM_ShowTestOverlay);
 //                              colour 0 closes it      -> ok shown
+//   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
+//   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
+//   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
 //   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
 //   echo <text>                -> ok <text>
 //   quit                       -> ok frames=<n>, then the game exits 0
@@ -83,6 +87,7 @@ struct Game {
     std::vector<IDirect3DTexture9*> markerTextures;
     long frames = 0;
     bool quit = false;
+    bool twoDPass = false;  // the game's 2-D pass routine is in place and called every frame
 
     HMODULE plugin = nullptr;
     DWORD pluginError = 0;
@@ -289,6 +294,26 @@ std::string CreateDevice() {
     return {};
 }
 
+// The game's 2-D pass routine at 0x53E230 with its real first 15 bytes (mov eax,[0xC97B24];
+// sub esp,18h; push 0; push 6; call [eax+20h]), then add esp,18h; ret. The object at 0xC97B24
+// leads to a stdcall method that counts the calls, so a hook must reach the original code.
+constexpr std::uintptr_t kTwoDPass = 0x53E230, kTwoDPassMethod = 0x53E300;
+constexpr std::uintptr_t kTwoDPassObject = 0xC97B40, kTwoDPassCalls = 0xC97B80;
+
+bool PlaceTwoDPass() {
+    const std::uint8_t routine[] = {0xA1, 0x24, 0x7B, 0xC9, 0x00, 0x83, 0xEC, 0x18, 0x6A, 0x00, 0x6A, 0x06,
+                                    0xFF, 0x50, 0x20, 0x83, 0xC4, 0x18, 0xC3};
+    std::uint8_t method[] = {0xFF, 0x05, 0, 0, 0, 0, 0xC2, 0x08, 0x00};  // inc dword [calls]; ret 8
+    const std::uint32_t calls = std::uint32_t(kTwoDPassCalls);
+    std::memcpy(method + 2, &calls, 4);
+    if (!WriteGameCode(kTwoDPassMethod, method, sizeof method) || !WriteGameCode(kTwoDPass, routine, sizeof routine))
+        return false;
+    GameVariable<std::uint32_t>(0xC97B24) = std::uint32_t(kTwoDPassObject);
+    GameVariable<std::uint32_t>(kTwoDPassObject + 0x20) = std::uint32_t(kTwoDPassMethod);
+    GameVariable<std::uint32_t>(kTwoDPassCalls) = 0;
+    return true;
+}
+
 void RenderFrame() {
     IDirect3DDevice9* d = g.device;
     d->Clear(0, nullptr, D3DCLEAR_TARGET, kSkyColour, 1.0f, 0);
@@ -332,6 +357,8 @@ void RenderFrame() {
             d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexturedVertex));
         }
         d->SetTexture(0, nullptr);
+        // The 3-D picture is done; the game's 2-D layer (HUD, radar, chat) would follow.
+        if (g.twoDPass) reinterpret_cast<void (*)()>(kTwoDPass)();
         d->EndScene();
     }
     d->Present(nullptr, nullptr, nullptr, nullptr);
@@ -634,6 +661,26 @@ std::string Execute(const std::string& line) {
                    ? "ok shown"
                    : "error refused";
     }
+    if (cmd == "cursor" && w.size() == 4) {
+        // The plugin cursor over the test overlay (HM_SetTestCursor): visible 0|1 at canvas x y.
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<void (*)(int, int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_SetTestCursor")));
+        if (!fn) return "error no HM_SetTestCursor";
+        fn(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()), std::atoi(w[3].c_str()));
+        return "ok cursor";
+    }
+    if (cmd == "camera" && w.size() == 3) {
+        // The active camera index and its mode (46: the photo camera's viewfinder).
+        const int index = std::atoi(w[1].c_str());
+        if (index < 0 || index > 255) return "error camera index";
+        GameVariable<std::uint8_t>(0xB6F081) = std::uint8_t(index);
+        GameVariable<std::uint16_t>(0xB6F1A8 + std::uintptr_t(index) * 568) = std::uint16_t(std::atoi(w[2].c_str()));
+        return Format("ok camera=%d", index);
+    }
+    if (cmd == "twodpass") {
+        if (!g.twoDPass) return "error no 2-D pass routine (start with --hm-2d-pass)";
+        return Format("ok calls=%lu", static_cast<unsigned long>(GameVariable<std::uint32_t>(kTwoDPassCalls)));
+    }
     if (cmd == "reset" && w.size() == 3) {
         // Device reset to another back-buffer size (the scene's resources are all managed).
         D3DPRESENT_PARAMETERS pp{};
@@ -726,7 +773,11 @@ int Run(HINSTANCE instance) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const int controlPort = argv ? ControlPort(argc, argv) : 0;
+    bool twoDPass = false;
+    for (int i = 1; argv && i < argc; ++i) twoDPass = twoDPass || std::wcscmp(argv[i], L"--hm-2d-pass") == 0;
     if (argv) LocalFree(argv);
+    // The game's code is there before any plugin looks at it.
+    g.twoDPass = twoDPass && PlaceTwoDPass();
 
     // A plugin loader brings plugins in before the game sets up its window and device.
     const std::wstring pluginPath = OwnFolder() + L"HM_Plugin.dll";

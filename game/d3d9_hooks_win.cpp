@@ -260,6 +260,7 @@ void PostPicture(HWND ui, int id, PixelsRef image) {
 
 void ServeScreenRegion(IDirect3DDevice9* d, HWND ui, int id) {
     const PixelsRef back = ReadBackBuffer(d);
+    Render().region.Served(id);
     const RegionCut cut = CutScreenRegion(back->width(), back->height());
     if (!RegionFits(cut, back->width(), back->height())) return;
     PixelsRef image = MakePixels(cut.width, cut.height);
@@ -313,7 +314,7 @@ void RunOverlayStep(IDirect3DDevice9* d, Tick now) {
         }
 
         const int id = overlay.screen_region_request.load();
-        if (r.region.Step(id, now)) ServeScreenRegion(d, ui, id);
+        if (r.region.Due(id, now)) ServeScreenRegion(d, ui, id);
 
         if (!r.game_window) {
             D3DDEVICE_CREATION_PARAMETERS cp{};

@@ -200,6 +200,48 @@ TEST(Hooks, PresentRunsTheFrameWorkOnThisProcessesDevice) {
     DestroyWindow(ui);
 }
 
+TEST(Hooks, AnOverlayIsRebuiltForANewDeviceAndAnUnreadableBufferFailsEachFrame) {
+    HWND ui = CreateWindowExW(0, L"STATIC", L"ui", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
+    auto solid = std::make_shared<Pixels>(810, 760);
+    PublishOverlayFrame(PluginOverlay(), solid, PublishRule::kAlways);
+    const std::uint64_t uploads = ReadGraphicsCounters().overlay_uploads;
+    {
+        Device a(200, 150);
+        ASSERT_EQ(a.hr, D3D_OK);
+        a.device->Present(nullptr, nullptr, nullptr, nullptr);
+        a.device->Present(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(ReadGraphicsCounters().overlay_uploads, uploads + 1);
+    }
+    {
+        Device b(200, 150);  // a recreated device: the texture is made anew, the version unchanged
+        ASSERT_EQ(b.hr, D3D_OK);
+        b.device->Present(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(ReadGraphicsCounters().overlay_uploads, uploads + 2);
+    }
+
+    Device wide(4097, 4);
+    if (wide.hr == D3D_OK) {
+        {
+            std::lock_guard<std::mutex> g(PluginShared().lock);
+            PluginShared().notices = NoticeState{};
+        }
+        PluginOverlay().screen_region_request.store(1);
+        const std::uint64_t failures = ReadGraphicsCounters().frame_failures;
+        EXPECT_EQ(wide.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);  // sees the request
+        Sleep(200);
+        EXPECT_EQ(wide.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(wide.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(ReadGraphicsCounters().frame_failures, failures + 2) << "each frame fails while the request waits";
+        EXPECT_EQ(CurrentNotice(), kFrameFailureNotice);
+        PluginOverlay().screen_region_request.store(0);
+    }
+    PluginInput().ui_window.store(0);
+    PublishEmptyOverlayFrame(PluginOverlay());
+    DestroyWindow(ui);
+    if (wide.hr != D3D_OK) GTEST_SKIP() << "no 4097-pixel back buffer here";
+}
+
 TEST(Hooks, PairingCommandGoesThroughSampOnlyWhenChatIsFreeAndAtMostEvery3s) {
     wchar_t self[MAX_PATH];
     std::wstring dir(self, GetModuleFileNameW(nullptr, self, MAX_PATH));

@@ -27,7 +27,7 @@ void BM_FrameDecisionsIdle(benchmark::State& st) {
         FrameRef frame;
         int version = 0;
         benchmark::DoNotOptimize(TakeOverlayFrame(overlay, 0, frame, version));
-        benchmark::DoNotOptimize(region.Step(overlay.screen_region_request.load(), now));
+        benchmark::DoNotOptimize(region.Due(overlay.screen_region_request.load(), now));
         benchmark::DoNotOptimize(PairingCommandDue(in, now, next));
         benchmark::DoNotOptimize(outbox.Flush(lock, notices, now));
     }
@@ -50,7 +50,7 @@ void BM_FrameDecisionsOverlay(benchmark::State& st) {
         auto tris = CursorTriangles(x, y, p.scale);
         benchmark::DoNotOptimize(quad);
         benchmark::DoNotOptimize(tris);
-        benchmark::DoNotOptimize(region.Step(overlay.screen_region_request.load(), now));
+        benchmark::DoNotOptimize(region.Due(overlay.screen_region_request.load(), now));
     }
 }
 BENCHMARK(BM_FrameDecisionsOverlay);

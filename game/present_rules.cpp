@@ -64,17 +64,13 @@ bool RegionFits(const RegionCut& c, std::uint32_t w, std::uint32_t h) {
     return c.width > 0 && c.height > 0 && std::uint64_t(c.x) + c.width <= w && std::uint64_t(c.y) + c.height <= h;
 }
 
-bool ScreenRegionTracker::Step(int id, Tick now) {
+bool ScreenRegionTracker::Due(int id, Tick now) {
     if (id != last_seen_) {
         last_seen_ = id;
         serve_at_ = now + kWaitMs;
     }
-    if (id >= 1) {
-        if (id != last_served_ && IsDue(now, serve_at_)) {
-            last_served_ = id;
-            return true;
-        }
-    } else if (id == 0) {
+    if (id >= 1) return id != last_served_ && IsDue(now, serve_at_);
+    if (id == 0) {
         last_served_ = 0;
     }
     return false;

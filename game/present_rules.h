@@ -55,9 +55,11 @@ bool RegionFits(const RegionCut& cut, std::uint32_t back_width, std::uint32_t ba
 class ScreenRegionTracker {
 public:
     static constexpr Tick kWaitMs = 150;
-    // Returns true when this frame must read the back buffer for `id`; the id then counts as
-    // served (whether or not the cut fits).
-    bool Step(int id, Tick now);
+    // Returns true when this frame must read the back buffer for `id`.
+    bool Due(int id, Tick now);
+    // After the read, whether or not the cut fitted. A read that threw leaves the id unserved,
+    // so the failure repeats (and shows) every frame until the request changes.
+    void Served(int id) { last_served_ = id; }
     void Reset() { *this = ScreenRegionTracker(); }
 
 private:

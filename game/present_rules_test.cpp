@@ -91,21 +91,36 @@ TEST(ScreenRegion, CutFollowsTheBackBufferSize) {
 
 TEST(ScreenRegion, AChangedRequestWaits150MsAndIsServedOnce) {
     ScreenRegionTracker t;
-    EXPECT_FALSE(t.Step(0, 1000));
-    EXPECT_FALSE(t.Step(1, 1000));  // seen now
-    EXPECT_FALSE(t.Step(1, 1149));
-    EXPECT_TRUE(t.Step(1, 1150));
-    EXPECT_FALSE(t.Step(1, 1151));  // served
-    EXPECT_FALSE(t.Step(1, 5000));
-    EXPECT_FALSE(t.Step(2, 5000));  // a new id waits again
-    EXPECT_TRUE(t.Step(2, 5150));
+    // One frame: the render thread reads when due and marks the id after a read that worked.
+    auto frame = [&t](int id, Tick now) {
+        if (!t.Due(id, now)) return false;
+        t.Served(id);
+        return true;
+    };
+    EXPECT_FALSE(frame(0, 1000));
+    EXPECT_FALSE(frame(1, 1000));  // seen now
+    EXPECT_FALSE(frame(1, 1149));
+    EXPECT_TRUE(frame(1, 1150));
+    EXPECT_FALSE(frame(1, 1151));  // served
+    EXPECT_FALSE(frame(1, 5000));
+    EXPECT_FALSE(frame(2, 5000));  // a new id waits again
+    EXPECT_TRUE(frame(2, 5150));
     // A negative id neither serves nor forgets the served id; only 0 does.
-    EXPECT_FALSE(t.Step(-1, 6000));
-    EXPECT_FALSE(t.Step(2, 6000));
-    EXPECT_FALSE(t.Step(2, 6200));
-    EXPECT_FALSE(t.Step(0, 7000));
-    EXPECT_FALSE(t.Step(2, 7000));
-    EXPECT_TRUE(t.Step(2, 7150));  // the same id asked anew after 0
+    EXPECT_FALSE(frame(-1, 6000));
+    EXPECT_FALSE(frame(2, 6000));
+    EXPECT_FALSE(frame(2, 6200));
+    EXPECT_FALSE(frame(0, 7000));
+    EXPECT_FALSE(frame(2, 7000));
+    EXPECT_TRUE(frame(2, 7150));  // the same id asked anew after 0
+}
+
+TEST(ScreenRegion, AReadThatFailedIsTriedAgainNextFrame) {
+    ScreenRegionTracker t;
+    EXPECT_FALSE(t.Due(3, 0));
+    EXPECT_TRUE(t.Due(3, 150));  // the read throws: not marked
+    EXPECT_TRUE(t.Due(3, 160));
+    t.Served(3);
+    EXPECT_FALSE(t.Due(3, 170));
 }
 
 TEST(PhotoTimeout, OnlyAPendingDueRequestIsTakenAndOnlyOnce) {

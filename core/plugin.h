@@ -18,6 +18,9 @@ struct PluginRecord {
     // Connected: a session with the web API is live. Written: worker (session). Read: render
     // thread (bind-code chat command), media threads.
     std::atomic<bool> connected{false};
+    // PhotoVisible: the shown photo is displayed. Written: worker (Ctrl+F11, session). Read:
+    // render thread (banner, photo layer).
+    std::atomic<bool> photo_visible{false};
     // Times the worker thread has begun running; read by the diagnostics export.
     std::atomic<long> worker_starts{0};
     // How far the worker got (WorkerStage); read by the diagnostics export and support.

@@ -5,6 +5,7 @@
 
 #include "core/entry_rules.h"
 #include "core/plugin.h"
+#include "core/session_win.h"
 #include "core/worker_win.h"
 
 namespace {
@@ -34,6 +35,9 @@ void OnProcessAttach(HINSTANCE instance) {
 // Diagnostics for tests and support: how many times the worker thread has started.
 extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().worker_starts.load(); }
 // How far the worker got (hm::WorkerStage as a number).
+// Diagnostics: PhotoVisible and how many session dialogs were requested.
+extern "C" __declspec(dllexport) int HM_PhotoVisible() { return hm::Plugin().photo_visible.load() ? 1 : 0; }
+extern "C" __declspec(dllexport) int HM_DialogRequests() { return int(hm::RecordedDialogRequests().size()); }
 extern "C" __declspec(dllexport) int HM_WorkerStage() { return hm::Plugin().worker_stage.load(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -1,6 +1,8 @@
 // Steps of subsystems not built yet: each does nothing until its subsystem fills it.
 #include "core/worker_hooks.h"
 
+#include "core/plugin.h"
+
 namespace hm {
 
 void StartVoiceChat(const PluginConfig&) {}
@@ -10,7 +12,10 @@ void StartCameraDataThread(const PluginConfig&) {}
 void WriteTvHeartbeat() {}
 void ResetReleaseCheckWhileDisconnected(WorkerContext&) {}
 void OpenUpdateDialog(WorkerContext&) {}
-void TogglePhotoVisible() {}
+void TogglePhotoVisible() {
+    // Only the worker writes it, so a load and a store cannot lose a toggle.
+    Plugin().photo_visible.store(!Plugin().photo_visible.load());
+}
 void RunReleaseCheck(WorkerContext&, Tick) {}
 void RunTvStep(WorkerContext&, Tick) {}
 

@@ -25,6 +25,8 @@
 //   pixel <x> <y>              -> ok <aarrggbb> of the presented frame
 //   markers <id>...            replace the marker textures (see scene_layout.h)
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
+//                                 photo_visible=<0|1> dialogs=<n>
+//   unfocus                    hand the foreground to another process's window -> ok foreground=0|1
 //   image                      base, size and the game region's state at 0x53E230
 //   args                       the command line as the game got it
 //   timed <n>                  render n frames            -> ok us=<microseconds they took>
@@ -591,6 +593,15 @@ std::string Execute(const std::string& line) {
         SettleInput();
         return Format("ok foreground=%d focus=%d", GetForegroundWindow() == g.hwnd, GetFocus() == g.hwnd);
     }
+    if (cmd == "unfocus") {
+        // The desktop window belongs to Wine's explorer process, not to the game.
+        SetForegroundWindow(GetDesktopWindow());
+        SettleInput();
+        DWORD pid = 0;
+        HWND front = GetForegroundWindow();
+        if (front) GetWindowThreadProcessId(front, &pid);
+        return Format("ok foreground=%d", front == g.hwnd || pid == GetCurrentProcessId());
+    }
     if (cmd == "screenshot" && !rest.empty()) {
         std::vector<std::uint32_t> px;
         int width = 0, height = 0;
@@ -620,9 +631,10 @@ std::string Execute(const std::string& line) {
                           : Format("ok markers=%u", unsigned(ids.size()));
     }
     if (cmd == "plugin") {
-        return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu", g.plugin != nullptr,
-                      PluginDiagnostic<long>("HM_WorkerStarts"), PluginDiagnostic<int>("HM_WorkerStage"),
-                      static_cast<unsigned long>(g.pluginError));
+        return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu photo_visible=%ld dialogs=%ld",
+                      g.plugin != nullptr, PluginDiagnostic<long>("HM_WorkerStarts"),
+                      PluginDiagnostic<int>("HM_WorkerStage"), static_cast<unsigned long>(g.pluginError),
+                      PluginDiagnostic<int>("HM_PhotoVisible"), PluginDiagnostic<int>("HM_DialogRequests"));
     }
     if (cmd == "image") {
         MEMORY_BASIC_INFORMATION mbi{};

@@ -11,14 +11,10 @@
 
 namespace hm {
 
-std::wstring OwnModuleFileName() {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&OwnModuleFileName), &self))
-        self = nullptr;
+std::wstring ModuleFileName(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(self, path.data(), DWORD(path.size()));
+        const DWORD n = GetModuleFileNameW(module, path.data(), DWORD(path.size()));
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
@@ -27,6 +23,14 @@ std::wstring OwnModuleFileName() {
         if (path.size() >= 32768) return {};
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring OwnModuleFileName() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&OwnModuleFileName), &self))
+        self = nullptr;
+    return ModuleFileName(self);
 }
 
 IniReader ProfileIniReader(std::wstring iniPath) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/config_win.h"
 #include "core/entry_rules.h"
 #include "core/plugin.h"
 #include "core/session_win.h"
@@ -10,23 +11,9 @@
 
 namespace {
 
-std::wstring HostExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() >= 32768) return {};
-        path.resize(path.size() * 2);
-    }
-}
-
 void OnProcessAttach(HINSTANCE instance) {
     hm::Plugin().module.store(instance);
-    if (!hm::IsGameExecutable(HostExecutablePath())) return;  // other hosts: stay loaded, idle
+    if (!hm::IsGameExecutable(hm::ModuleFileName(nullptr))) return;  // other hosts: stay loaded, idle
     if (HANDLE thread = CreateThread(nullptr, 0, hm::WorkerThread, nullptr, 0, nullptr)) CloseHandle(thread);
 }
 

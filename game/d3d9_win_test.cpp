@@ -200,6 +200,14 @@ TEST(Hooks, PresentRunsTheFrameWorkOnThisProcessesDevice) {
     DestroyWindow(ui);
 }
 
+// One frame without the UI on a device that is about to go, so the closing rule gives its window
+// back while it still exists; the UI window is then shown again.
+void CloseUiOn(IDirect3DDevice9* device, HWND ui) {
+    PluginInput().ui_window.store(0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
+}
+
 TEST(Hooks, AnOverlayIsRebuiltForANewDeviceAndAnUnreadableBufferFailsEachFrame) {
     HWND ui = CreateWindowExW(0, L"STATIC", L"ui", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
     PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
@@ -212,12 +220,14 @@ TEST(Hooks, AnOverlayIsRebuiltForANewDeviceAndAnUnreadableBufferFailsEachFrame) 
         a.device->Present(nullptr, nullptr, nullptr, nullptr);
         a.device->Present(nullptr, nullptr, nullptr, nullptr);
         EXPECT_EQ(ReadGraphicsCounters().overlay_uploads, uploads + 1);
+        CloseUiOn(a.device, ui);
     }
     {
         Device b(200, 150);  // a recreated device: the texture is made anew, the version unchanged
         ASSERT_EQ(b.hr, D3D_OK);
         b.device->Present(nullptr, nullptr, nullptr, nullptr);
         EXPECT_EQ(ReadGraphicsCounters().overlay_uploads, uploads + 2);
+        CloseUiOn(b.device, ui);
     }
 
     Device wide(4097, 4);
@@ -235,11 +245,40 @@ TEST(Hooks, AnOverlayIsRebuiltForANewDeviceAndAnUnreadableBufferFailsEachFrame) 
         EXPECT_EQ(ReadGraphicsCounters().frame_failures, failures + 2) << "each frame fails while the request waits";
         EXPECT_EQ(CurrentNotice(), kFrameFailureNotice);
         PluginOverlay().screen_region_request.store(0);
+        CloseUiOn(wide.device, ui);
     }
     PluginInput().ui_window.store(0);
     PublishEmptyOverlayFrame(PluginOverlay());
     DestroyWindow(ui);
     if (wide.hr != D3D_OK) GTEST_SKIP() << "no 4097-pixel back buffer here";
+}
+
+LRESULT CALLBACK SomeoneElsesProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+TEST(Hooks, ClosingTheUiGivesTheWindowBackOnlyIfItIsStillOurs) {
+    for (bool replacedAfterUs : {false, true}) {
+        Device d(120, 90, D3DMULTISAMPLE_NONE, true);
+        ASSERT_EQ(d.hr, D3D_OK);
+        const LONG original = GetWindowLongW(d.window, GWL_WNDPROC);
+        HWND ui = CreateWindowExW(0, L"STATIC", L"ui", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(GetWindowLongW(d.window, GWL_WNDPROC), LONG(reinterpret_cast<LONG_PTR>(&GameWindowProc)))
+            << "subclassed while the UI is open";
+        const LONG other = LONG(reinterpret_cast<LONG_PTR>(&SomeoneElsesProc));
+        if (replacedAfterUs) SetWindowLongW(d.window, GWL_WNDPROC, other);
+        PluginInput().ui_window.store(0);
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(GetWindowLongW(d.window, GWL_WNDPROC), replacedAfterUs ? other : original)
+            << (replacedAfterUs ? "someone else's procedure stays" : "the game's own procedure is back");
+        EXPECT_FALSE(IsGameMessageHookInstalled());
+        if (replacedAfterUs) {
+            // Let the input side forget its saved procedure before the device goes.
+            SetWindowLongW(d.window, GWL_WNDPROC, LONG(reinterpret_cast<LONG_PTR>(&GameWindowProc)));
+            RestoreGameWindow();
+        }
+        DestroyWindow(ui);
+    }
 }
 
 TEST(Hooks, PairingCommandGoesThroughSampOnlyWhenChatIsFreeAndAtMostEvery3s) {

@@ -28,7 +28,7 @@ void RunTelevisionFrameStep(IDirect3DDevice9*) {}    // TV frame upload
 void RunWorldTextureStep(IDirect3DDevice9*) {}       // gallery / TV world textures
 void DrawShownPhoto(IDirect3DDevice9*) {}            // Ctrl+F11 photo over the picture
 void DrawTelevisionPicture(IDirect3DDevice9*) {}     // full-screen TV picture
-BannerInputs ReadHeadsUpInputs() { return {}; }      // photo visible, voice transmitting
+void ReadVoiceBannerInputs(BannerInputs&) {}        // voice transmitting and its channel
 void InstallGameAndSampHooks() {}                    // fixed-address game routines (camera, ladder)
 // The computer UI's running flag belongs to the UI thread; until it exists, a live UiWindow is
 // the computer UI running.
@@ -182,7 +182,10 @@ void DrawHeadsUpLayer(IDirect3DDevice9* d, Tick now) {
         r.banner_device = d;
     }
     SharedState& shared = PluginShared();
-    if (RefreshBannerLayer(r.banner, shared.lock, shared.notices, now, ReadHeadsUpInputs())) {
+    BannerInputs in;
+    in.photo_visible = Plugin().photo_visible.load();  // a shown photo hides the banner
+    ReadVoiceBannerInputs(in);
+    if (RefreshBannerLayer(r.banner, shared.lock, shared.notices, now, in)) {
         Release(r.banner_texture);
         if (r.banner.bitmap) {
             r.banner_texture = TextureFromPixels(d, *r.banner.bitmap, 311, 312);

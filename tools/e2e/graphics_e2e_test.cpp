@@ -87,6 +87,23 @@ TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
         EXPECT_EQ(shot.at(12 + 14, 12 + 24), kAccent) << "badge";
     }
 
+    // A shown photo hides the banner: Ctrl+F11 turns PhotoVisible on, the next frame has none.
+    EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
+    auto pressCtrlF11 = [&] {
+        s.Ok("key down CTRL");
+        s.Ok("key down F11");
+        s.Ok("run 200");
+        s.Ok("key up F11");
+        s.Ok("key up CTRL");
+        s.Ok("run 300");
+    };
+    pressCtrlF11();
+    ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=1"));
+    s.Ok("frames 1");
+    EXPECT_EQ(s.Screenshot("photo_visible.png").at(13, 30), fg::kSkyColour) << "no banner while PhotoVisible";
+    pressCtrlF11();
+    ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=0"));
+
     // A test frame published as the UI thread would: centred and scaled.
     EXPECT_EQ(s.Ok("overlay " + Hex(kOverlayColour) + " 810 760"), "shown");
     s.Ok("frames 2");

@@ -8,10 +8,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "tools/e2e/e2e_harness.h"
+#include "tools/fake_api/demo_world.h"
 #include "tools/fake_game/scene_layout.h"
 
 namespace hm::e2e {
@@ -197,6 +200,61 @@ TEST(Graphics, TheGamesTwoDPassGetsTheCleanFrameHook) {
     EXPECT_EQ(Counter(s, 4), 0) << "no capture without a connected session";
     const Pixels shot = s.Screenshot("two_d_pass.png");
     EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame is intact";
+    EXPECT_EQ(s.Quit(), 0);
+}
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// A remembered device where the plugin looks for it (the Wine prefix's local application data),
+// written by the plugin's own code in session_probe.exe; removed again whatever the test does,
+// since every later game in the prefix would resume with it.
+class RememberedDevice {
+public:
+    RememberedDevice(const std::string& apiUrl, const std::string& credential) {
+        ok_ = Probe("save-plugin \"" + apiUrl + "\" " + credential) == 0;
+    }
+    ~RememberedDevice() { Probe("forget-plugin"); }
+    bool ok() const { return ok_; }
+
+private:
+    static int Probe(const std::string& args) {
+        const std::string cmd = "\"" + Env("HM_WINE_RUN") + "\" win32 \"" + Env("HM_WIN32_BIN") + "/session_probe.exe\" " +
+                                args + " >/dev/null 2>&1";
+        return std::system(cmd.c_str());
+    }
+    bool ok_ = false;
+};
+
+// With a session resumed from the remembered device (Connected, photo sharing on) and the
+// game's 2-D pass in place, clean frames are captured while the active camera is in the
+// viewfinder, and not while it is another camera mode. A resumed session publishes no bind code,
+// so the pairing chat command is not seen here (the Wine test d3d9_win_test drives it).
+TEST(Graphics, CleanFramesAreCapturedInTheViewfinderOnceTheSessionIsUp) {
+    Scenario s("graphics_clean_frames");
+    fake::ScriptDemoWorld(s.api(), 100000);
+    RememberedDevice device(s.api().BaseUrl(), fake::kDemoDeviceCredential);
+    ASSERT_TRUE(device.ok());
+    IniKeys ini = s.DefaultIni();
+    ini.push_back({"AutoConnect", "1"});
+    s.WriteIni(ini);
+    GameOptions o;
+    o.extraArgs = {"--hm-2d-pass"};
+    s.StartGame(o);
+    EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
+    EXPECT_EQ(Counter(s, 8), 1);
+    s.Ok("camera 0 4");  // behind the character
+    ASSERT_TRUE(s.RenderUntil([&] { return !s.api().RequestsTo("GET", "/state").empty(); }, 60s))
+        << "the session did not resume";
+    s.Ok("frames 3");
+    EXPECT_EQ(Counter(s, 4), 0) << "nothing captured outside the viewfinder";
+    s.Ok("camera 0 46");
+    s.Ok("frames 3");
+    EXPECT_GE(Counter(s, 4), 1) << "captured in the viewfinder";
+    const Pixels shot = s.Screenshot("clean_frames.png");
+    EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame survives the capture";
     EXPECT_EQ(s.Quit(), 0);
 }
 

@@ -4,7 +4,8 @@
 //   gta_sa.exe [-c] [-h <server>] [-p <port>] [-n <name>] ... --hm-control=<driver port>
 // The driver's port sits in a switch of its own so that the game's switches stay exactly what
 // the plugin's start-up gate reads. Without it the game renders until its window is closed.
-// --hm-2d-pass places the game's 2-D pass routine at 0x53E230 and calls it once a frame.
+// --hm-2d-pass places the game's 2-D pass routine at 0x53E230 and calls it once a frame;
+// --hm-samp loads samp.dll from the game's folder before the plugin.
 //
 // Protocol: the game connects, greets with "hello gta_sa pid=<n> plugin=loaded|missing" (or
 // "fatal <why>" and exit 2), then answers every command line with one line, "ok ..." or
@@ -34,6 +35,7 @@
 //   overlay <aarrggbb> <w> <h> the plugin shows a solid w x h overlay frame (HM_ShowTestOverlay);
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
+//   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
 //   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
 //   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
 //   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
@@ -90,6 +92,7 @@ struct Game {
     long frames = 0;
     bool quit = false;
     bool twoDPass = false;  // the game's 2-D pass routine is in place and called every frame
+    HMODULE samp = nullptr;  // samp.dll from the game's folder (--hm-samp)
 
     HMODULE plugin = nullptr;
     DWORD pluginError = 0;
@@ -689,6 +692,16 @@ std::string Execute(const std::string& line) {
         GameVariable<std::uint16_t>(0xB6F1A8 + std::uintptr_t(index) * 568) = std::uint16_t(std::atoi(w[2].c_str()));
         return Format("ok camera=%d", index);
     }
+    if (cmd == "samp") {
+        // Chat lines the fake samp.dll was handed, the last one in full.
+        if (!g.samp) return "error no samp.dll (start with --hm-samp beside it)";
+        auto count = reinterpret_cast<int (*)()>(reinterpret_cast<void*>(GetProcAddress(g.samp, "FakeSampLineCount")));
+        auto text = reinterpret_cast<const char* (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.samp, "FakeSampLine")));
+        if (!count || !text) return "error not the fake samp.dll";
+        const int n = count();
+        const char* last = n > 0 ? text(n - 1) : nullptr;
+        return Format("ok lines=%d last=%s", n, last ? last : "");
+    }
     if (cmd == "twodpass") {
         if (!g.twoDPass) return "error no 2-D pass routine (start with --hm-2d-pass)";
         return Format("ok calls=%lu", static_cast<unsigned long>(GameVariable<std::uint32_t>(kTwoDPassCalls)));
@@ -785,9 +798,14 @@ int Run(HINSTANCE instance) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const int controlPort = argv ? ControlPort(argc, argv) : 0;
-    bool twoDPass = false;
-    for (int i = 1; argv && i < argc; ++i) twoDPass = twoDPass || std::wcscmp(argv[i], L"--hm-2d-pass") == 0;
+    bool twoDPass = false, samp = false;
+    for (int i = 1; argv && i < argc; ++i) {
+        twoDPass = twoDPass || std::wcscmp(argv[i], L"--hm-2d-pass") == 0;
+        samp = samp || std::wcscmp(argv[i], L"--hm-samp") == 0;
+    }
     if (argv) LocalFree(argv);
+    // SA-MP comes into the game before any plugin, as its loader does it.
+    if (samp) g.samp = LoadLibraryW((OwnFolder() + L"samp.dll").c_str());
     // The game's code is there before any plugin looks at it.
     g.twoDPass = twoDPass && PlaceTwoDPass();
 

@@ -632,7 +632,8 @@ void InstallDirect3DHooks() { InstallGraphicsHooks(); }
 // ---- Diagnostics exports (tests and support) -----------------------------------------------------
 // Counters of the frame work: 0 presents, 1 overlay uploads, 2 banner uploads, 3 frame failures,
 // 4 clean-frame captures, 5 performance-counter ticks spent in the plugin's Present work, 6 the
-// counter's frequency, 7 device hooks installed, 8 clean-frame hook installed; -1 otherwise.
+// counter's frequency, 7 device hooks installed, 8 clean-frame hook installed, 9 the request id of
+// the photo waiting in the PhotoFrame slot (0: none), 10 the pending PhotoRequest; -1 otherwise.
 extern "C" __declspec(dllexport) long long HM_GraphicsCounter(int which) {
     const hm::GraphicsCounters c = hm::ReadGraphicsCounters();
     LARGE_INTEGER f;
@@ -646,6 +647,11 @@ extern "C" __declspec(dllexport) long long HM_GraphicsCounter(int which) {
         case 6: QueryPerformanceFrequency(&f); return f.QuadPart;
         case 7: return c.hooks_installed;
         case 8: return c.clean_frame_hook;
+        case 9: {
+            std::lock_guard<std::mutex> hold(hm::PluginShared().lock);
+            return hm::PluginShared().photo_frame ? hm::PluginShared().photo_frame_request : 0;
+        }
+        case 10: return hm::PluginPhotoRequest().request.load();
         default: return -1;
     }
 }
@@ -681,4 +687,10 @@ extern "C" __declspec(dllexport) void HM_SetTestCursor(int visible, int x, int y
     overlay.cursor_x.store(x);
     overlay.cursor_y.store(y);
     overlay.plugin_cursor_visible.store(visible != 0);
+}
+
+// Arms a photo request the way the photo path does when the server asks for a shot, for checking
+// the capture path before a server raises one.
+extern "C" __declspec(dllexport) void HM_ArmPhotoRequest(int id, int timeoutMs) {
+    hm::ArmPhotoRequest(hm::PluginPhotoRequest(), id, GetTickCount64() + hm::Tick(timeoutMs > 0 ? timeoutMs : 0));
 }

@@ -198,6 +198,13 @@ TEST(Graphics, TheGamesTwoDPassGetsTheCleanFrameHook) {
     s.Ok("frames 3");
     EXPECT_EQ(calls(), before + 3) << "the game's routine still runs behind the hook";
     EXPECT_EQ(Counter(s, 4), 0) << "no capture without a connected session";
+    // So a photo request ends in its time-out: taken once, nothing in the slot, a new banner text.
+    const long long banners = Counter(s, 2);
+    EXPECT_EQ(s.Ok("photo 5 300"), "armed");
+    ASSERT_TRUE(s.RenderUntil([&] { return Counter(s, 10) == 0; }, 20s));
+    s.Ok("frames 1");
+    EXPECT_EQ(Counter(s, 9), 0);
+    EXPECT_GT(Counter(s, 2), banners) << "the time-out notice reached the banner";
     const Pixels shot = s.Screenshot("two_d_pass.png");
     EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame is intact";
     EXPECT_EQ(s.Quit(), 0);
@@ -253,6 +260,11 @@ TEST(Graphics, CleanFramesAreCapturedInTheViewfinderOnceTheSessionIsUp) {
     s.Ok("camera 0 46");
     s.Ok("frames 3");
     EXPECT_GE(Counter(s, 4), 1) << "captured in the viewfinder";
+    // A photo request is served from a fresh clean frame into the PhotoFrame slot.
+    EXPECT_EQ(s.Ok("photo 7 20000"), "armed");
+    s.Ok("frames 2");
+    EXPECT_EQ(Counter(s, 10), 0) << "the request was taken";
+    EXPECT_EQ(Counter(s, 9), 7) << "the photo waits in the slot with its request id";
     const Pixels shot = s.Screenshot("clean_frames.png");
     EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame survives the capture";
     EXPECT_EQ(s.Quit(), 0);

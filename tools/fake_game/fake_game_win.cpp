@@ -36,6 +36,7 @@
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
 //   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
+//   photo <id> <ms>            a photo request in the plugin, due in ms (HM_ArmPhotoRequest) -> ok armed
 //   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
 //   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
 //   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
@@ -701,6 +702,14 @@ std::string Execute(const std::string& line) {
         const int n = count();
         const char* last = n > 0 ? text(n - 1) : nullptr;
         return Format("ok lines=%d last=%s", n, last ? last : "");
+    }
+    if (cmd == "photo" && w.size() == 3) {
+        // A photo request with its time-out inside the plugin (HM_ArmPhotoRequest).
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<void (*)(int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_ArmPhotoRequest")));
+        if (!fn) return "error no HM_ArmPhotoRequest";
+        fn(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
+        return "ok armed";
     }
     if (cmd == "twodpass") {
         if (!g.twoDPass) return "error no 2-D pass routine (start with --hm-2d-pass)";

@@ -136,6 +136,8 @@ LRESULT CALLBACK GameMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 bool SubclassGameWindow(HWND gameWindow) {
+    // Still in the chain, perhaps below someone who subclassed after us: subclassing again would
+    // put us in the chain twice, and our procedure would then call itself through theirs.
     if (g_previousProc.load()) return true;
     SetLastError(0);
     auto previous = reinterpret_cast<WNDPROC>(

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/config_win.h"
+#include "core/dialog_mailbox.h"
 #include "core/entry_rules.h"
 #include "core/plugin.h"
 #include "core/session_win.h"
@@ -25,6 +26,11 @@ extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().wo
 // Diagnostics: PhotoVisible and how many session dialogs were requested.
 extern "C" __declspec(dllexport) int HM_PhotoVisible() { return hm::Plugin().photo_visible.load() ? 1 : 0; }
 extern "C" __declspec(dllexport) int HM_DialogRequests() { return int(hm::RecordedDialogRequests().size()); }
+// Test hook standing in for the session dialog window until the UI thread exists: leaves the
+// player's answer in the dialog mailbox exactly as the dialog would.
+extern "C" __declspec(dllexport) void HM_AnswerDialog(int dialogId, int button) {
+    hm::PluginDialogMailbox().Post(hm::DialogResult{dialogId, button, std::string()});
+}
 extern "C" __declspec(dllexport) int HM_WorkerStage() { return hm::Plugin().worker_stage.load(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

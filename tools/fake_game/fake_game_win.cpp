@@ -27,6 +27,8 @@
 //   markers <id>...            replace the marker textures (see scene_layout.h)
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
 //                                 photo_visible=<0|1> dialogs=<n>
+//   dialog <id> <button>       answer the plugin's session dialog (HM_AnswerDialog) -> ok answered
+//   sampchat <0|1> [dialog]    open or close the fake samp.dll's chat box (or its dialog) -> ok
 //   unfocus                    hand the foreground to another process's window -> ok foreground=0|1
 //   image                      base, size and the game region's state at 0x53E230
 //   args                       the command line as the game got it
@@ -692,6 +694,21 @@ std::string Execute(const std::string& line) {
         GameVariable<std::uint8_t>(0xB6F081) = std::uint8_t(index);
         GameVariable<std::uint16_t>(0xB6F1A8 + std::uintptr_t(index) * 568) = std::uint16_t(std::atoi(w[2].c_str()));
         return Format("ok camera=%d", index);
+    }
+    if (cmd == "dialog" && w.size() == 3) {
+        if (!g.plugin) return "error no plugin";
+        auto answer = reinterpret_cast<void (*)(int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_AnswerDialog")));
+        if (!answer) return "error no HM_AnswerDialog";
+        answer(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
+        return "ok answered";
+    }
+    if (cmd == "sampchat" && (w.size() == 2 || w.size() == 3)) {
+        if (!g.samp) return "error no samp.dll (start with --hm-samp beside it)";
+        const char* name = w.size() == 3 ? "FakeSampSetDialogShown" : "FakeSampSetChatOpen";
+        auto set = reinterpret_cast<void (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.samp, name)));
+        if (!set) return "error not the fake samp.dll";
+        set(std::atoi(w[1].c_str()));
+        return "ok";
     }
     if (cmd == "samp") {
         // Chat lines the fake samp.dll was handed, the last one in full.

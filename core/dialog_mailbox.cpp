@@ -18,7 +18,7 @@ std::optional<DialogResult> DialogMailbox::Take() {
 }
 
 DialogMailbox& PluginDialogMailbox() {
-    static DialogMailbox mailbox;
+    static DialogMailbox& mailbox = *new DialogMailbox;
     return mailbox;
 }
 

@@ -15,7 +15,7 @@ MediaSessionCopy ReadMediaSession(MediaSession& media) {
 }
 
 MediaSession& PluginMediaSession() {
-    static MediaSession media;
+    static MediaSession& media = *new MediaSession;
     return media;
 }
 

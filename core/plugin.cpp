@@ -3,7 +3,7 @@
 namespace hm {
 
 PluginRecord& Plugin() {
-    static PluginRecord record;
+    static PluginRecord& record = *new PluginRecord;
     return record;
 }
 
@@ -14,7 +14,7 @@ PluginRecord& Plugin() {
 namespace hm {
 
 SharedState& PluginShared() {
-    static SharedState state;
+    static SharedState& state = *new SharedState;
     return state;
 }
 

@@ -43,6 +43,8 @@ enum class WorkerStage : int {
     Stopped = 5,      // left the loop on the stop flag
 };
 
+// Process-wide records are never destroyed: at process exit the other threads are killed
+// wherever they stand, possibly holding a lock a destructor would wait for.
 PluginRecord& Plugin();
 
 }  // namespace hm

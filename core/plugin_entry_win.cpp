@@ -25,7 +25,7 @@ extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().wo
 // How far the worker got (hm::WorkerStage as a number).
 // Diagnostics: PhotoVisible and how many session dialogs were requested.
 extern "C" __declspec(dllexport) int HM_PhotoVisible() { return hm::Plugin().photo_visible.load() ? 1 : 0; }
-extern "C" __declspec(dllexport) int HM_DialogRequests() { return int(hm::RecordedDialogRequests().size()); }
+extern "C" __declspec(dllexport) int HM_DialogRequests() { return int(hm::DialogRequestCount()); }
 // Test hook standing in for the session dialog window until the UI thread exists: leaves the
 // player's answer in the dialog mailbox exactly as the dialog would.
 extern "C" __declspec(dllexport) void HM_AnswerDialog(int dialogId, int button) {

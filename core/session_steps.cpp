@@ -5,7 +5,7 @@
 namespace hm {
 
 PluginSessionSlot& PluginSession() {
-    static PluginSessionSlot slot;
+    static PluginSessionSlot& slot = *new PluginSessionSlot;
     return slot;
 }
 

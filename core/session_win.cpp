@@ -15,8 +15,19 @@
 namespace hm {
 namespace {
 
-std::mutex g_dialogs_lock;
-std::vector<DialogRequest> g_dialogs;
+// Dialog requests recorded until the UI thread shows them; the last few are kept. Never
+// destroyed, like the other process-wide records.
+struct DialogLog {
+    std::mutex lock;
+    std::vector<DialogRequest> requests;
+    std::size_t total = 0;
+};
+constexpr std::size_t kKeptDialogRequests = 16;
+
+DialogLog& Dialogs() {
+    static DialogLog& log = *new DialogLog;
+    return log;
+}
 
 bool GameInFront() {
     DWORD owner = 0;
@@ -26,9 +37,14 @@ bool GameInFront() {
 
 }  // namespace
 
+std::size_t DialogRequestCount() {
+    std::lock_guard<std::mutex> hold(Dialogs().lock);
+    return Dialogs().total;
+}
+
 std::vector<DialogRequest> RecordedDialogRequests() {
-    std::lock_guard<std::mutex> hold(g_dialogs_lock);
-    return g_dialogs;
+    std::lock_guard<std::mutex> hold(Dialogs().lock);
+    return Dialogs().requests;
 }
 
 void InstallPluginSession(WorkerContext& ctx) {
@@ -53,8 +69,11 @@ void InstallPluginSession(WorkerContext& ctx) {
     };
     fx.show_dialog = [](const DialogRequest& request) {
         // The UI thread that draws the dialog is not part of the plugin yet: keep the request.
-        std::lock_guard<std::mutex> hold(g_dialogs_lock);
-        g_dialogs.push_back(request);
+        DialogLog& log = Dialogs();
+        std::lock_guard<std::mutex> hold(log.lock);
+        if (log.requests.size() == kKeptDialogRequests) log.requests.erase(log.requests.begin());
+        log.requests.push_back(request);
+        ++log.total;
     };
     fx.take_dialog_result = [] { return PluginDialogMailbox().Take(); };
     // Start-up already read device.bin (only with AutoConnect); the session adopts that.

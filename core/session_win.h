@@ -13,6 +13,7 @@ namespace hm {
 void InstallPluginSession(WorkerContext& ctx);
 
 // Dialog requests the worker made, oldest first, until the UI thread shows them itself.
-std::vector<DialogRequest> RecordedDialogRequests();
+std::vector<DialogRequest> RecordedDialogRequests();  // the last 16
+std::size_t DialogRequestCount();                     // all since start
 
 }  // namespace hm

@@ -93,7 +93,7 @@ struct RenderState {
     CleanFrameKeeper clean;
 };
 RenderState& Render() {
-    static RenderState state;
+    static RenderState& state = *new RenderState;
     return state;
 }
 

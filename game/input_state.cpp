@@ -3,7 +3,7 @@
 namespace hm {
 
 InputCaptureState& PluginInput() {
-    static InputCaptureState state;
+    static InputCaptureState& state = *new InputCaptureState;
     return state;
 }
 

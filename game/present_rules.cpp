@@ -77,7 +77,7 @@ bool ScreenRegionTracker::Due(int id, Tick now) {
 }
 
 PhotoRequestState& PluginPhotoRequest() {
-    static PhotoRequestState state;
+    static PhotoRequestState& state = *new PhotoRequestState;
     return state;
 }
 

@@ -8,7 +8,7 @@
 namespace hm {
 
 OverlayState& PluginOverlay() {
-    static OverlayState state;
+    static OverlayState& state = *new OverlayState;
     return state;
 }
 

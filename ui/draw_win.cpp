@@ -14,10 +14,10 @@ namespace hm {
 
 // ---- Fonts and basic shapes ------------------------------------------------------------------
 
-UniqueFont CreateUiFont(const FontSpec& spec) {
-    return UniqueFont(CreateFontW(spec.height, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE, FALSE, FALSE,
+UniqueFont CreateUiFont(const FontSpec& font) {
+    return UniqueFont(CreateFontW(font.height, 0, 0, 0, font.weight, font.italic ? TRUE : FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, spec.face));
+                                  DEFAULT_PITCH | FF_DONTCARE, font.face));
 }
 
 UiFonts CreateUiFonts() {

@@ -21,7 +21,7 @@ struct UiFonts {
 };
 
 // CreateFontW with the default character set and ClearType quality.
-UniqueFont CreateUiFont(const FontSpec& spec);
+UniqueFont CreateUiFont(const FontSpec& font);
 UiFonts CreateUiFonts();
 
 void FillSolidRect(HDC dc, int left, int top, int right, int bottom, ColorRef colour);

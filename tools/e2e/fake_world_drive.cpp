@@ -17,22 +17,14 @@
 
 #include <sys/time.h>
 
+#include "tools/fake_api/demo_world.h"
 #include "tools/e2e/e2e_harness.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Now() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    tm local{};
-    localtime_r(&tv.tv_sec, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  int(tv.tv_usec / 1000));
-    return text;
-}
+std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]\n"

@@ -1,5 +1,9 @@
 #include "tools/fake_api/demo_world.h"
 
+#include <sys/time.h>
+
+#include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace hm::fake {
@@ -17,6 +21,17 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls) {
     api.Script("DELETE", "/device", Reply{204, ""});
     api.Script("GET", "/client/release", Reply{200, "HMPLUGIN\n17305\n1.00\n"});
     api.Script("GET", "/tv/state", Reply{200, "OFF\n"});
+}
+
+std::string ClockTime() {
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    tm local{};
+    localtime_r(&tv.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
+                  int(tv.tv_usec / 1000));
+    return text;
 }
 
 std::string DescribeRequest(const RecordedRequest& request, int status) {

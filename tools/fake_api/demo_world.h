@@ -17,6 +17,9 @@ inline const std::string kDemoDeviceCredential = "de71ce000000000000000000000000
 // show), device remembering, session and device deletion, the release check and the TV state.
 void ScriptDemoWorld(FakeApi& api, int waitPolls = 3);
 
+// Local wall-clock time "hh:mm:ss.mmm" for the demo's logs.
+std::string ClockTime();
+
 // One request as a readable log line: method, target, status and every header in order.
 std::string DescribeRequest(const RecordedRequest& request, int status);
 

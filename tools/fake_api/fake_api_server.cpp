@@ -19,16 +19,7 @@
 
 namespace {
 
-std::string Now() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    tm local{};
-    localtime_r(&tv.tv_sec, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  int(tv.tv_usec / 1000));
-    return text;
-}
+std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N]\n";

@@ -251,6 +251,21 @@ HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
     return S_OK;
 }
 
+// Copies `size` bytes into a freshly made buffer (vertex or index).
+template <class Buffer>
+HRESULT FillBuffer(Buffer* buffer, const void* data, UINT size) {
+    void* p = nullptr;
+    const HRESULT hr = buffer->Lock(0, 0, &p, 0);
+    if (FAILED(hr)) return hr;
+    std::memcpy(p, data, size);
+    return buffer->Unlock();
+}
+
+HRESULT MakeVertexBuffer(const void* data, UINT size, IDirect3DVertexBuffer9** out) {
+    const HRESULT hr = g.device->CreateVertexBuffer(size, D3DUSAGE_WRITEONLY, kColourFvf, D3DPOOL_MANAGED, out, nullptr);
+    return FAILED(hr) ? hr : FillBuffer(*out, data, size);
+}
+
 std::string CreateDevice() {
     g.d3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!g.d3d) return "Direct3DCreate9 failed";
@@ -279,25 +294,14 @@ std::string CreateDevice() {
                                       CV(float(kBuilding.x + kBuilding.w), float(kBuilding.y + kBuilding.h),
                                          kBuildingColour)};
     const WORD indices[6] = {0, 1, 2, 2, 1, 3};
-    void* p = nullptr;
-    if (FAILED(hr = g.device->CreateVertexBuffer(sizeof ground, D3DUSAGE_WRITEONLY, kColourFvf, D3DPOOL_MANAGED,
-                                                 &g.groundVb, nullptr)) ||
-        FAILED(hr = g.groundVb->Lock(0, 0, &p, 0)))
+    if (FAILED(hr = MakeVertexBuffer(ground, sizeof ground, &g.groundVb)))
         return Format("ground vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
-    std::memcpy(p, ground, sizeof ground);
-    g.groundVb->Unlock();
-    if (FAILED(hr = g.device->CreateVertexBuffer(sizeof building, D3DUSAGE_WRITEONLY, kColourFvf, D3DPOOL_MANAGED,
-                                                 &g.buildingVb, nullptr)) ||
-        FAILED(hr = g.buildingVb->Lock(0, 0, &p, 0)))
+    if (FAILED(hr = MakeVertexBuffer(building, sizeof building, &g.buildingVb)))
         return Format("building vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
-    std::memcpy(p, building, sizeof building);
-    g.buildingVb->Unlock();
     if (FAILED(hr = g.device->CreateIndexBuffer(sizeof indices, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                                                 &g.buildingIb, nullptr)) ||
-        FAILED(hr = g.buildingIb->Lock(0, 0, &p, 0)))
+        FAILED(hr = FillBuffer(g.buildingIb, indices, sizeof indices)))
         return Format("building index buffer: 0x%08lx", static_cast<unsigned long>(hr));
-    std::memcpy(p, indices, sizeof indices);
-    g.buildingIb->Unlock();
     if (FAILED(hr = SetMarkers(DefaultMarkers()))) return Format("marker textures: 0x%08lx", static_cast<unsigned long>(hr));
     return {};
 }

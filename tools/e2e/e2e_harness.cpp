@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -272,6 +273,20 @@ int Scenario::Quit(std::chrono::milliseconds timeout) {
     return WaitExit(timeout);
 }
 
+// The game ends its control stream with "bye <code>" once its own work is done.
+void Scenario::ReadFarewell(std::chrono::milliseconds timeout) {
+    if (controlFd_ < 0 || farewell_) return;
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        const auto line = ReadLine(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        if (!line) return;  // the stream ended without one
+        if (line->compare(0, 4, "bye ") == 0) {
+            farewell_ = std::atoi(line->c_str() + 4);
+            return;
+        }
+    }
+}
+
 int Scenario::WaitExit(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (running()) {
@@ -286,6 +301,18 @@ int Scenario::WaitExit(std::chrono::milliseconds timeout) {
             return -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // Wine under emulation can SIGKILL the Unix process during its teardown, after every Windows
+    // thread (and so every DLL detach) has ended; the runner then says 137. What the game said
+    // last is its real exit code then.
+    ReadFarewell(std::chrono::seconds(2));
+    if (exitCode_ == 128 + SIGKILL && farewell_) {
+        std::fprintf(stderr, "e2e: %s: Wine killed the game's process after it said bye %d; taking %d\n",
+                     name_.c_str(), *farewell_, *farewell_);
+        exitCode_ = *farewell_;
+    } else if (exitCode_ == 128 + SIGKILL) {
+        std::fprintf(stderr, "e2e: %s: the game's process was killed before it said bye:\n%s\n", name_.c_str(),
+                     Tail(GameLog()).c_str());
     }
     if (controlFd_ >= 0) ::close(controlFd_);
     controlFd_ = -1;

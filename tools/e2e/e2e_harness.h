@@ -76,7 +76,8 @@ public:
     // Asks the game for a screenshot saved as <dir>/<fileName> and reads it back.
     Pixels Screenshot(const std::string& fileName);
 
-    // Asks the game to quit and returns its exit code (-1 when it had to be killed).
+    // Asks the game to quit and returns its exit code (-1 when it had to be killed). When Wine
+    // killed the finished process during its teardown, the code the game reported in "bye".
     int Quit(std::chrono::milliseconds timeout = std::chrono::seconds(90));
     // Waits for the game to end by itself; -1 on time-out (the game is then killed).
     int WaitExit(std::chrono::milliseconds timeout);
@@ -87,6 +88,7 @@ public:
 private:
     void Kill();
     std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+    void ReadFarewell(std::chrono::milliseconds timeout);
 
     std::string name_;
     std::string dir_;
@@ -97,6 +99,7 @@ private:
     int controlFd_ = -1;
     std::string inbox_;
     std::string greeting_;
+    std::optional<int> farewell_;  // the code in the game's "bye <code>" line
 };
 
 }  // namespace hm::e2e

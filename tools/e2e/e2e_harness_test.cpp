@@ -111,6 +111,29 @@ TEST_F(HarnessWithStandIn, StartsDrivesAndEndsTheGame) {
     EXPECT_EQ(text.str(), "[HM_Plugin]\r\nEnabled=1\r\nApiUrl=http://127.0.0.1:1/x\r\n");
 }
 
+// Wine may kill the process in its teardown after the game finished (the runner then says 137):
+// only a game that said "bye <code>" first has its own code taken.
+TEST_F(HarnessWithStandIn, TakesTheGamesFarewellOnlyWhenWineKilledItAfterwards) {
+    struct Case {
+        const char* onQuit;
+        int expected;
+    };
+    const Case cases[] = {
+        {"echo 'bye 0' >&3; exit 137", 0},
+        {"echo 'bye 3' >&3; exit 137", 3},
+        {"exit 137", 137},                  // killed before the game had finished
+        {"echo 'bye 0' >&3; exit 5", 5},   // a plain exit code stays what it is
+    };
+    for (const auto& c : cases) {
+        Runner(std::string("exec 3<>/dev/tcp/127.0.0.1/$port\necho hello stand-in >&3\n"
+                           "read -r line <&3; echo 'ok frames=0' >&3\n") +
+               c.onQuit + "\n");
+        Scenario s("farewell");
+        s.StartGame();
+        EXPECT_EQ(s.Quit(), c.expected) << c.onQuit;
+    }
+}
+
 TEST_F(HarnessWithStandIn, LeavesThePluginOutWhenAsked) {
     Runner("exec 3<>/dev/tcp/127.0.0.1/$port\n"
            "echo \"hello $(ls \"$(dirname \"$exe\")\" | tr '\\n' ' ')\" >&3\n"

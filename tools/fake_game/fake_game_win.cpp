@@ -43,7 +43,7 @@
 //   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
 //   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
 //   echo <text>                -> ok <text>
-//   quit                       -> ok frames=<n>, then the game exits 0
+//   quit                       -> ok frames=<n>, then "bye 0" and the game exits 0
 // When the control connection drops, the game exits 3.
 #include <winsock2.h>
 #include <windows.h>
@@ -877,15 +877,19 @@ int Run(HINSTANCE instance) {
         if (g.controlLost) break;
     }
     const bool lost = g.controlLost && !g.quit;
+    const int rc = lost ? 3 : 0;
     ReleaseDevice();
     DestroyWindow(g.hwnd);
     if (g.control != INVALID_SOCKET) {
+        // The game's own last word: under emulation Wine may kill the Unix process while it
+        // tears down after every Windows thread has ended, which changes the runner's code.
+        SendLine(Format("bye %d", rc));
         shutdown(g.control, SD_SEND);
         closesocket(g.control);
         WSACloseEvent(g.controlEvent);
         WSACleanup();
     }
-    return lost ? 3 : 0;
+    return rc;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/dialog_mailbox.h"
 #include "core/media_session.h"
 #include "core/session_steps.h"
+#include "game/input_win.h"
 #include "net/api_request_win.h"
 #include "net/device_store_win.h"
 #include "ui/notices.h"
@@ -27,12 +28,6 @@ constexpr std::size_t kKeptDialogRequests = 16;
 DialogLog& Dialogs() {
     static DialogLog& log = *new DialogLog;
     return log;
-}
-
-bool GameInFront() {
-    DWORD owner = 0;
-    if (HWND foreground = GetForegroundWindow()) GetWindowThreadProcessId(foreground, &owner);
-    return owner != 0 && owner == GetCurrentProcessId();
 }
 
 }  // namespace
@@ -85,7 +80,7 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.plugin = &Plugin();
     fx.shared = &PluginShared();
     fx.media = &PluginMediaSession();
-    InstallSessionEffects(std::move(fx), GameInFront, nullptr);
+    InstallSessionEffects(std::move(fx), IsGameInFront, nullptr);
 }
 
 }  // namespace hm

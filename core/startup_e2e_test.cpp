@@ -121,6 +121,10 @@ TEST_F(Startup, GoodConfigurationReachesTheLoopWithoutTheDebugLine) {
     EXPECT_EQ(WaitForStage(s, WorkerStage::Looping, 20s), int(WorkerStage::Looping));
     s.Ok("frames 5");
     EXPECT_EQ(capture.Text(1s, kFailureLine).find("initialization failed"), std::string::npos);
+    // The plugin pinned itself: the game giving back its reference leaves the hooks' code mapped.
+    EXPECT_EQ(s.Ok("unload"), "resident=1");
+    s.Ok("frames 3");
+    EXPECT_EQ(WaitForStage(s, WorkerStage::Looping, 1s), int(WorkerStage::Looping));
     EXPECT_EQ(s.Quit(), 0);
 }
 
@@ -131,6 +135,10 @@ TEST_F(Startup, AnotherServerLeavesThePluginIdle) {
     o.host = "other.example";
     s.StartGame(o);
     EXPECT_EQ(WaitForStage(s, WorkerStage::GateRefused, 20s), int(WorkerStage::GateRefused));
+    // Refused before it pins itself: the game can unload it once its worker has returned.
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(s.Ok("unload"), "resident=0");
+    s.Ok("frames 2");
     EXPECT_EQ(s.Quit(), 0);
 }
 

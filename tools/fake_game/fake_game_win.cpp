@@ -42,6 +42,8 @@
 //   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
 //   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
 //   reset <w> <h>              IDirect3DDevice9::Reset to a w x h back buffer -> ok <w>x<h>
+//   unload                     gives back the game's reference to HM_Plugin.dll (FreeLibrary)
+//                              -> ok resident=<0|1> (1: the plugin pinned itself in memory)
 //   echo <text>                -> ok <text>
 //   quit                       -> ok frames=<n>, then "bye 0" and the game exits 0
 // When the control connection drops, the game exits 3.
@@ -645,6 +647,13 @@ std::string Execute(const std::string& line) {
                       g.plugin != nullptr, PluginDiagnostic<long>("HM_WorkerStarts"),
                       PluginDiagnostic<int>("HM_WorkerStage"), static_cast<unsigned long>(g.pluginError),
                       PluginDiagnostic<int>("HM_PhotoVisible"), PluginDiagnostic<int>("HM_DialogRequests"));
+    }
+    if (cmd == "unload") {
+        if (!g.plugin) return "error no plugin";
+        FreeLibrary(g.plugin);
+        const bool resident = GetModuleHandleW(L"HM_Plugin.dll") != nullptr;
+        if (!resident) g.plugin = nullptr;  // gone: nothing may call into it any more
+        return Format("ok resident=%d", resident ? 1 : 0);
     }
     if (cmd == "image") {
         MEMORY_BASIC_INFORMATION mbi{};

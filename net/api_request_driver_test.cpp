@@ -1,5 +1,6 @@
 // ApiRequest under 32-bit Wine (api_request_probe.exe) against the fake API on 127.0.0.1:
-// the header block on the wire, the redirect policy, the body limit and the failure texts.
+// the header block on the wire, the redirect policy, the body limit and the failure texts, over
+// plain HTTP and over HTTPS (the fake's throw-away certificate made trusted for one probe run).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -38,6 +39,7 @@ struct Call {
     unsigned shot = 0;
     std::size_t bodyBytes = 0;
     bool allowLocal = true;
+    bool trustCertificate = true;  // HTTPS only: put the fake's certificate into the probe's trust store
 };
 
 // "key=value" fields of the probe's one output line; "body" runs to the end of the line.
@@ -55,8 +57,10 @@ struct Outcome {
     }
 };
 
-class Transport : public ::testing::Test {
+class TransportOver : public ::testing::Test {
 protected:
+    explicit TransportOver(fake::Scheme scheme) : api(scheme) {}
+
     fake::FakeApi api;
     std::string out;
 
@@ -78,6 +82,7 @@ protected:
                                      c.name, std::to_string(c.port), c.method, c.path, c.bearer, std::to_string(c.shot),
                                      std::to_string(c.bodyBytes)})
             cmd += " " + Quote(a);
+        if (api.scheme() == fake::Scheme::Https && c.trustCertificate) cmd += " " + Quote("Z:" + api.CertificateFile());
         // A file, not a pipe: Wine's background processes would hold a pipe open.
         cmd += " >" + Quote(out) + " 2>&1";
         std::system(cmd.c_str());
@@ -104,7 +109,19 @@ protected:
     }
 };
 
+class Transport : public TransportOver {
+protected:
+    Transport() : TransportOver(fake::Scheme::Http) {}
+};
+
+class HttpsTransport : public TransportOver {
+protected:
+    HttpsTransport() : TransportOver(fake::Scheme::Https) {}
+};
+
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::MatchesRegex;
 
 TEST_F(Transport, BeforeConsentNoIdentityHeadersWhateverTheName) {
     api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
@@ -226,6 +243,70 @@ TEST_F(Transport, PolicyRefusalsComeFromTheClient) {
     c.url = api.BaseUrl();
     c.allowLocal = false;
     EXPECT_EQ(Run(c).Field("error"), "HTTPS required");
+    EXPECT_TRUE(api.Requests().empty());
+}
+
+// The fingerprint goes only with "/presence" (exactly), only after consent, only over HTTPS,
+// right after the build header; it is 64 lower-case hex digits (a SHA-256), the same in every
+// process on this machine. (Wine gives a system UUID even without DMI tables, so it is never
+// empty here.)
+TEST_F(HttpsTransport, HardwareFingerprintOnlyOnPresenceAfterConsent) {
+    api.Script("POST", "/presence*", fake::Reply(204));
+    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
+    const std::vector<std::string> identity = {"X-HMPlugin-Player", "X-HMPlugin-Port", "X-HMPlugin-Consent"};
+    struct Case {
+        const char* what;
+        bool consent;
+        std::string name, method, path;
+        bool hardware;
+        bool named;  // the identity headers follow
+    } cases[] = {
+        {"presence after consent, with a name", true, "Karel_Novak", "POST", "/presence", true, true},
+        {"presence after consent, no name", true, "-", "POST", "/presence", true, false},
+        {"state after consent", true, "Karel_Novak", "GET", "/state", false, true},
+        {"presence before consent", false, "Karel_Novak", "POST", "/presence", false, false},
+        {"a longer path than presence", true, "-", "POST", "/presence/", false, false},
+    };
+    std::vector<std::string> fingerprints;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        api.ClearLog();
+        Call c;
+        c.consent = k.consent;
+        c.name = k.name;
+        c.method = k.method;
+        c.path = k.path;
+        const Outcome o = Run(c);
+        EXPECT_EQ(o.Field("status"), k.method == "GET" ? "200" : "204") << o.line;
+        const auto r = api.WaitFor(k.method, k.path, std::chrono::seconds(5));
+        ASSERT_TRUE(r.has_value());
+        std::vector<std::string> expected = {"Content-Type", "X-HMPlugin-Build"};
+        if (k.hardware) expected.push_back("X-HMPlugin-Hardware");
+        if (k.named) expected.insert(expected.end(), identity.begin(), identity.end());
+        EXPECT_THAT(OwnHeaderNames(*r), ElementsAreArray(expected));
+        EXPECT_EQ(r->Header("Host"), "localhost:" + std::to_string(api.port()));
+        if (k.hardware) {
+            EXPECT_THAT(r->Header("X-HMPlugin-Hardware"), MatchesRegex("[0-9a-f]{64}"));
+            fingerprints.push_back(r->Header("X-HMPlugin-Hardware"));
+        }
+    }
+    ASSERT_EQ(fingerprints.size(), 2u);
+    EXPECT_EQ(fingerprints[0], fingerprints[1]) << "two probe processes, one machine";
+}
+
+// The plugin never relaxes certificate checks: a server its platform does not trust gets a
+// handshake and nothing more.
+TEST_F(HttpsTransport, UntrustedCertificateIsARequestFailure) {
+    api.Script("POST", "/presence", fake::Reply(204));
+    Call c;
+    c.consent = true;
+    c.method = "POST";
+    c.path = "/presence";
+    c.bodyBytes = 10;
+    c.trustCertificate = false;
+    const Outcome o = Run(c);
+    EXPECT_EQ(o.Field("error"), "HTTPS request failed") << o.line;
+    EXPECT_EQ(o.Field("status"), "");
     EXPECT_TRUE(api.Requests().empty());
 }
 

@@ -3,6 +3,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/bn.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +20,7 @@
 #include <cctype>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <list>
 #include <map>
@@ -59,21 +69,118 @@ struct Conn {
     std::atomic<bool> done{false};
 };
 
+struct SslFree {
+    void operator()(SSL* s) const { SSL_free(s); }
+    void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
+    void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
+    void operator()(X509* x) const { X509_free(x); }
+    void operator()(X509_EXTENSION* e) const { X509_EXTENSION_free(e); }
+    void operator()(BIGNUM* b) const { BN_free(b); }
+};
+template <class T>
+using SslPtr = std::unique_ptr<T, SslFree>;
+
+[[noreturn]] void TlsFailure(const char* step) {
+    char text[256] = "";
+    ERR_error_string_n(ERR_get_error(), text, sizeof text);
+    ERR_clear_error();
+    throw std::runtime_error(std::string("fake API: TLS setup failed at ") + step + ": " + text);
+}
+
+// A server context with a fresh RSA key and a self-signed certificate for localhost and
+// 127.0.0.1, valid from yesterday for a few days. RSA rather than EC: every TLS stack the
+// tests drive (Wine's schannel and crypt32 included) checks RSA chains.
+SslPtr<SSL_CTX> MakeServerContext(std::vector<unsigned char>& der) {
+    SslPtr<EVP_PKEY> key(EVP_RSA_gen(2048));
+    if (!key) TlsFailure("key");
+    SslPtr<X509> cert(X509_new());
+    if (!cert || !X509_set_version(cert.get(), 2)) TlsFailure("certificate");
+    // A random serial: certificates of earlier runs may still sit in a client's trust store.
+    unsigned char serial[16];
+    if (RAND_bytes(serial, sizeof serial) != 1) TlsFailure("serial");
+    serial[0] &= 0x7f;
+    SslPtr<BIGNUM> serialNumber(BN_bin2bn(serial, sizeof serial, nullptr));
+    if (!serialNumber || !BN_to_ASN1_INTEGER(serialNumber.get(), X509_get_serialNumber(cert.get())))
+        TlsFailure("serial");
+    if (!X509_gmtime_adj(X509_getm_notBefore(cert.get()), -24L * 3600) ||
+        !X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3L * 24 * 3600))
+        TlsFailure("validity");
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    if (!X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"),
+                                    -1, -1, 0) ||
+        !X509_set_issuer_name(cert.get(), name) || !X509_set_pubkey(cert.get(), key.get()))
+        TlsFailure("names");
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, cert.get(), cert.get(), nullptr, nullptr, 0);
+    const std::pair<int, const char*> extensions[] = {
+        {NID_basic_constraints, "critical,CA:FALSE"},
+        {NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1"},
+        {NID_ext_key_usage, "serverAuth"},
+        {NID_subject_key_identifier, "hash"},
+    };
+    for (const auto& [nid, value] : extensions) {
+        SslPtr<X509_EXTENSION> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
+        if (!ext || !X509_add_ext(cert.get(), ext.get(), -1)) TlsFailure("extensions");
+    }
+    if (!X509_sign(cert.get(), key.get(), EVP_sha256())) TlsFailure("signature");
+
+    const int size = i2d_X509(cert.get(), nullptr);
+    if (size <= 0) TlsFailure("encoding");
+    der.resize(std::size_t(size));
+    unsigned char* out = der.data();
+    i2d_X509(cert.get(), &out);
+
+    SslPtr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()));
+    if (!context || !SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) ||
+        SSL_CTX_use_certificate(context.get(), cert.get()) != 1 ||
+        SSL_CTX_use_PrivateKey(context.get(), key.get()) != 1 || SSL_CTX_check_private_key(context.get()) != 1)
+        TlsFailure("context");
+    return context;
+}
+
+// One connection's bytes: the socket itself, or TLS over it.
+struct Stream {
+    int fd = -1;
+    SSL* ssl = nullptr;
+
+    ssize_t Recv(char* data, std::size_t size) {
+        if (ssl) {
+            std::size_t n = 0;
+            return SSL_read_ex(ssl, data, size, &n) == 1 ? ssize_t(n) : -1;
+        }
+        for (;;) {
+            const ssize_t n = ::recv(fd, data, size, 0);
+            if (n < 0 && errno == EINTR) continue;
+            return n;
+        }
+    }
+    bool SendAll(const std::string& data) {
+        if (ssl) {
+            std::size_t n = 0;
+            return data.empty() || (SSL_write_ex(ssl, data.data(), data.size(), &n) == 1 && n == data.size());
+        }
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            sent += std::size_t(n);
+        }
+        return true;
+    }
+};
+
 // Buffered reading from one connection; false once the peer is gone.
 class Reader {
 public:
-    explicit Reader(int fd) : fd_(fd) {}
+    explicit Reader(Stream& stream) : stream_(stream) {}
     bool Fill() {
         char chunk[16384];
-        for (;;) {
-            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-            if (n > 0) {
-                buf_.append(chunk, std::size_t(n));
-                return true;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            return false;
-        }
+        const ssize_t n = stream_.Recv(chunk, sizeof chunk);
+        if (n <= 0) return false;
+        buf_.append(chunk, std::size_t(n));
+        return true;
     }
     // The header block up to and including the blank line, or nothing.
     std::optional<std::string> Head() {
@@ -107,7 +214,7 @@ public:
     }
 
 private:
-    int fd_;
+    Stream& stream_;
     std::string buf_;
 };
 
@@ -132,17 +239,6 @@ std::optional<std::string> ReadChunked(Reader& in) {
         if (!data || !crlf || *crlf != "\r\n") return std::nullopt;
         body += *data;
     }
-}
-
-bool SendAll(int fd, const std::string& data) {
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        sent += std::size_t(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -197,6 +293,10 @@ std::vector<std::string> RecordedRequest::HeaderNames() const {
 struct FakeApi::Impl {
     std::string basePath;
     int port = 0;
+    Scheme scheme = Scheme::Http;
+    SslPtr<SSL_CTX> tls;  // only over HTTPS
+    std::vector<unsigned char> certificateDer;
+    std::string certificateFile;
 
     mutable std::mutex mu;
     mutable std::condition_variable cv;  // log grew, or a stop released waiting answers
@@ -214,6 +314,8 @@ struct FakeApi::Impl {
     void StopListening();
     void AcceptLoop(int fd);
     void Serve(Conn* conn, std::uint64_t generation);
+    void ServeTls(Conn* conn, std::uint64_t generation);
+    void ServeRequests(Stream& stream, std::uint64_t generation);
     void ReapFinished();
     std::optional<RecordedRequest> Parse(const std::string& head) const;
     Reply Choose(const RecordedRequest& r);
@@ -263,7 +365,10 @@ void FakeApi::Impl::AcceptLoop(int fd) {
         Conn* raw = conn.get();
         const std::uint64_t generation = stopGeneration;
         conn->thread = std::thread([this, raw, generation] {
-            Serve(raw, generation);
+            if (tls)
+                ServeTls(raw, generation);
+            else
+                Serve(raw, generation);
             ::shutdown(raw->fd, SHUT_RDWR);  // the descriptor is closed when the thread is reaped
             raw->done = true;
         });
@@ -377,13 +482,36 @@ Reply FakeApi::Impl::Choose(const RecordedRequest& r) {
 }
 
 void FakeApi::Impl::Serve(Conn* conn, std::uint64_t generation) {
-    Reader in(conn->fd);
+    Stream stream{conn->fd, nullptr};
+    ServeRequests(stream, generation);
+}
+
+// The handshake runs on the connection's thread so that a slow or failing client holds up no
+// other. OpenSSL writes without MSG_NOSIGNAL: a peer that hangs up would raise SIGPIPE, which
+// stays pending on this (blocked) thread and dies with it.
+void FakeApi::Impl::ServeTls(Conn* conn, std::uint64_t generation) {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    SslPtr<SSL> ssl(SSL_new(tls.get()));
+    if (!ssl || SSL_set_fd(ssl.get(), conn->fd) != 1) return;
+    if (SSL_accept(ssl.get()) == 1) {
+        Stream stream{conn->fd, ssl.get()};
+        ServeRequests(stream, generation);
+        SSL_shutdown(ssl.get());
+    }
+    ERR_clear_error();  // the error queue is per thread; leave nothing behind
+}
+
+void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
+    Reader in(stream);
     for (;;) {
         auto head = in.Head();
         if (!head) return;
         auto request = Parse(*head);
         if (!request) {
-            SendAll(conn->fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            stream.SendAll("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             return;
         }
         if (IEquals(request->Header("Transfer-Encoding"), "chunked")) {
@@ -395,7 +523,7 @@ void FakeApi::Impl::Serve(Conn* conn, std::uint64_t generation) {
             char* end = nullptr;
             const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
             if (text.empty() || *end != '\0' || !std::isdigit(static_cast<unsigned char>(text[0])) || n > kMaxBody) {
-                SendAll(conn->fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                stream.SendAll("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
                 return;
             }
             auto body = in.Bytes(std::size_t(n));
@@ -442,19 +570,50 @@ void FakeApi::Impl::Serve(Conn* conn, std::uint64_t generation) {
         if (!keepAlive) out += "Connection: close\r\n";
         out += "\r\n";
         if (request->method != "HEAD") out += reply.body;
-        if (!SendAll(conn->fd, out) || !keepAlive) return;
+        if (!stream.SendAll(out) || !keepAlive) return;
     }
 }
 
 FakeApi::FakeApi(std::string basePath) : FakeApi(std::move(basePath), 0) {}
 
-FakeApi::FakeApi(std::string basePath, int port) : impl_(std::make_unique<Impl>()) {
+FakeApi::FakeApi(std::string basePath, int port) : FakeApi(Scheme::Http, std::move(basePath), port) {}
+
+FakeApi::FakeApi(Scheme scheme, std::string basePath, int port) : impl_(std::make_unique<Impl>()) {
     while (basePath.size() > 1 && basePath.back() == '/') basePath.pop_back();
     impl_->basePath = std::move(basePath);
-    impl_->Listen(port);
+    impl_->scheme = scheme;
+    if (scheme == Scheme::Https) {
+        impl_->tls = MakeServerContext(impl_->certificateDer);
+        char path[] = "/tmp/hm_fake_api_cert_XXXXXX.der";
+        const int fd = ::mkstemps(path, 4);
+        if (fd < 0) throw std::runtime_error("fake API: cannot create the certificate file");
+        const auto* data = impl_->certificateDer.data();
+        std::size_t left = impl_->certificateDer.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, data, left);
+            if (n <= 0) {
+                ::close(fd);
+                ::unlink(path);
+                throw std::runtime_error("fake API: cannot write the certificate file");
+            }
+            data += n;
+            left -= std::size_t(n);
+        }
+        ::close(fd);
+        impl_->certificateFile = path;
+    }
+    try {
+        impl_->Listen(port);
+    } catch (...) {
+        if (!impl_->certificateFile.empty()) ::unlink(impl_->certificateFile.c_str());
+        throw;
+    }
 }
 
-FakeApi::~FakeApi() { impl_->StopListening(); }
+FakeApi::~FakeApi() {
+    impl_->StopListening();
+    if (!impl_->certificateFile.empty()) ::unlink(impl_->certificateFile.c_str());
+}
 
 int FakeApi::port() const {
     std::lock_guard<std::mutex> lock(impl_->mu);
@@ -463,7 +622,16 @@ int FakeApi::port() const {
 
 const std::string& FakeApi::BasePath() const { return impl_->basePath; }
 
-std::string FakeApi::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port()) + impl_->basePath; }
+std::string FakeApi::BaseUrl() const {
+    if (impl_->scheme == Scheme::Https) return "https://localhost:" + std::to_string(port()) + impl_->basePath;
+    return "http://127.0.0.1:" + std::to_string(port()) + impl_->basePath;
+}
+
+Scheme FakeApi::scheme() const { return impl_->scheme; }
+
+const std::vector<unsigned char>& FakeApi::CertificateDer() const { return impl_->certificateDer; }
+
+const std::string& FakeApi::CertificateFile() const { return impl_->certificateFile; }
 
 void FakeApi::Script(const std::string& method, const std::string& path, Reply reply) {
     ScriptSequence(method, path, {std::move(reply)});

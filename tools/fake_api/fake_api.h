@@ -1,6 +1,8 @@
 // A scripted stand-in for the community web API, on 127.0.0.1, for native tests and the demo.
 // Every request is recorded as it arrived on the wire (header order and spelling kept), then
 // answered from the script of its method and path; unscripted paths answer 404 with no body.
+// Plain HTTP by default; with Scheme::Https it speaks TLS with a throw-away self-signed
+// certificate made at start (CN localhost, names localhost and 127.0.0.1, server use only).
 #pragma once
 
 #include <chrono>
@@ -43,18 +45,30 @@ struct RecordedRequest {
     std::vector<std::string> HeaderNames() const;  // in arrival order
 };
 
+enum class Scheme { Http, Https };
+
 class FakeApi {
 public:
     explicit FakeApi(std::string basePath = "/HM/MEDIA-PLUGIN/test-api");  // binds a free port on 127.0.0.1, serves on its own threads
     // Binds the given port instead (0: a free one). Throws std::runtime_error when it cannot.
     FakeApi(std::string basePath, int port);
+    // HTTPS (or HTTP) on the given port; a new key and certificate for every instance.
+    explicit FakeApi(Scheme scheme, std::string basePath = "/HM/MEDIA-PLUGIN/test-api", int port = 0);
     ~FakeApi();
     FakeApi(const FakeApi&) = delete;
     FakeApi& operator=(const FakeApi&) = delete;
 
     int port() const;
     const std::string& BasePath() const;
-    std::string BaseUrl() const;  // "http://127.0.0.1:<port>" + basePath
+    // "http://127.0.0.1:<port>" + basePath; over TLS "https://localhost:<port>" + basePath, the
+    // name a client checks against the certificate (it resolves to 127.0.0.1).
+    std::string BaseUrl() const;
+    Scheme scheme() const;
+
+    // The server's certificate (empty over plain HTTP): DER bytes, and a DER file that lives as
+    // long as this object (for clients that must be told to trust it).
+    const std::vector<unsigned char>& CertificateDer() const;
+    const std::string& CertificateFile() const;
 
     // A path ending in '*' matches every path that begins with the text before it; an exact
     // script wins over a prefix one, a longer prefix over a shorter one.

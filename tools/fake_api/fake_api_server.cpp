@@ -1,7 +1,9 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
-//   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N]
+//   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
+// --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
+// file has it on a second line.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,8 @@ namespace {
 std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
-    std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N]\n";
+    std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
+                 "[--https]\n";
     return 2;
 }
 
@@ -31,8 +34,13 @@ int Usage() {
 int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath;
+    hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--https") {
+            scheme = hm::fake::Scheme::Https;
+            continue;
+        }
         if (i + 1 >= argc) return Usage();
         const std::string value = argv[++i];
         if (arg == "--port") port = std::atoi(value.c_str());
@@ -62,7 +70,7 @@ int main(int argc, char** argv) {
     std::mutex logLock;
 
     try {
-        hm::fake::FakeApi api(base, port);
+        hm::fake::FakeApi api(scheme, base, port);
         hm::fake::ScriptDemoWorld(api, waitPolls);
         api.OnRequest([&](const hm::fake::RecordedRequest& request, const hm::fake::Reply& reply) {
             std::lock_guard<std::mutex> lock(logLock);
@@ -70,11 +78,16 @@ int main(int argc, char** argv) {
         });
         {
             std::lock_guard<std::mutex> lock(logLock);
-            log << Now() << " fake API listening on " << api.BaseUrl() << std::endl;
+            log << Now() << " fake API listening on " << api.BaseUrl();
+            if (!api.CertificateFile().empty()) log << " (certificate " << api.CertificateFile() << ")";
+            log << std::endl;
         }
         if (!readyPath.empty()) {
             const std::string tmp = readyPath + ".tmp";
-            std::ofstream(tmp) << api.BaseUrl() << "\n";
+            std::ofstream ready(tmp);
+            ready << api.BaseUrl() << "\n";
+            if (!api.CertificateFile().empty()) ready << api.CertificateFile() << "\n";
+            ready.close();
             std::rename(tmp.c_str(), readyPath.c_str());
         }
         int sig = 0;

@@ -2,8 +2,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -11,6 +18,9 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <thread>
 
@@ -64,6 +74,91 @@ private:
     bool closed_ = false;
 };
 
+// The same over TLS (OpenSSL), trusting exactly the given certificate (DER; nothing when empty)
+// and checking the server against `host`, a name or an IPv4 address.
+class TlsConn {
+public:
+    TlsConn(int port, const std::vector<unsigned char>& trusted, const std::string& host = "localhost") {
+        sigset_t pipe;  // a write to a closed peer must fail, not end the test
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        ctx_ = SSL_CTX_new(TLS_client_method());
+        SSL_CTX_clear_mode(ctx_, SSL_MODE_AUTO_RETRY);  // session tickets must not block a timed read
+        SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+        if (!trusted.empty()) {
+            const unsigned char* p = trusted.data();
+            X509* cert = d2i_X509(nullptr, &p, long(trusted.size()));
+            X509_STORE_add_cert(SSL_CTX_get_cert_store(ctx_), cert);
+            X509_free(cert);
+        }
+        RawConnect(port);
+        ssl_ = SSL_new(ctx_);
+        SSL_set_fd(ssl_, fd_);
+        in_addr ip{};
+        if (::inet_pton(AF_INET, host.c_str(), &ip) == 1) {
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str());
+        } else {
+            SSL_set_tlsext_host_name(ssl_, host.c_str());
+            SSL_set1_host(ssl_, host.c_str());
+        }
+        handshaken_ = connected_ && SSL_connect(ssl_) == 1;
+        ERR_clear_error();
+    }
+    ~TlsConn() {
+        SSL_free(ssl_);
+        SSL_CTX_free(ctx_);
+        ::close(fd_);
+    }
+    bool connected() const { return connected_; }
+    bool handshaken() const { return handshaken_; }
+    void Send(const std::string& bytes) {
+        std::size_t n = 0;
+        ASSERT_EQ(SSL_write_ex(ssl_, bytes.data(), bytes.size(), &n), 1);
+        ASSERT_EQ(n, bytes.size());
+    }
+    std::string Read(std::chrono::milliseconds timeout, std::size_t want = SIZE_MAX) {
+        std::string out;
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (out.size() < want) {
+            if (SSL_pending(ssl_) == 0) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+                if (left.count() <= 0) break;
+                pollfd p{fd_, POLLIN, 0};
+                if (::poll(&p, 1, int(left.count())) <= 0) break;
+            }
+            char buf[16384];
+            std::size_t n = 0;
+            if (SSL_read_ex(ssl_, buf, sizeof buf, &n) == 1) {
+                out.append(buf, n);
+                continue;
+            }
+            if (SSL_get_error(ssl_, 0) == SSL_ERROR_WANT_READ) continue;  // a handshake record, no data
+            ERR_clear_error();
+            closed_ = true;
+            break;
+        }
+        return out;
+    }
+    bool closed() const { return closed_; }
+
+private:
+    void RawConnect(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(std::uint16_t(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+
+    SSL_CTX* ctx_ = nullptr;
+    SSL* ssl_ = nullptr;
+    int fd_ = -1;
+    bool connected_ = false;
+    bool handshaken_ = false;
+    bool closed_ = false;
+};
 
 TEST(FakeApi, AnswersWhatIsScriptedAnd404Otherwise) {
     FakeApi api;
@@ -381,6 +476,203 @@ TEST(FakeApi, ServesManyClientsAtOnce) {
         });
     for (auto& t : clients) t.join();
     EXPECT_EQ(fine.load(), 8);
+}
+
+// One conversation per connection; every step sends its bytes and expects exactly this answer
+// (and, with `closes`, the connection closed after it).
+struct Step {
+    std::string send, answer;
+    bool closes = false;
+};
+struct Conversation {
+    const char* what;
+    std::vector<Step> steps;
+};
+
+std::vector<Conversation> Conversations() {
+    const std::string big(1 << 20, 'j');
+    return {
+        {"chunked then plain on one kept-alive connection",
+         {{"POST /HM/MEDIA-PLUGIN/test-api/device HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
+           "3;ext=1\r\nabc\r\n2\r\nde\r\n0\r\nTrailer: t\r\n\r\n",
+           "HTTP/1.1 201 Created\r\nContent-Length: 5\r\n\r\ncred\n"},
+          {"GET /HM/MEDIA-PLUGIN/test-api/state?shot=7 HTTP/1.1\r\nzeta-Last:   1 \r\n"
+           "X-HMPlugin-Hardware: 00ff\r\n\r\n",
+           "HTTP/1.1 200 OK\r\nX-Test: yes\r\nContent-Length: 5\r\n\r\nWAIT\n"}}},
+        {"a body in two pieces, then the client closes",
+         {{"POST /HM/MEDIA-PLUGIN/test-api/upload HTTP/1.1\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhe", ""},
+          {"llo", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", true}}},
+        {"a megabyte answer", {{"GET /HM/MEDIA-PLUGIN/test-api/big HTTP/1.1\r\n\r\n",
+                                "HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + big}}},
+        {"dropped without an answer", {{"GET /HM/MEDIA-PLUGIN/test-api/drop HTTP/1.1\r\n\r\n", "", true}}},
+        {"malformed", {{"GET /x HTTP/1.1\r\nNo colon here\r\n\r\n",
+                        "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", true}}},
+    };
+}
+
+void ScriptConversations(FakeApi& api) {
+    api.Script("POST", "/device", Reply{201, "cred\n"});
+    api.Script("GET", "/state", Reply{200, "WAIT\n", {{"X-Test", "yes"}}});
+    api.Script("GET", "/big", Reply{200, std::string(1 << 20, 'j')});
+    api.Script("GET", "/drop", Reply::CloseConnection());
+}
+
+template <class Conn>
+void Converse(Conn& c, const Conversation& conversation) {
+    for (const Step& step : conversation.steps) {
+        c.Send(step.send);
+        if (step.answer.empty() && !step.closes) continue;
+        EXPECT_EQ(c.Read(5s, step.answer.size()), step.answer);
+        if (step.closes) {
+            EXPECT_EQ(c.Read(2s), "");
+        }
+        EXPECT_EQ(c.closed(), step.closes);
+    }
+}
+
+// Over TLS the fake records and answers byte for byte what it does over plain HTTP.
+TEST(FakeApiHttps, RecordsAndAnswersLikePlainHttp) {
+    FakeApi plain;
+    FakeApi https(Scheme::Https);
+    EXPECT_EQ(plain.scheme(), Scheme::Http);
+    EXPECT_EQ(https.scheme(), Scheme::Https);
+    EXPECT_TRUE(plain.CertificateDer().empty());
+    EXPECT_EQ(plain.CertificateFile(), "");
+    EXPECT_EQ(https.BaseUrl(), "https://localhost:" + std::to_string(https.port()) + "/HM/MEDIA-PLUGIN/test-api");
+    ScriptConversations(plain);
+    ScriptConversations(https);
+    for (const Conversation& conversation : Conversations()) {
+        SCOPED_TRACE(conversation.what);
+        {
+            RawConn c(plain.port());
+            ASSERT_TRUE(c.connected());
+            Converse(c, conversation);
+        }
+        TlsConn c(https.port(), https.CertificateDer());
+        ASSERT_TRUE(c.handshaken());
+        Converse(c, conversation);
+    }
+    const auto a = plain.Requests(), b = https.Requests();
+    ASSERT_EQ(a.size(), 5u);
+    ASSERT_EQ(b.size(), a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(a[i].target);
+        EXPECT_EQ(b[i].method, a[i].method);
+        EXPECT_EQ(b[i].path, a[i].path);
+        EXPECT_EQ(b[i].query, a[i].query);
+        EXPECT_EQ(b[i].target, a[i].target);
+        EXPECT_EQ(b[i].headers, a[i].headers);
+        EXPECT_EQ(b[i].body, a[i].body);
+        EXPECT_EQ(b[i].under_base, a[i].under_base);
+    }
+    EXPECT_EQ(b[0].body, "abcde");
+    EXPECT_EQ(b[1].query, "shot=7");
+    EXPECT_THAT(b[1].headers, ElementsAre(Pair("zeta-Last", "1"), Pair("X-HMPlugin-Hardware", "00ff")));
+    EXPECT_EQ(b[2].body, "hello");
+}
+
+// A certificate a TLS client accepts for https://localhost and https://127.0.0.1, for server use
+// only, valid from yesterday for a few days, new with every instance; its file holds the DER.
+TEST(FakeApiHttps, MakesAThrowAwayCertificateForLocalhost) {
+    std::string file;
+    std::vector<unsigned char> first;
+    {
+        FakeApi api(Scheme::Https);
+        first = api.CertificateDer();
+        file = api.CertificateFile();
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<unsigned char> onDisk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(onDisk, first);
+
+        const unsigned char* p = first.data();
+        X509* cert = d2i_X509(nullptr, &p, long(first.size()));
+        ASSERT_NE(cert, nullptr);
+        char cn[64] = "";
+        X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, cn, sizeof cn);
+        EXPECT_STREQ(cn, "localhost");
+        EXPECT_EQ(X509_check_host(cert, "localhost", 0, 0, nullptr), 1);
+        EXPECT_EQ(X509_check_ip_asc(cert, "127.0.0.1", 0), 1);
+        EXPECT_NE(X509_check_host(cert, "example.com", 0, 0, nullptr), 1);
+        EXPECT_EQ(X509_check_purpose(cert, X509_PURPOSE_SSL_SERVER, 0), 1);
+        EXPECT_NE(X509_check_purpose(cert, X509_PURPOSE_SSL_CLIENT, 0), 1);
+        EXPECT_EQ(X509_check_issued(cert, cert), X509_V_OK);
+        EXPECT_EQ(X509_verify(cert, X509_get0_pubkey(cert)), 1);
+        std::time_t now = std::time(nullptr);
+        std::time_t at = now - 20 * 3600;  // already valid a day ago, not much longer
+        EXPECT_LT(X509_cmp_time(X509_get0_notBefore(cert), &at), 0);
+        at = now - 30 * 3600;
+        EXPECT_GT(X509_cmp_time(X509_get0_notBefore(cert), &at), 0);
+        at = now + 2 * 24 * 3600;  // still valid in two days, not in ten
+        EXPECT_GT(X509_cmp_time(X509_get0_notAfter(cert), &at), 0);
+        at = now + 10 * 24 * 3600;
+        EXPECT_LT(X509_cmp_time(X509_get0_notAfter(cert), &at), 0);
+        X509_free(cert);
+
+        for (const char* host : {"localhost", "127.0.0.1"}) {
+            SCOPED_TRACE(host);
+            TlsConn c(api.port(), api.CertificateDer(), host);
+            EXPECT_TRUE(c.handshaken());
+        }
+        TlsConn wrongName(api.port(), api.CertificateDer(), "example.com");
+        EXPECT_FALSE(wrongName.handshaken());
+
+        FakeApi other(Scheme::Https);
+        EXPECT_NE(other.CertificateDer(), first);
+        EXPECT_NE(other.CertificateFile(), file);
+        TlsConn trustsTheOther(api.port(), other.CertificateDer());
+        EXPECT_FALSE(trustsTheOther.handshaken());
+    }
+    struct stat st;
+    EXPECT_NE(::stat(file.c_str(), &st), 0) << "the certificate file outlives its server";
+}
+
+// Clients that do not trust the certificate, or do not speak TLS, get no answer and leave no
+// record; the server keeps serving the others.
+TEST(FakeApiHttps, ClientsWithoutTrustOrTlsAreNotServed) {
+    FakeApi api(Scheme::Https);
+    api.Script("GET", "/state", Reply{200, "WAIT\n"});
+    {
+        TlsConn distrustful(api.port(), {});
+        EXPECT_TRUE(distrustful.connected());
+        EXPECT_FALSE(distrustful.handshaken());
+    }
+    {
+        RawConn plain(api.port());
+        plain.Send("GET /HM/MEDIA-PLUGIN/test-api/state HTTP/1.1\r\n\r\n");
+        EXPECT_THAT(plain.Read(2s), ::testing::Not(::testing::HasSubstr("WAIT")));
+        EXPECT_TRUE(plain.closed());
+    }
+    EXPECT_TRUE(api.Requests().empty());
+    TlsConn c(api.port(), api.CertificateDer());
+    ASSERT_TRUE(c.handshaken());
+    c.Send("GET /HM/MEDIA-PLUGIN/test-api/state HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(c.Read(2s, 38), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nWAIT\n");
+    EXPECT_EQ(api.Requests().size(), 1u);
+}
+
+// Stop releases an answer held back over TLS too; Restart serves the same certificate.
+TEST(FakeApiHttps, StopAndRestartKeepTheCertificate) {
+    FakeApi api(Scheme::Https);
+    api.Script("POST", "/presence", Reply::NeverAnswer());
+    api.Script("GET", "/state", Reply{200, "WAIT\n"});
+    const std::vector<unsigned char> der = api.CertificateDer();
+    const int port = api.port();
+    TlsConn held(port, der);
+    ASSERT_TRUE(held.handshaken());
+    held.Send("POST /HM/MEDIA-PLUGIN/test-api/presence HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
+    ASSERT_TRUE(api.WaitFor("POST", "/presence", 2s));
+    EXPECT_EQ(held.Read(300ms), "");
+    EXPECT_FALSE(held.closed());
+    api.Stop();
+    EXPECT_EQ(held.Read(2s), "");
+    EXPECT_TRUE(held.closed());
+    EXPECT_FALSE(TlsConn(port, der).connected());
+    api.Restart();
+    EXPECT_EQ(api.CertificateDer(), der);
+    TlsConn c(port, der);
+    ASSERT_TRUE(c.handshaken());
+    c.Send("GET /HM/MEDIA-PLUGIN/test-api/state HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(c.Read(2s, 38), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nWAIT\n");
 }
 
 }  // namespace

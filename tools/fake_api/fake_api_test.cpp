@@ -33,17 +33,21 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
+// A TCP connection to 127.0.0.1:port; `connected` says whether it was accepted.
+int ConnectLoopback(int port, bool& connected) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(std::uint16_t(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    return fd;
+}
+
 // A raw client socket: the tests control every byte on the wire.
 class RawConn {
 public:
-    explicit RawConn(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(std::uint16_t(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    }
+    explicit RawConn(int port) { fd_ = ConnectLoopback(port, connected_); }
     ~RawConn() { ::close(fd_); }
     bool connected() const { return connected_; }
     void Send(const std::string& bytes) { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size())); }
@@ -143,14 +147,7 @@ public:
     bool closed() const { return closed_; }
 
 private:
-    void RawConnect(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(std::uint16_t(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    }
+    void RawConnect(int port) { fd_ = ConnectLoopback(port, connected_); }
 
     SSL_CTX* ctx_ = nullptr;
     SSL* ssl_ = nullptr;

@@ -268,12 +268,11 @@ HRESULT MakeVertexBuffer(const void* data, UINT size, IDirect3DVertexBuffer9** o
     return FAILED(hr) ? hr : FillBuffer(*out, data, size);
 }
 
-std::string CreateDevice() {
-    g.d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!g.d3d) return "Direct3DCreate9 failed";
+// The game's windowed device with a back buffer of w x h.
+D3DPRESENT_PARAMETERS PresentParameters(UINT w, UINT h) {
     D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = kWidth;
-    pp.BackBufferHeight = kHeight;
+    pp.BackBufferWidth = w;
+    pp.BackBufferHeight = h;
     pp.BackBufferFormat = D3DFMT_X8R8G8B8;
     pp.BackBufferCount = 1;
     // Copy keeps the back buffer after Present, so the presented frame (with whatever the
@@ -282,6 +281,13 @@ std::string CreateDevice() {
     pp.hDeviceWindow = g.hwnd;
     pp.Windowed = TRUE;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return pp;
+}
+
+std::string CreateDevice() {
+    g.d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!g.d3d) return "Direct3DCreate9 failed";
+    D3DPRESENT_PARAMETERS pp = PresentParameters(kWidth, kHeight);
     HRESULT hr = g.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g.hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                      &pp, &g.device);
     if (FAILED(hr)) return Format("CreateDevice failed: 0x%08lx", static_cast<unsigned long>(hr));
@@ -747,15 +753,8 @@ std::string Execute(const std::string& line) {
     }
     if (cmd == "reset" && w.size() == 3) {
         // Device reset to another back-buffer size (the scene's resources are all managed).
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = UINT(std::atoi(w[1].c_str()));
-        pp.BackBufferHeight = UINT(std::atoi(w[2].c_str()));
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_COPY;
-        pp.hDeviceWindow = g.hwnd;
-        pp.Windowed = TRUE;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        D3DPRESENT_PARAMETERS pp =
+            PresentParameters(UINT(std::atoi(w[1].c_str())), UINT(std::atoi(w[2].c_str())));
         const HRESULT hr = g.device->Reset(&pp);
         return FAILED(hr) ? Format("error Reset: 0x%08lx", static_cast<unsigned long>(hr))
                           : Format("ok %ux%u", pp.BackBufferWidth, pp.BackBufferHeight);

@@ -1,20 +1,71 @@
-# Helpers that every subsystem's CMakeLists.txt uses. They keep the portable/Windows split
-# and the test labels in one place:
+# Helpers that every subsystem's CMakeLists.txt uses. They keep the portable/Windows split,
+# the folder libraries and the test labels in one place:
 #   hm_portable_sources(<files>...)   code that compiles everywhere (no <windows.h>)
 #   hm_win_sources(<files>...)        *_win.cpp files of the 32-bit plugin
+#   hm_win_libraries(<libs>...)       Windows libraries the folder's *_win.cpp files call
+#   hm_folder_library(<var>)          the folder's library target (hm_<folder>), made on first use
 #   hm_native_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...])   host only
 #   hm_wine_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])  win32 only, runs under Wine
 #   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine
 #   hm_benchmark(<name> SOURCES <f>...)  host only, Google Benchmark, not run by the tests
+#
+# Each plugin folder is one static library, hm_<folder>, holding its portable files (every
+# build) and its *_win.cpp files (win32). hm_link_floors() links each library to the floors below
+# it, so the target graph shows the same floors as tools/check_layers.py.
+
+function(hm_folder_library out)
+  get_filename_component(sub ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(lib hm_${sub})
+  if(NOT TARGET ${lib})
+    add_library(${lib} STATIC)
+    target_include_directories(${lib} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_compile_options(${lib} PRIVATE ${HM_WARNINGS})
+    set_property(GLOBAL APPEND PROPERTY HM_FOLDER_LIBRARIES ${sub})
+  endif()
+  set(${out} ${lib} PARENT_SCOPE)
+endfunction()
 
 function(hm_portable_sources)
-  target_sources(hm_portable PRIVATE ${ARGN})
+  hm_folder_library(lib)
+  target_sources(${lib} PRIVATE ${ARGN})
 endfunction()
 
 function(hm_win_sources)
   if(HM_TARGET STREQUAL "win32")
-    target_sources(hm_plugin_win PRIVATE ${ARGN})
+    hm_folder_library(lib)
+    target_sources(${lib} PRIVATE ${ARGN})
   endif()
+endfunction()
+
+function(hm_win_libraries)
+  if(HM_TARGET STREQUAL "win32")
+    hm_folder_library(lib)
+    target_link_libraries(${lib} PUBLIC ${ARGN})
+  endif()
+endfunction()
+
+# The floors, lowest first. A folder's library links every library of the floors below it;
+# hm_game also links hm_ui (the exception tools/check_layers.py names).
+function(hm_link_floors)
+  get_property(made GLOBAL PROPERTY HM_FOLDER_LIBRARIES)
+  set(below "")
+  foreach(floor IN ITEMS "base" "net;ui;game" "computer;games;phone;photos;voice;npc;tv;vehicle;update" "core")
+    set(here "")
+    foreach(sub IN LISTS floor)
+      if(sub IN_LIST made)
+        list(APPEND here hm_${sub})
+        if(below)
+          target_link_libraries(hm_${sub} PUBLIC ${below})
+        endif()
+      endif()
+    endforeach()
+    list(APPEND below ${here})
+  endforeach()
+  if(TARGET hm_game AND TARGET hm_ui)
+    target_link_libraries(hm_game PUBLIC hm_ui)
+  endif()
+  # Everything portable (and, in win32, the plugin's Windows shell) for tests and programs.
+  target_link_libraries(hm_portable INTERFACE ${below})
 endfunction()
 
 function(hm_native_test name)

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/win_api_failure.h"
+#include "base/win_api_failure.h"
 
 namespace hm {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/config.h"
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 #ifndef HM_COMMUNITY_SERVER
 #define HM_COMMUNITY_SERVER "play.hollowmarsh-rp.cz"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 
 namespace hm {
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "core/config_win.h"
-#include "core/dialog_mailbox.h"
+#include "base/dialog_mailbox.h"
 #include "core/entry_rules.h"
-#include "core/plugin.h"
+#include "base/plugin.h"
 #include "core/session_win.h"
 #include "core/worker_win.h"
 

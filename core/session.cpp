@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 namespace hm {
 namespace {

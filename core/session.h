@@ -13,11 +13,11 @@
 #include <optional>
 #include <string>
 
-#include "core/dialog_mailbox.h"
-#include "core/media_session.h"
-#include "core/plugin.h"
-#include "core/shared_state.h"
-#include "core/ticks.h"
+#include "base/dialog_mailbox.h"
+#include "base/media_session.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
+#include "base/ticks.h"
 #include "net/api_formats.h"
 #include "net/api_types.h"
 

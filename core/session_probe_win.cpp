@@ -18,10 +18,10 @@
 
 #include "core/config.h"
 #include "core/config_win.h"
-#include "core/dialog_mailbox.h"
-#include "core/plugin.h"
+#include "base/dialog_mailbox.h"
+#include "base/plugin.h"
 #include "core/session_win.h"
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 #include "core/worker_context.h"
 #include "core/worker_loop.h"
 #include "net/device_store_win.h"

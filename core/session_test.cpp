@@ -7,7 +7,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 namespace hm {
 namespace {

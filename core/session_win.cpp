@@ -4,14 +4,14 @@
 
 #include <mutex>
 
-#include "core/dialog_mailbox.h"
-#include "core/media_session.h"
+#include "base/dialog_mailbox.h"
+#include "base/media_session.h"
 #include "core/session_steps.h"
 #include "game/input_win.h"
 #include "net/api_request_win.h"
 #include "net/device_store_win.h"
-#include "ui/notices.h"
-#include "ui/notices_win.h"
+#include "base/notices.h"
+#include "base/notices_win.h"
 
 namespace hm {
 namespace {

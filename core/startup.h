@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/plugin.h"
-#include "core/shared_state.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
 #include "core/worker_context.h"
 
 namespace hm {

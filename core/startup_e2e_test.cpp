@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "core/plugin.h"
+#include "base/plugin.h"
 #include "tools/e2e/e2e_harness.h"
 
 namespace hm::e2e {

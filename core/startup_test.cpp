@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/dialog_mailbox.h"
+#include "base/dialog_mailbox.h"
 #include "core/startup.h"
 #include "core/worker_loop.h"
 

@@ -7,12 +7,12 @@
 #include "core/config_win.h"
 #include "core/identity_win.h"
 #include "core/session_win.h"
-#include "core/win_api_failure.h"
+#include "base/win_api_failure.h"
 #include "core/worker_hooks.h"
 #include "core/worker_loop.h"
 #include "net/device_store_win.h"
 #include "net/url_policy_win.h"
-#include "ui/notices_win.h"
+#include "base/notices_win.h"
 
 namespace hm {
 

@@ -11,7 +11,6 @@ namespace {
 void BM_WorkerPassIdle(benchmark::State& state) {
     WorkerContext ctx;
     ctx.config.television = true;
-    ctx.tv_deadline = ~Tick(0);
     HotkeyKeys keys;
     keys.game_in_foreground = true;
     Tick now = 1000;

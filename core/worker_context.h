@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/config.h"
-#include "core/ticks.h"
+#include "base/ticks.h"
 #include "net/api_types.h"
 
 namespace hm {
@@ -44,7 +44,6 @@ struct WorkerContext {
     void* imaging_factory = nullptr;  // IWICImagingFactory*, owned by the worker
     HotkeyEdges hotkey_edges;
     HotkeyPresses hotkeys;  // this pass's presses
-    Tick tv_deadline = 0;
 };
 
 }  // namespace hm

@@ -1,7 +1,7 @@
 // Steps of subsystems not built yet: each does nothing until its subsystem fills it.
 #include "core/worker_hooks.h"
 
-#include "core/plugin.h"
+#include "base/plugin.h"
 
 namespace hm {
 
@@ -10,13 +10,10 @@ void StartNpcVoices(const PluginConfig&) {}
 void StartCameraDataThread(const PluginConfig&) {}
 
 void WriteTvHeartbeat() {}
-void ResetReleaseCheckWhileDisconnected(WorkerContext&) {}
 void OpenUpdateDialog(WorkerContext&) {}
 void TogglePhotoVisible() {
     // Only the worker writes it, so a load and a store cannot lose a toggle.
     Plugin().photo_visible.store(!Plugin().photo_visible.load());
 }
-void RunReleaseCheck(WorkerContext&, Tick) {}
-void RunTvStep(WorkerContext&, Tick) {}
 
 }  // namespace hm

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/config.h"
-#include "core/ticks.h"
+#include "base/ticks.h"
 #include "core/worker_context.h"
 
 namespace hm {
@@ -16,14 +16,12 @@ void InstallDirect3DHooks();                            // throws on failure: st
 
 // --- Loop pass -------------------------------------------------------------------------------
 void WriteTvHeartbeat();                                 // under TvLock, no waiting
-void ResetReleaseCheckWhileDisconnected(WorkerContext& ctx);  // first-state mark, release check due
 void OpenUpdateDialog(WorkerContext& ctx);               // Ctrl+F9 (ignored while a screen is open)
 void TogglePhotoVisible();                               // Ctrl+F11
 // Resume, dialog mailbox, Ctrl+F10 / automatic consent prompt, presence, editor token, state
-// poll and what hangs on it. ctx.hotkeys.consent carries this pass's Ctrl+F10.
+// poll and what hangs on it (release check, TV state: the session's hooks, core/session.h).
+// ctx.hotkeys.consent carries this pass's Ctrl+F10.
 void RunSessionSteps(WorkerContext& ctx, Tick now);
-void RunReleaseCheck(WorkerContext& ctx, Tick now);
-void RunTvStep(WorkerContext& ctx, Tick now);            // called when Television is on and due
 void PublishMediaSession(WorkerContext& ctx);            // token for voice and NPC voices
 void ReleaseSessionObjects(WorkerContext& ctx);          // at stop, before COM goes
 

@@ -31,13 +31,10 @@ HotkeyPresses HotkeyEdges::Sample(const HotkeyKeys& keys) {
 
 void WorkerPass(WorkerContext& ctx, Tick now, const HotkeyKeys& keys) {
     Guarded([] { WriteTvHeartbeat(); });
-    Guarded([&] { ResetReleaseCheckWhileDisconnected(ctx); });
     ctx.hotkeys = ctx.hotkey_edges.Sample(keys);
     if (ctx.hotkeys.update_dialog) Guarded([&] { OpenUpdateDialog(ctx); });
     if (ctx.hotkeys.photo_visible) Guarded([] { TogglePhotoVisible(); });
     Guarded([&] { RunSessionSteps(ctx, now); });
-    Guarded([&] { RunReleaseCheck(ctx, now); });
-    if (ctx.config.television && IsDue(now, ctx.tv_deadline)) Guarded([&] { RunTvStep(ctx, now); });
     Guarded([&] { PublishMediaSession(ctx); });
 }
 

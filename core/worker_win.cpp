@@ -1,6 +1,6 @@
 #include "core/worker_win.h"
 
-#include "core/plugin.h"
+#include "base/plugin.h"
 #include "core/startup_win.h"
 
 namespace hm {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <mutex>
 
-#include "core/pixels.h"
-#include "core/ticks.h"
+#include "base/pixels.h"
+#include "base/ticks.h"
 #include "game/guarded_memory.h"
 #include "game/present_rules.h"
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 
 namespace hm {
 namespace {

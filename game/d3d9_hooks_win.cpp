@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/plugin.h"
-#include "core/shared_state.h"
-#include "core/win_api_failure.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
+#include "base/win_api_failure.h"
 #include "game/clean_frame.h"
 #include "game/hook_engine_win.h"
 #include "game/input_state.h"
@@ -17,7 +17,7 @@
 #include "game/samp_win.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 namespace hm {
 

@@ -9,15 +9,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/plugin.h"
-#include "core/shared_state.h"
-#include "core/win_api_failure.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
+#include "base/win_api_failure.h"
 #include "game/d3d9_hooks_win.h"
 #include "game/input_state.h"
 #include "game/input_win.h"
 #include "game/samp_win.h"
 #include "game/present_rules.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/ticks.h"
+#include "base/ticks.h"
 
 namespace hm {
 

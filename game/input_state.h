@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/ticks.h"
+#include "base/ticks.h"
 #include "game/input_rules.h"
 
 namespace hm {

@@ -4,7 +4,7 @@
 
 #include "game/input_rules.h"
 #include "game/input_state.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 

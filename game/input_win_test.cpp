@@ -9,7 +9,7 @@
 #include "game/input_rules.h"
 #include "game/input_state.h"
 #include "game/input_win.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

@@ -2,10 +2,10 @@
 // the game before any drawing, with the UI closed and with the overlay and cursor shown.
 #include <benchmark/benchmark.h>
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 #include "game/clean_frame.h"
 #include "game/present_rules.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

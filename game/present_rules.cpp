@@ -105,7 +105,7 @@ std::string PairingCommandLine(const PairingInputs& in, Tick now, Tick& next_all
 
 }  // namespace hm
 
-#include "ui/notices.h"
+#include "base/notices.h"
 
 namespace hm {
 

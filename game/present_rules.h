@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/ticks.h"
+#include "base/ticks.h"
 #include "game/input_rules.h"
 
 namespace hm {

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 
 namespace hm {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fnv1a.h"
+#include "base/fnv1a.h"
 #include "tools/fake_api/fake_api.h"
 
 namespace hm {

@@ -18,9 +18,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/fnv1a.h"
-#include "core/plugin.h"
-#include "core/shared_state.h"
+#include "base/fnv1a.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
 #include "net/api_request_win.h"
 #include "net/url_policy_win.h"
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "core/plugin.h"
-#include "core/shared_state.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
 #include "net/hardware_id_win.h"
 #include "net/header_block.h"
 

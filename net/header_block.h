@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 
 namespace hm {
 

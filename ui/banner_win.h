@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 namespace hm {
 
@@ -18,8 +18,8 @@ int MeasureBannerText(const std::wstring& text);
 
 #include <mutex>
 
-#include "core/shared_state.h"
-#include "ui/notices.h"
+#include "base/shared_state.h"
+#include "ui/banner_text.h"
 
 namespace hm {
 

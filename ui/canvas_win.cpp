@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "ui/masks.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 #include "ui/gdi_win.h"
 
 namespace hm {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "core/win_api_failure.h"
+#include "base/win_api_failure.h"
 #include "ui/embedded_pictures.h"
 
 namespace hm {

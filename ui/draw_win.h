@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 #include "ui/drawing.h"
 #include "ui/gdi_win.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 #include "ui/colour.h"
 
 namespace hm {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 namespace hm {
 

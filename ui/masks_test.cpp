@@ -7,7 +7,7 @@
 #include "ui/colour.h"
 #include "ui/drawing.h"
 #include "ui/masks.h"
-#include "ui/overlay_frame.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "ui/masks.h"
-#include "ui/notices.h"
-#include "ui/overlay_frame.h"
+#include "ui/banner_text.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 namespace {

@@ -7,10 +7,11 @@
 #include <functional>
 #include <string>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 #include "ui/draw_win.h"
 #include "ui/masks.h"
-#include "ui/overlay_frame.h"
+#include "ui/state_signature.h"
+#include "base/overlay_frame.h"
 
 namespace hm {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/shared_state.h"
-#include "core/win_api_failure.h"
+#include "base/shared_state.h"
+#include "base/win_api_failure.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
 #include "ui/canvas_win.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 namespace hm {
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 #include "tools/fake_api/fake_api.h"
 
 namespace hm::e2e {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 namespace hm::e2e {
 

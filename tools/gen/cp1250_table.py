@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Writes core/cp1250_table.inc from a Windows code page file (Wine ships c_1250.nls).
+"""Writes base/cp1250_table.inc from a Windows code page file (Wine ships c_1250.nls).
 
 The file holds the byte -> UTF-16 table and the full UTF-16 -> byte table with Windows'
 best-fit mappings; we keep the first whole and the second as the sorted list of units that do
 not become the default character '?'.
-usage: cp1250_table.py [/usr/share/wine/nls/c_1250.nls] > core/cp1250_table.inc
+usage: cp1250_table.py [/usr/share/wine/nls/c_1250.nls] > base/cp1250_table.inc
 """
 import struct
 import sys

@@ -1,7 +1,7 @@
 // Code page 1250 conversion on its own; the Wine test proves it equals Windows' conversion.
 #include <gtest/gtest.h>
 
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 namespace hm {
 namespace {

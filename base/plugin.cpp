@@ -1,4 +1,4 @@
-#include "core/plugin.h"
+#include "base/plugin.h"
 
 namespace hm {
 
@@ -9,7 +9,7 @@ PluginRecord& Plugin() {
 
 }  // namespace hm
 
-#include "core/shared_state.h"
+#include "base/shared_state.h"
 
 namespace hm {
 

@@ -1,4 +1,4 @@
-#include "core/win_api_failure.h"
+#include "base/win_api_failure.h"
 
 namespace hm {
 

@@ -1,11 +1,10 @@
-// Shared types: failure text, hashing, pictures, host-name gate.
+// Shared types: failure text, hashing, pictures, ticks.
 #include <gtest/gtest.h>
 
-#include "core/entry_rules.h"
-#include "core/fnv1a.h"
-#include "core/pixels.h"
-#include "core/ticks.h"
-#include "core/win_api_failure.h"
+#include "base/fnv1a.h"
+#include "base/pixels.h"
+#include "base/ticks.h"
+#include "base/win_api_failure.h"
 
 namespace hm {
 namespace {
@@ -71,27 +70,6 @@ TEST(Ticks, DeadlineIsDueAtAndAfterItsTick) {
     EXPECT_TRUE(IsDue(100, 100));
     EXPECT_FALSE(IsDue(99, 100));
     EXPECT_FALSE(IsDue(0, 1));
-}
-
-TEST(EntryRules, OnlyTheGameExecutableNameCounts) {
-    struct Case {
-        const wchar_t* path;
-        bool game;
-    } cases[] = {
-        {L"C:\\Games\\GTA San Andreas\\gta_sa.exe", true},
-        {L"C:\\Games\\GTA San Andreas\\GTA_SA.EXE", true},
-        {L"D:\\gta-sa.exe", true},
-        {L"gta_sa.exe", true},
-        {L"Z:/tmp/Gta_Sa.Exe", true},
-        {L"C:\\Games\\samp.exe", false},
-        {L"C:\\gta_sa.exe\\other.exe", false},
-        {L"C:\\Games\\gta_sa.exe.bak", false},
-        {L"C:\\Games\\xgta_sa.exe", false},
-        {L"C:\\Games\\gta sa.exe", false},
-        {L"", false},
-        {L"C:\\Games\\", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(IsGameExecutable(c.path), c.game) << c.path;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 namespace hm {
 namespace {

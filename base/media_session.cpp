@@ -1,4 +1,4 @@
-#include "core/media_session.h"
+#include "base/media_session.h"
 
 namespace hm {
 

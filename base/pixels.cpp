@@ -1,4 +1,4 @@
-#include "core/pixels.h"
+#include "base/pixels.h"
 
 #include <cstring>
 #include <stdexcept>

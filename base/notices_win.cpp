@@ -1,8 +1,8 @@
-#include "ui/notices_win.h"
+#include "base/notices_win.h"
 
 #include <windows.h>
 
-#include "ui/notices.h"
+#include "base/notices.h"
 
 namespace hm {
 

@@ -1,11 +1,11 @@
-#include "core/text1250.h"
+#include "base/text1250.h"
 
 #include <algorithm>
 
 namespace hm {
 
 namespace {
-#include "core/cp1250_table.inc"
+#include "base/cp1250_table.inc"
 }  // namespace
 
 char Cp1250FromUnit(char16_t unit) {

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/pixels.h"
-#include "core/ticks.h"
+#include "base/pixels.h"
+#include "base/ticks.h"
 
 namespace hm {
 

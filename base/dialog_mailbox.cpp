@@ -1,4 +1,4 @@
-#include "core/dialog_mailbox.h"
+#include "base/dialog_mailbox.h"
 
 #include <utility>
 

@@ -31,6 +31,9 @@ struct PluginRecord {
     // LastFrameTick: tick of the last frame the game presented, 0 until the first. Written:
     // Present hook (render thread). Read: worker (automatic consent prompt).
     std::atomic<std::uint64_t> last_frame_tick{0};
+    // Exceptions caught at an edge (hook, window procedure, thread body, export) that the body
+    // did not handle itself. Written: any thread. Read: the diagnostics export and support.
+    std::atomic<long> edge_failures{0};
 };
 
 // Where the worker thread stands; a later stage replaces an earlier one.

@@ -166,3 +166,13 @@ function(hm_wine_driver_test name)
     FIXTURES_REQUIRED wine_session
     ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_WINE_SESSION=${CMAKE_BINARY_DIR}/wine-win32/session.env;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into
+# HM_Plugin_testhooks.dll, never into the shipped HM_Plugin.dll.
+function(hm_testhooks_sources)
+  if(HM_TARGET STREQUAL "win32")
+    foreach(f IN LISTS ARGN)
+      set_property(GLOBAL APPEND PROPERTY HM_TESTHOOKS_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+    endforeach()
+  endif()
+endfunction()

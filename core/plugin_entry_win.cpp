@@ -4,7 +4,6 @@
 #include <string>
 
 #include "core/config_win.h"
-#include "base/dialog_mailbox.h"
 #include "core/entry_rules.h"
 #include "base/plugin.h"
 #include "core/session_win.h"
@@ -20,18 +19,16 @@ void OnProcessAttach(HINSTANCE instance) {
 
 }  // namespace
 
-// Diagnostics for tests and support: how many times the worker thread has started.
+// ---- Support diagnostics (read-only; docs/support-diagnostics.md) ------------------------------
+// How many times the worker thread has started.
 extern "C" __declspec(dllexport) long HM_WorkerStarts() { return hm::Plugin().worker_starts.load(); }
 // How far the worker got (hm::WorkerStage as a number).
-// Diagnostics: PhotoVisible and how many session dialogs were requested.
+extern "C" __declspec(dllexport) int HM_WorkerStage() { return hm::Plugin().worker_stage.load(); }
+// PhotoVisible and how many session dialogs were requested.
 extern "C" __declspec(dllexport) int HM_PhotoVisible() { return hm::Plugin().photo_visible.load() ? 1 : 0; }
 extern "C" __declspec(dllexport) int HM_DialogRequests() { return int(hm::DialogRequestCount()); }
-// Test hook standing in for the session dialog window until the UI thread exists: leaves the
-// player's answer in the dialog mailbox exactly as the dialog would.
-extern "C" __declspec(dllexport) void HM_AnswerDialog(int dialogId, int button) {
-    hm::PluginDialogMailbox().Post(hm::DialogResult{dialogId, button, std::string()});
-}
-extern "C" __declspec(dllexport) int HM_WorkerStage() { return hm::Plugin().worker_stage.load(); }
+// Exceptions caught at an edge that their body did not handle itself.
+extern "C" __declspec(dllexport) long HM_EdgeFailures() { return hm::Plugin().edge_failures.load(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     try {

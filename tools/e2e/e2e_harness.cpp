@@ -138,7 +138,8 @@ void Scenario::StartGame(const GameOptions& options) {
     const fs::path exe = fs::path(dir_) / options.exeName;
     fs::copy_file(bin / "gta_sa.exe", exe, fs::copy_options::overwrite_existing);
     const fs::path plugin = fs::path(dir_) / "HM_Plugin.dll";
-    if (options.withPlugin) fs::copy_file(bin / "HM_Plugin.dll", plugin, fs::copy_options::overwrite_existing);
+    const char* built = options.testHooks ? "HM_Plugin_testhooks.dll" : "HM_Plugin.dll";
+    if (options.withPlugin) fs::copy_file(bin / built, plugin, fs::copy_options::overwrite_existing);
     else fs::remove(plugin);
 
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -26,6 +26,9 @@ std::string CommunityHost();
 struct GameOptions {
     std::string exeName = "gta_sa.exe";  // copied under this name
     bool withPlugin = true;              // copy HM_Plugin.dll beside it
+    // Copy the test-hooks build in as HM_Plugin.dll: for the commands that need a test door
+    // (overlay, cursor, photo, dialog) while no real path exists. Otherwise the shipped DLL.
+    bool testHooks = false;
     std::string host = CommunityHost();  // -h; empty: no host switch at all
     int port = 7777;                      // -p; 0: no port switch
     std::string name = "Test_Player";     // -n; empty: no name switch

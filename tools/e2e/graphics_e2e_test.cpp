@@ -72,7 +72,9 @@ void ExpectOverlay(const Pixels& shot, int w, int h) {
 TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
     Scenario s("graphics_banner_overlay");
     s.WriteIni(s.DefaultIni());
-    s.StartGame();
+    GameOptions o;
+    o.testHooks = true;  // the overlay and cursor stand in for the UI thread
+    s.StartGame(o);
     ASSERT_TRUE(WaitForBanner(s, 60s)) << s.GameLog();
     EXPECT_EQ(Counter(s, 7), 1) << "device hooks";
     EXPECT_EQ(Counter(s, 8), 0) << "the fake game lacks the 2-D pass routine: no clean-frame hook";
@@ -185,6 +187,7 @@ TEST(Graphics, TheGamesTwoDPassGetsTheCleanFrameHook) {
     s.WriteIni(s.DefaultIni());
     GameOptions o;
     o.extraArgs = {"--hm-2d-pass"};
+    o.testHooks = true;  // photo requests are armed through the test door until the photo path exists
     s.StartGame(o);
     ASSERT_TRUE(WaitForBanner(s, 60s)) << s.GameLog();
     EXPECT_EQ(Counter(s, 7), 1);
@@ -249,6 +252,7 @@ TEST(Graphics, CleanFramesAreCapturedInTheViewfinderOnceTheSessionIsUp) {
     s.WriteIni(ini);
     GameOptions o;
     o.extraArgs = {"--hm-2d-pass"};
+    o.testHooks = true;  // photo requests are armed through the test door until the photo path exists
     s.StartGame(o);
     EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
     EXPECT_EQ(Counter(s, 8), 1);
@@ -290,7 +294,9 @@ TEST(Graphics, FrameTimeWithAndWithoutThePlugin) {
     }
     Scenario s("graphics_time_plugin");
     s.WriteIni(s.DefaultIni());
-    s.StartGame();
+    GameOptions withOverlay;
+    withOverlay.testHooks = true;
+    s.StartGame(withOverlay);
     ASSERT_TRUE(WaitForBanner(s, 60s));
     const long long ticks0 = Counter(s, 5), presents0 = Counter(s, 0);
     const double idle = timed(s);

@@ -30,6 +30,7 @@ TEST(Pairing, BindCodeReachesTheChatOnlyWhenItIsFree) {
     std::filesystem::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll");
     GameOptions options;
     options.extraArgs = {"--hm-samp"};
+    options.testHooks = true;  // consent is answered through the test door until the dialog window exists
     s.StartGame(options);
     ASSERT_TRUE(s.RenderUntil([&] { return Field(s.Ok("plugin"), "worker_stage") >= 4; }, 60s));
     ASSERT_EQ(s.Ok("focus").find("foreground=1"), 0u);

@@ -31,10 +31,9 @@ void PinOwnModule() {
 
 void* CreateImagingFactory() {
     ComPtr<IUnknown> factory;
-    ThrowIfFailedOrNull(1103,
-                        CoCreateInstance(kWicImagingFactoryClsid, nullptr, CLSCTX_INPROC_SERVER, kWicImagingFactoryIid,
-                                         factory.put_void()),
-                        factory.get());
+    const HRESULT hr = CoCreateInstance(kWicImagingFactoryClsid, nullptr, CLSCTX_INPROC_SERVER, kWicImagingFactoryIid,
+                                        factory.put_void());
+    ThrowIfFailedOrNull(1103, hr, factory.get());
     return factory.release();
 }
 

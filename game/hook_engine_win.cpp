@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/owners_win.h"
+
 namespace hm::hook_engine {
 namespace {
 
@@ -203,14 +205,17 @@ bool AddFrozen(FrozenThreads* frozen, DWORD id) {
     return true;
 }
 
+// CreateToolhelp32Snapshot's "none" is INVALID_HANDLE_VALUE.
+using UniqueSnapshot = UniqueHandle<HANDLE, &::CloseHandle, -1>;
+
 int EnumerateOtherThreads(FrozenThreads* frozen) {
-    HANDLE snapshot = g_system->thread_snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return kHookMemoryAllocFailed;
+    UniqueSnapshot snapshot(g_system->thread_snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return kHookMemoryAllocFailed;
     const DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
     THREADENTRY32 entry;
     entry.dwSize = sizeof entry;
     bool listed = true;
-    if (Thread32First(snapshot, &entry)) {
+    if (Thread32First(snapshot.get(), &entry)) {
         do {
             if (entry.dwSize >= offsetof(THREADENTRY32, th32OwnerProcessID) + sizeof(DWORD) &&
                 entry.th32OwnerProcessID == process && entry.th32ThreadID != self &&
@@ -219,10 +224,9 @@ int EnumerateOtherThreads(FrozenThreads* frozen) {
                 break;
             }
             entry.dwSize = sizeof entry;
-        } while (g_system->next_thread(snapshot, &entry));
+        } while (g_system->next_thread(snapshot.get(), &entry));
     }
     const DWORD error = GetLastError();
-    CloseHandle(snapshot);
     if (!listed || error != ERROR_NO_MORE_FILES) {
         FreeFrozen(frozen);
         return kHookMemoryAllocFailed;
@@ -254,25 +258,19 @@ int Freeze(FrozenThreads* frozen, bool enabling) {
     if (status != kHookOk) return status;
     for (size_t i = 0; i < frozen->count; ++i) {
         FrozenThread& t = frozen->items[i];
-        t.handle = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
-                                  THREAD_QUERY_INFORMATION, FALSE, t.id);
-        if (!t.handle) continue;
-        if (g_system->suspend_thread(t.handle) == static_cast<DWORD>(-1)) {  // skipped, e.g. it just ended
-            CloseHandle(t.handle);
-            t.handle = nullptr;
-            continue;
-        }
-        FixInstructionPointer(t.handle, enabling);
+        UniqueKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
+                                                 THREAD_QUERY_INFORMATION, FALSE, t.id));
+        // Skipped when it cannot be opened or suspended, e.g. it just ended.
+        if (!thread || g_system->suspend_thread(thread.get()) == static_cast<DWORD>(-1)) continue;
+        FixInstructionPointer(thread.get(), enabling);
+        t.handle = thread.release();  // resumed and closed by Unfreeze
     }
     return kHookOk;
 }
 
 void Unfreeze(FrozenThreads* frozen) {
     for (size_t i = 0; i < frozen->count; ++i)
-        if (frozen->items[i].handle) {
-            ResumeThread(frozen->items[i].handle);
-            CloseHandle(frozen->items[i].handle);
-        }
+        if (UniqueKernelHandle thread{frozen->items[i].handle}) ResumeThread(thread.get());
     FreeFrozen(frozen);
 }
 

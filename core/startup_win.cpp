@@ -7,7 +7,7 @@
 #include "core/config_win.h"
 #include "core/identity_win.h"
 #include "core/session_win.h"
-#include "base/win_api_failure.h"
+#include "base/owners_win.h"
 #include "core/worker_hooks.h"
 #include "core/worker_loop.h"
 #include "net/device_store_win.h"
@@ -30,11 +30,11 @@ void PinOwnModule() {
 }
 
 void* CreateImagingFactory() {
-    void* factory = nullptr;
+    ComPtr<IUnknown> factory;
     const HRESULT hr = CoCreateInstance(kWicImagingFactoryClsid, nullptr, CLSCTX_INPROC_SERVER, kWicImagingFactoryIid,
-                                        &factory);
-    if (FAILED(hr)) throw WinApiFailure(1103, std::uint32_t(hr));
-    return factory;
+                                        factory.put_void());
+    ThrowIfFailedOrNull(1103, hr, factory.get());
+    return factory.release();
 }
 
 void ReleaseImagingFactory(void* factory) {
@@ -60,10 +60,7 @@ StartupSeams PluginStartupSeams() {
     StartupSeams s;
     s.is_on_community_server = [] { return IsOnCommunityServer(); };
     s.pin_module = [] { PinOwnModule(); };
-    s.init_com = [] {
-        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        if (FAILED(hr)) throw WinApiFailure(1102, std::uint32_t(hr));
-    };
+    s.init_com = [] { ThrowIfFailed(1102, CoInitializeEx(nullptr, COINIT_MULTITHREADED)); };
     s.uninit_com = [] { CoUninitialize(); };
     s.ini = ProfileIniReader(IniPathBeside(OwnModuleFileName()));
     s.local_app_data = [] { return LocalAppDataFolder(); };
@@ -86,28 +83,24 @@ StartupSeams PluginStartupSeams() {
 
 unsigned long RunWorkerThread() {
     PluginRecord& plugin = Plugin();
-    try {
-        WorkerContext ctx;
-        const WorkerStage stage = RunStartup(PluginStartupSeams(), ctx, PluginShared(), plugin);
-        plugin.worker_stage.store(int(stage));
-        if (stage != WorkerStage::Looping) return 0;
+    WorkerContext ctx;
+    const WorkerStage stage = RunStartup(PluginStartupSeams(), ctx, PluginShared(), plugin);
+    plugin.worker_stage.store(int(stage));
+    if (stage != WorkerStage::Looping) return 0;
 
-        WorkerLoopSeams loop;
-        loop.stop_requested = [&plugin] { return plugin.stop_flag.load(); };
-        loop.now = [] { return Tick(GetTickCount64()); };
-        loop.sample_keys = [] { return SampleHotkeys(); };
-        loop.sleep = [](unsigned ms) { Sleep(ms); };
-        loop.release_imaging_factory = [](WorkerContext& c) {
-            ReleaseImagingFactory(c.imaging_factory);
-            c.imaging_factory = nullptr;
-        };
-        InstallPluginSession(ctx);
-        RunWorkerLoop(ctx, loop);
-        CoUninitialize();
-        plugin.worker_stage.store(int(WorkerStage::Stopped));
-    } catch (...) {
-        // Nothing leaves the worker thread; the game goes on without the plugin.
-    }
+    WorkerLoopSeams loop;
+    loop.stop_requested = [&plugin] { return plugin.stop_flag.load(); };
+    loop.now = [] { return Tick(GetTickCount64()); };
+    loop.sample_keys = [] { return SampleHotkeys(); };
+    loop.sleep = [](unsigned ms) { Sleep(ms); };
+    loop.release_imaging_factory = [](WorkerContext& c) {
+        ReleaseImagingFactory(c.imaging_factory);
+        c.imaging_factory = nullptr;
+    };
+    InstallPluginSession(ctx);
+    RunWorkerLoop(ctx, loop);
+    CoUninitialize();
+    plugin.worker_stage.store(int(WorkerStage::Stopped));
     return 0;
 }
 

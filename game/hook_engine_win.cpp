@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/owners_win.h"
+
 namespace hm::hook_engine {
 namespace {
 
@@ -115,15 +117,23 @@ bool IsReadableProtection(DWORD protect) {
            !(protect & PAGE_GUARD);
 }
 
-bool IsExecutableAddress(const void* address, size_t* readable_bytes = nullptr) {
+// Readable bytes from `address` on, up to `wanted`, across neighbouring regions: a function may
+// run over a page boundary into a page with another protection.
+size_t ReadableBytes(const void* address, size_t wanted) {
+    size_t total = 0;
+    MEMORY_BASIC_INFORMATION info;
+    while (total < wanted && VirtualQuery(static_cast<const uint8_t*>(address) + total, &info, sizeof info) != 0 &&
+           info.State == MEM_COMMIT && IsReadableProtection(info.Protect)) {
+        const uintptr_t end = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        total = end - reinterpret_cast<uintptr_t>(address);
+    }
+    return total < wanted ? total : wanted;
+}
+
+bool IsExecutableAddress(const void* address) {
     MEMORY_BASIC_INFORMATION info;
     if (VirtualQuery(address, &info, sizeof info) == 0) return false;
-    if (info.State != MEM_COMMIT || !IsExecutableProtection(info.Protect)) return false;
-    if (readable_bytes) {
-        const uintptr_t end = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        *readable_bytes = IsReadableProtection(info.Protect) ? end - reinterpret_cast<uintptr_t>(address) : 0;
-    }
-    return true;
+    return info.State == MEM_COMMIT && IsExecutableProtection(info.Protect);
 }
 
 // ---- hook table --------------------------------------------------------------------------------
@@ -195,14 +205,17 @@ bool AddFrozen(FrozenThreads* frozen, DWORD id) {
     return true;
 }
 
+// CreateToolhelp32Snapshot's "none" is INVALID_HANDLE_VALUE.
+using UniqueSnapshot = UniqueHandle<HANDLE, &::CloseHandle, -1>;
+
 int EnumerateOtherThreads(FrozenThreads* frozen) {
-    HANDLE snapshot = g_system->thread_snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return kHookMemoryAllocFailed;
+    UniqueSnapshot snapshot(g_system->thread_snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return kHookMemoryAllocFailed;
     const DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
     THREADENTRY32 entry;
     entry.dwSize = sizeof entry;
     bool listed = true;
-    if (Thread32First(snapshot, &entry)) {
+    if (Thread32First(snapshot.get(), &entry)) {
         do {
             if (entry.dwSize >= offsetof(THREADENTRY32, th32OwnerProcessID) + sizeof(DWORD) &&
                 entry.th32OwnerProcessID == process && entry.th32ThreadID != self &&
@@ -211,10 +224,9 @@ int EnumerateOtherThreads(FrozenThreads* frozen) {
                 break;
             }
             entry.dwSize = sizeof entry;
-        } while (g_system->next_thread(snapshot, &entry));
+        } while (g_system->next_thread(snapshot.get(), &entry));
     }
     const DWORD error = GetLastError();
-    CloseHandle(snapshot);
     if (!listed || error != ERROR_NO_MORE_FILES) {
         FreeFrozen(frozen);
         return kHookMemoryAllocFailed;
@@ -246,36 +258,71 @@ int Freeze(FrozenThreads* frozen, bool enabling) {
     if (status != kHookOk) return status;
     for (size_t i = 0; i < frozen->count; ++i) {
         FrozenThread& t = frozen->items[i];
-        t.handle = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
-                                  THREAD_QUERY_INFORMATION, FALSE, t.id);
-        if (!t.handle) continue;
-        if (g_system->suspend_thread(t.handle) == static_cast<DWORD>(-1)) {  // skipped, e.g. it just ended
-            CloseHandle(t.handle);
-            t.handle = nullptr;
-            continue;
-        }
-        FixInstructionPointer(t.handle, enabling);
+        UniqueKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
+                                                 THREAD_QUERY_INFORMATION, FALSE, t.id));
+        // Skipped when it cannot be opened or suspended, e.g. it just ended.
+        if (!thread || g_system->suspend_thread(thread.get()) == static_cast<DWORD>(-1)) continue;
+        FixInstructionPointer(thread.get(), enabling);
+        t.handle = thread.release();  // resumed and closed by Unfreeze
     }
     return kHookOk;
 }
 
 void Unfreeze(FrozenThreads* frozen) {
     for (size_t i = 0; i < frozen->count; ++i)
-        if (frozen->items[i].handle) {
-            ResumeThread(frozen->items[i].handle);
-            CloseHandle(frozen->items[i].handle);
-        }
+        if (UniqueKernelHandle thread{frozen->items[i].handle}) ResumeThread(thread.get());
     FreeFrozen(frozen);
 }
 
 // ---- patching ----------------------------------------------------------------------------------
 
+// The patched area cut at page boundaries: VirtualProtect reports only the first page's old
+// protection, so a patch straddling two pages is unlocked and relocked one page at a time.
+struct AreaPiece {
+    uint8_t* start;
+    size_t size;
+    DWORD old_protect;
+};
+struct UnlockedArea {
+    AreaPiece pieces[2];  // a patch of at most 7 bytes touches at most two pages
+    size_t count = 0;
+};
+
+void Relock(UnlockedArea* area) {
+    for (size_t i = 0; i < area->count; ++i) {
+        AreaPiece& p = area->pieces[i];
+        DWORD ignored;
+        VirtualProtect(p.start, p.size, p.old_protect, &ignored);
+    }
+    area->count = 0;
+}
+
+bool Unlock(uint8_t* start, size_t size, UnlockedArea* area) {
+    area->count = 0;
+    for (uint8_t *p = start, *end = start + size; p < end;) {
+        const uintptr_t page_end = (reinterpret_cast<uintptr_t>(p) & ~(kPageSize - 1)) + kPageSize;
+        const size_t piece = static_cast<size_t>(
+            (reinterpret_cast<uintptr_t>(end) < page_end ? reinterpret_cast<uintptr_t>(end) : page_end) -
+            reinterpret_cast<uintptr_t>(p));
+        AreaPiece& slot = area->pieces[area->count];
+        if (!g_system->virtual_protect(p, piece, PAGE_EXECUTE_READWRITE, &slot.old_protect)) {
+            Relock(area);
+            return false;
+        }
+        slot.start = p;
+        slot.size = piece;
+        ++area->count;
+        p += piece;
+    }
+    return true;
+}
+
 int Patch(HookEntry* h, bool enable) {
     const uint32_t target = Address(h->target);
-    void* area = reinterpret_cast<void*>(static_cast<uintptr_t>(PatchAreaStart(target, h->patch_above)));
+    auto* area = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(PatchAreaStart(target, h->patch_above)));
     const size_t size = PatchAreaSize(h->patch_above);
-    DWORD old_protect;
-    if (!g_system->virtual_protect(area, size, PAGE_EXECUTE_READWRITE, &old_protect)) return kHookMemoryProtectFailed;
+    UnlockedArea unlocked;
+    if (!Unlock(area, size, &unlocked)) return kHookMemoryProtectFailed;
     if (enable) {
         uint8_t bytes[kPatchAboveSize];
         EnabledPatchBytes(target, Address(h->detour), h->patch_above, bytes);
@@ -283,7 +330,7 @@ int Patch(HookEntry* h, bool enable) {
     } else {
         std::memcpy(area, h->backup, size);
     }
-    VirtualProtect(area, size, old_protect, &old_protect);
+    Relock(&unlocked);
     FlushInstructionCache(GetCurrentProcess(), area, size);
     h->enabled = enable;
     return kHookOk;
@@ -339,19 +386,17 @@ int Initialize() {
 int CreateHook(void* target, void* detour, void** trampoline) {
     EngineLock lock;
     if (!g_engine.heap) return kHookNotInitialized;
-    size_t readable = 0;
-    if (!IsExecutableAddress(target, &readable) || !IsExecutableAddress(detour)) return kHookNotExecutable;
+    if (!IsExecutableAddress(target) || !IsExecutableAddress(detour)) return kHookNotExecutable;
     if (FindHook(target)) return kHookAlreadyCreated;
 
     // Copies of the bytes the builder may look at, limited to what is mapped readable.
     uint8_t code[64];
-    const size_t code_size = readable < sizeof code ? readable : sizeof code;
+    const size_t code_size = ReadableBytes(target, sizeof code);
     std::memcpy(code, target, code_size);
     uint8_t before[kJumpSize];
     const uint8_t* before_ptr = nullptr;
     const uint8_t* above = static_cast<const uint8_t*>(target) - kJumpSize;
-    size_t above_readable = 0;
-    if (IsExecutableAddress(above, &above_readable) && above_readable >= kJumpSize) {
+    if (IsExecutableAddress(above) && ReadableBytes(above, kJumpSize) == kJumpSize) {
         std::memcpy(before, above, kJumpSize);
         before_ptr = before;
     }

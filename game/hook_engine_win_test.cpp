@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace hm::hook_engine {
@@ -185,6 +186,51 @@ TEST(HookEngine, PatchAboveTwoByteFunction) {
     EXPECT_EQ(reinterpret_cast<int(__cdecl*)()>(f)(), 7);
     ASSERT_EQ(DisableHook(f), kHookOk);
     EXPECT_EQ(BytesAt(f - 5, 7), area);
+}
+
+DWORD ProtectionAt(const void* p) {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(p, &info, sizeof info);
+    return info.Protect;
+}
+
+// A target whose patched bytes run over a page boundary into a page with another protection:
+// each page keeps its own protection through create, enable and disable.
+TEST(HookEngine, PatchAcrossPagesKeepsEachPagesProtection) {
+    EnsureInitialized();
+    struct Case {
+        DWORD first, second;
+    } cases[] = {
+        {PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE},
+        {PAGE_EXECUTE_READWRITE, PAGE_EXECUTE_READ},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.first << " / " << c.second);
+        CodeBuffer code(0x2000);
+        HookGuard guard;
+        // mov edi,edi; push ebp; mov ebp,esp; mov eax,[ebp+8]; pop ebp; ret -- starting 3 bytes
+        // before the boundary, so the 5-byte patch covers 3 + 2 bytes.
+        uint8_t* f = code.Put(0x1000 - 3, {0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x5D, 0xC3});
+        uint8_t* detour = code.Put(0x80, {0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3});  // mov eax, 7; ret
+        const std::vector<uint8_t> f_bytes = BytesAt(f, 5);
+        DWORD old;
+        ASSERT_TRUE(VirtualProtect(code.At(0), 0x1000, c.first, &old));
+        ASSERT_TRUE(VirtualProtect(code.At(0x1000), 0x1000, c.second, &old));
+        auto protections = [&] { return std::make_pair(ProtectionAt(code.At(0)), ProtectionAt(code.At(0x1000))); };
+        const auto expected = std::make_pair(c.first, c.second);
+
+        ASSERT_EQ(CreateHook(f, detour, nullptr), kHookOk);
+        guard.targets.push_back(f);
+        EXPECT_EQ(protections(), expected) << "after CreateHook";
+        ASSERT_EQ(EnableHook(f), kHookOk);
+        EXPECT_EQ(protections(), expected) << "after EnableHook";
+        EXPECT_EQ(f[0], 0xE9);
+        EXPECT_EQ(reinterpret_cast<int(__cdecl*)(int)>(f)(5), 7);
+        ASSERT_EQ(DisableHook(f), kHookOk);
+        EXPECT_EQ(protections(), expected) << "after DisableHook";
+        EXPECT_EQ(BytesAt(f, 5), f_bytes);
+        EXPECT_EQ(reinterpret_cast<int(__cdecl*)(int)>(f)(5), 5);
+    }
 }
 
 TEST(HookEngine, HooksOwnFunctionThroughTrampoline) {

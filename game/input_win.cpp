@@ -1,10 +1,12 @@
 #include "game/input_win.h"
 
 #include <atomic>
+#include <memory>
 
+#include "base/edge.h"
+#include "base/overlay_frame.h"
 #include "game/input_rules.h"
 #include "game/input_state.h"
-#include "base/overlay_frame.h"
 
 namespace hm {
 
@@ -16,17 +18,20 @@ std::atomic<WNDPROC> g_previousProc{nullptr};
 std::atomic<HHOOK> g_messageHook{nullptr};
 std::atomic<HWND> g_hookWindow{nullptr};
 
+const InputWinSeams kRealSeams = {[] { return new ForwardedInput{}; }, &::SetWindowLongW};
+std::atomic<const InputWinSeams*> g_seams{&kRealSeams};
+
 HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }
 
 // The receiver owns the record; when posting fails the record is ours to free and the message
 // counts as consumed.
 void PostRecord(HWND ui, UINT uiMessage, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* record = new ForwardedInput{};
+    std::unique_ptr<ForwardedInput> record(g_seams.load()->new_record());
     record->message = message;
     record->wParam = std::uint32_t(wParam);
     record->lParam = std::uint32_t(lParam);
     GetKeyboardState(record->key_state);
-    if (!PostMessageW(ui, uiMessage, 0, reinterpret_cast<LPARAM>(record))) delete record;
+    if (PostMessageW(ui, uiMessage, 0, reinterpret_cast<LPARAM>(record.get()))) record.release();
 }
 
 CanvasPoint ClientToCanvas(int x, int y) { return MapToCanvas(x, y, PluginInput().Placement()); }
@@ -56,7 +61,9 @@ bool IsCharacterKeyDown(wchar_t ch) {
            held(VK_MENU) == bool(mods & 4);
 }
 
-LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT HandleGameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     OverlayState& overlay = PluginOverlay();
     InputCaptureState& input = PluginInput();
     GameWindowInputs in;
@@ -106,7 +113,7 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return PassOn(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK GameMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+void HandleHookedMessage(int code, WPARAM wParam, LPARAM lParam) {
     auto* m = reinterpret_cast<MSG*>(lParam);
     HWND ui = UiWindow();
     if (m) {
@@ -132,6 +139,18 @@ LRESULT CALLBACK GameMessageHook(int code, WPARAM wParam, LPARAM lParam) {
             m->lParam = 0;
         }
     }
+}
+
+}  // namespace
+
+// A failure inside the plugin must not cost the game its message: it goes on as if no UI were open.
+LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return AtTheEdgeOr([&] { return HandleGameWindowMessage(window, message, wParam, lParam); },
+                       [&] { return PassOn(window, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK GameMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+    AtTheEdge([&] { HandleHookedMessage(code, wParam, lParam); });
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -139,12 +158,21 @@ bool SubclassGameWindow(HWND gameWindow) {
     // Still in the chain, perhaps below someone who subclassed after us: subclassing again would
     // put us in the chain twice, and our procedure would then call itself through theirs.
     if (g_previousProc.load()) return true;
-    SetLastError(0);
-    auto previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongW(gameWindow, GWL_WNDPROC, LONG(reinterpret_cast<LONG_PTR>(&GameWindowProc))));
-    if (!previous) return false;
+    // The game's thread may dispatch a message the moment our procedure is in: the procedure to
+    // pass it on to must already be known by then.
+    auto current = reinterpret_cast<WNDPROC>(GetWindowLongW(gameWindow, GWL_WNDPROC));
+    if (!current) return false;
     g_gameWindow.store(gameWindow);
-    g_previousProc.store(previous);
+    g_previousProc.store(current);
+    auto previous = reinterpret_cast<WNDPROC>(g_seams.load()->set_window_long(
+        gameWindow, GWL_WNDPROC, LONG(reinterpret_cast<LONG_PTR>(&GameWindowProc))));
+    if (!previous) {
+        g_previousProc.store(nullptr);
+        g_gameWindow.store(nullptr);
+        return false;
+    }
+    // Someone swapped the procedure between our read and our write: theirs is the one below us.
+    if (previous != current) g_previousProc.store(previous);
     return true;
 }
 
@@ -152,7 +180,7 @@ void RestoreGameWindow() {
     WNDPROC previous = g_previousProc.load();
     HWND window = g_gameWindow.load();
     if (!previous || !window) return;
-    SetWindowLongW(window, GWL_WNDPROC, LONG(reinterpret_cast<LONG_PTR>(previous)));
+    g_seams.load()->set_window_long(window, GWL_WNDPROC, LONG(reinterpret_cast<LONG_PTR>(previous)));
     g_previousProc.store(nullptr);
     g_gameWindow.store(nullptr);
 }
@@ -178,5 +206,9 @@ void RemoveGameMessageHook() {
 }
 
 bool IsGameMessageHookInstalled() { return g_messageHook.load() != nullptr; }
+
+void SetInputWinSeamsForTests(const InputWinSeams* seams) { g_seams.store(seams ? seams : &kRealSeams); }
+
+InputWinSeams RealInputWinSeams() { return kRealSeams; }
 
 }  // namespace hm

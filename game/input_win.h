@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "game/input_rules.h"
+
 namespace hm {
 
 // The game is in front when the foreground window belongs to this process.
@@ -23,5 +25,14 @@ bool IsGameWindowSubclassed();
 bool InstallGameMessageHook(HWND gameWindow);
 void RemoveGameMessageHook();
 bool IsGameMessageHookInstalled();
+
+// Seams for tests: what makes a forwarded record and what swaps the window procedure. Set them
+// only while the game window's thread is the caller; null restores the real ones.
+struct InputWinSeams {
+    ForwardedInput* (*new_record)();  // may throw, as `new` does
+    LONG(WINAPI* set_window_long)(HWND, int, LONG);
+};
+void SetInputWinSeamsForTests(const InputWinSeams* seams);
+InputWinSeams RealInputWinSeams();
 
 }  // namespace hm

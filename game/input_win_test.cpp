@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <vector>
 
+#include "base/plugin.h"
 #include "game/input_rules.h"
 #include "game/input_state.h"
 #include "game/input_win.h"
@@ -203,6 +205,101 @@ TEST_F(GameInput, AFailedPostConsumesTheMessage) {
     Pump();
     EXPECT_TRUE(g_forwarded.empty());
     EXPECT_TRUE(g_gameSaw.empty());
+}
+
+// ---- failures inside the procedure and the hook ----------------------------------------------
+
+long g_failedAllocations = 0;
+ForwardedInput* FailingNewRecord() {
+    ++g_failedAllocations;
+    throw std::bad_alloc();
+}
+
+std::vector<UINT> g_nextHookSaw;  // what a hook installed before ours was handed on
+LRESULT CALLBACK RecordingHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && m && m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST)
+        g_nextHookSaw.push_back(m->message);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class SeamScope {
+public:
+    explicit SeamScope(const InputWinSeams& seams) : seams_(seams) { SetInputWinSeamsForTests(&seams_); }
+    ~SeamScope() { SetInputWinSeamsForTests(nullptr); }
+    SeamScope(const SeamScope&) = delete;
+    SeamScope& operator=(const SeamScope&) = delete;
+
+private:
+    InputWinSeams seams_;
+};
+
+// A record that cannot be made must not cost the game its input: the window procedure hands the
+// message to the game's procedure, the hook hands it on unchanged, and each failure is counted.
+TEST_F(GameInput, AFailureInsideHandsTheMessageOnAndIsCounted) {
+    // A hook installed before ours is the one our CallNextHookEx reaches.
+    RemoveGameMessageHook();
+    HHOOK next = SetWindowsHookExW(WH_GETMESSAGE, RecordingHook, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(next);
+    ASSERT_TRUE(InstallGameMessageHook(game_));
+    g_nextHookSaw.clear();
+    g_failedAllocations = 0;
+    const long failuresBefore = Plugin().edge_failures.load();
+    InputWinSeams seams = RealInputWinSeams();
+    seams.new_record = &FailingNewRecord;
+    {
+        SeamScope scope(seams);
+        EXPECT_EQ(SendMessageW(game_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)), 0);
+        ASSERT_EQ(g_gameSaw.size(), 1u);
+        EXPECT_EQ(g_gameSaw[0].message, UINT(WM_LBUTTONDOWN));
+        EXPECT_EQ(g_failedAllocations, 1);
+
+        PostMessageW(game_, WM_KEYDOWN, 'A', KeyLParam(0x1E, false));
+        Pump();
+    }
+    UnhookWindowsHookEx(next);
+    EXPECT_TRUE(g_forwarded.empty());
+    ASSERT_GE(g_nextHookSaw.size(), 1u);
+    EXPECT_EQ(g_nextHookSaw[0], UINT(WM_KEYDOWN)) << "the hook handed the key on untouched";
+    // The key reached the game's procedure, and so did the character its translation made.
+    ASSERT_EQ(g_gameSaw.size(), 3u);
+    EXPECT_EQ(g_gameSaw[1].message, UINT(WM_KEYDOWN));
+    EXPECT_EQ(g_gameSaw[2].message, UINT(WM_CHAR));
+    EXPECT_GE(g_failedAllocations, 3);
+    EXPECT_EQ(Plugin().edge_failures.load() - failuresBefore, g_failedAllocations);
+
+    // Back to normal once records can be made again.
+    g_gameSaw.clear();
+    SendMessageW(game_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    Pump();
+    EXPECT_EQ(g_forwarded.size(), 1u);
+    EXPECT_TRUE(g_gameSaw.empty());
+}
+
+// Swaps the procedure for real and, when ours goes in, has the game's thread deliver a message
+// at once, as a busy game thread may.
+LONG WINAPI SetWindowLongThenDeliver(HWND window, int index, LONG value) {
+    const LONG previous = SetWindowLongW(window, index, value);
+    if (index == GWL_WNDPROC && value == LONG(reinterpret_cast<LONG_PTR>(&GameWindowProc)))
+        SendMessageW(window, WM_MBUTTONDOWN, 0, 0);
+    return previous;
+}
+
+TEST_F(GameInput, AMessageRightAfterSubclassingReachesTheGamesProcedure) {
+    RestoreGameWindow();
+    ASSERT_FALSE(IsGameWindowSubclassed());
+    InputWinSeams seams = RealInputWinSeams();
+    seams.set_window_long = &SetWindowLongThenDeliver;
+    {
+        SeamScope scope(seams);
+        ASSERT_TRUE(SubclassGameWindow(game_));
+    }
+    ASSERT_EQ(g_gameSaw.size(), 1u) << "the message fell through to the default procedure";
+    EXPECT_EQ(g_gameSaw[0].message, UINT(WM_MBUTTONDOWN));
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongW(game_, GWL_WNDPROC)), &GameWindowProc);
+    // And the procedure below ours is still the game's: later messages reach it as well.
+    SendMessageW(game_, WM_MBUTTONDOWN, 0, 0);
+    EXPECT_EQ(g_gameSaw.size(), 2u);
 }
 
 TEST(CharacterKeys, HeldCombinationOfTheLayoutCounts) {

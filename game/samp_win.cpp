@@ -42,7 +42,8 @@ using SendInputRoutine = void(__thiscall*)(void* self, const char* text);
 }  // namespace
 
 const MemoryReader& ProcessMemory() {
-    static const OwnProcessMemory memory;
+    // Never destroyed, like every process-wide record.
+    static const OwnProcessMemory& memory = *new OwnProcessMemory;
     return memory;
 }
 

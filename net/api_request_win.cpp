@@ -61,7 +61,8 @@ HeaderInputs CurrentHeaderInputs(const ApiClient& client, const std::string& pat
 
 ApiResponse ApiRequest(const ApiClient& client, const std::string& method, const std::string& path,
                        const std::string& bearer, const std::string& body, std::uint32_t shot) {
-    static const WinHttpCalls system;
+    // Never destroyed, like every process-wide record.
+    static const WinHttpCalls& system = *new WinHttpCalls;
     return ApiRequestThrough(system, client, method, path, bearer, body, shot);
 }
 

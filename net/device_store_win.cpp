@@ -5,30 +5,12 @@
 
 #include <stdexcept>
 
+#include "base/owners_win.h"
 #include "net/device_store.h"
 
 namespace hm {
 
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    void close() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE h_;
-};
 
 DATA_BLOB Blob(const std::string& bytes) {
     DATA_BLOB blob;
@@ -53,9 +35,9 @@ bool CreateParentFolders(const std::wstring& path) {
 
 std::string LoadRememberedDevice(const std::wstring& path, const std::wstring& apiUrl) {
     try {
-        FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) return {};
+        if (!file) return {};
         LARGE_INTEGER size{};
         if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
             !IsDeviceBlobSize(std::size_t(size.QuadPart)) || size.QuadPart > LONGLONG(kMaxDeviceFileBytes))
@@ -67,16 +49,17 @@ std::string LoadRememberedDevice(const std::wstring& path, const std::wstring& a
         char extra = 0;
         DWORD more = 0;
         if (ReadFile(file.get(), &extra, 1, &more, nullptr) && more != 0) return {};
-        file.close();
+        file.reset();
 
         const std::string entropyBytes = DeviceEntropy(apiUrl);
         DATA_BLOB in = Blob(blob), entropy = Blob(entropyBytes), out{};
         if (!CryptUnprotectData(&in, nullptr, entropyBytes.empty() ? nullptr : &entropy, nullptr, nullptr,
                                 CRYPTPROTECT_UI_FORBIDDEN, &out))
             return {};
+        UniqueLocal decrypted(out.pbData);
+        // The plain credential is wiped before its buffer goes back, on every way out.
+        auto wipe = OnScopeExit([&out] { SecureZeroMemory(out.pbData, out.cbData); });
         std::string plain(reinterpret_cast<const char*>(out.pbData), out.cbData);
-        SecureZeroMemory(out.pbData, out.cbData);
-        LocalFree(out.pbData);
         if (!IsDeviceCredential(plain)) {
             SecureZeroMemory(plain.data(), plain.size());
             return {};
@@ -95,18 +78,18 @@ void SaveRememberedDevice(const std::wstring& path, const std::wstring& apiUrl, 
     if (!CryptProtectData(&in, kDeviceDescription, entropyBytes.empty() ? nullptr : &entropy, nullptr, nullptr,
                           CRYPTPROTECT_UI_FORBIDDEN, &out))
         throw std::runtime_error("device protection failed");
+    UniqueLocal protectedBlob(out.pbData);
     const std::string blob(reinterpret_cast<const char*>(out.pbData), out.cbData);
-    LocalFree(out.pbData);
 
     if (!CreateParentFolders(path)) throw std::runtime_error("device storage failed");
     const std::wstring temp = path + L".tmp";
     {
-        FileHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        UniqueFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
-        if (!file.valid()) throw std::runtime_error("device storage failed");
+        if (!file) throw std::runtime_error("device storage failed");
         DWORD written = 0;
         if (!WriteFile(file.get(), blob.data(), DWORD(blob.size()), &written, nullptr) || written != blob.size()) {
-            file.close();
+            file.reset();
             DeleteFileW(temp.c_str());
             throw std::runtime_error("device storage failed");
         }

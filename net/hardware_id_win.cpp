@@ -29,7 +29,8 @@ std::string ComputeHardwareId() {
 }
 
 const std::string& HardwareId() {
-    static const std::string id = ComputeHardwareId();
+    // Never destroyed, like every process-wide record.
+    static const std::string& id = *new std::string(ComputeHardwareId());
     return id;
 }
 

@@ -3,11 +3,10 @@
 #include <objbase.h>
 #include <wincodec.h>
 
-#include <array>
-#include <mutex>
 #include <stdexcept>
+#include <utility>
 
-#include "base/win_api_failure.h"
+#include "base/owners_win.h"
 #include "ui/embedded_pictures.h"
 
 namespace hm {
@@ -72,24 +71,6 @@ const GUID* g_factory_class = &kImagingFactoryClass;
 constexpr UINT kMaxPictureWidth = 1280;
 constexpr UINT kMaxPictureHeight = 720;
 
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** put() { return &p_; }
-    void** put_void() { return reinterpret_cast<void**>(&p_); }
-
-private:
-    T* p_ = nullptr;
-};
-
 // COM for the length of one call, apartment-threaded; balanced only when it succeeded.
 class ComScope {
 public:
@@ -108,14 +89,9 @@ void Check(HRESULT hr) {
     if (FAILED(hr)) throw std::runtime_error("invalid picture");
 }
 
-enum class CacheState { kNotTried, kDecoded, kUnavailable };
-struct PictureCache {
-    std::mutex lock;
-    std::array<CacheState, kEmbeddedPictureCount> state{};
-    std::array<PixelsRef, kEmbeddedPictureCount> picture;
-};
-PictureCache& Cache() {
-    static PictureCache cache;
+// The plugin's pictures; never destroyed, like the other process-wide records.
+EmbeddedPictureCache& Cache() {
+    static EmbeddedPictureCache& cache = *new EmbeddedPictureCache;
     return cache;
 }
 
@@ -123,24 +99,24 @@ PictureCache& Cache() {
 
 PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size) {
     ComScope com;
-    ComRef<IWICImagingFactory> factory;
+    ComPtr<IWICImagingFactory> factory;
     const HRESULT created = CoCreateInstance(*g_factory_class, nullptr, CLSCTX_INPROC_SERVER,
                                              kImagingFactoryInterface, factory.put_void());
-    if (FAILED(created)) throw WinApiFailure(kFactoryCallSite, std::uint32_t(created));
+    ThrowIfFailedOrNull(kFactoryCallSite, created, factory.get());
     if (!data || size == 0 || size > 0xFFFFFFFFu) throw std::runtime_error("invalid picture");
 
-    ComRef<IWICStream> stream;
+    ComPtr<IWICStream> stream;
     Check(factory->CreateStream(stream.put()));
     Check(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)));
-    ComRef<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapDecoder> decoder;
     Check(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.put()));
-    ComRef<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICBitmapFrameDecode> frame;
     Check(decoder->GetFrame(0, frame.put()));
     UINT width = 0, height = 0;
     Check(frame->GetSize(&width, &height));
     if (width < 1 || width > kMaxPictureWidth || height < 1 || height > kMaxPictureHeight)
         throw std::runtime_error("invalid gallery dimensions");
-    ComRef<IWICFormatConverter> converter;
+    ComPtr<IWICFormatConverter> converter;
     Check(factory->CreateFormatConverter(converter.put()));
     Check(converter->Initialize(frame.get(), kPixelFormatBgra32, WICBitmapDitherTypeNone, nullptr, 0.0,
                                 WICBitmapPaletteTypeCustom));
@@ -153,25 +129,34 @@ void SetImagingFactoryClassForTest(const GUID* factory_class) {
     g_factory_class = factory_class ? factory_class : &kImagingFactoryClass;
 }
 
-const Pixels* EmbeddedPicture(int index) {
+const Pixels* EmbeddedPictureCache::Get(int index) {
     if (index < 0 || index >= kEmbeddedPictureCount) return nullptr;
-    PictureCache& cache = Cache();
-    std::lock_guard<std::mutex> guard(cache.lock);
     const std::size_t i = std::size_t(index);
-    if (cache.state[i] == CacheState::kNotTried) {
-        const ByteView bytes = EmbeddedPictureBytes(index);
-        try {
-            cache.picture[i] = DecodePictureBytes(bytes.data, bytes.size);
-            cache.state[i] = CacheState::kDecoded;
-        } catch (const WinApiFailure&) {
-            throw;  // no factory: try again on a later draw
-        } catch (const std::exception&) {
-            // The bytes are built in; a picture that failed once fails every time.
-            cache.state[i] = CacheState::kUnavailable;
-        }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (state_[i] != State::kNotTried) return picture_[i].get();
     }
-    return cache.picture[i].get();
+    PixelsRef decoded;
+    State outcome = State::kDecoded;
+    const ByteView bytes = EmbeddedPictureBytes(index);
+    try {
+        decoded = decode_(bytes.data, bytes.size);
+    } catch (const WinApiFailure&) {
+        throw;  // no factory: try again on a later draw
+    } catch (const std::exception&) {
+        // The bytes are built in; a picture that failed once fails every time.
+        outcome = State::kUnavailable;
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    // A picture already handed out stays: callers hold pointers into it.
+    if (state_[i] == State::kNotTried) {
+        picture_[i] = std::move(decoded);
+        state_[i] = outcome;
+    }
+    return picture_[i].get();
 }
+
+const Pixels* EmbeddedPicture(int index) { return Cache().Get(index); }
 
 void DrawPictureInRect(HDC dc, int left, int top, int right, int bottom, const Pixels* picture, ColorRef background) {
     FillRoundRect(dc, left, top, right, bottom, background, kEmbeddedPictureDiameter);

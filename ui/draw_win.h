@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "base/pixels.h"
 #include "ui/drawing.h"
+#include "ui/embedded_pictures.h"
 #include "ui/gdi_win.h"
 
 namespace hm {
@@ -51,6 +54,27 @@ PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size);
 
 // Tests only: the imaging factory class DecodePictureBytes asks COM for (null restores the real one).
 void SetImagingFactoryClassForTest(const GUID* factory_class);
+
+// The embedded pictures, each decoded once and kept for the cache's life. Any thread. Decoding
+// runs outside the lock, so a slow decode never holds up another thread; two threads may decode
+// the same picture at once, and the first result is the one kept and handed out.
+class EmbeddedPictureCache {
+public:
+    using Decoder = PixelsRef (*)(const std::uint8_t* data, std::size_t size);
+    explicit EmbeddedPictureCache(Decoder decode = &DecodePictureBytes) : decode_(decode) {}
+    EmbeddedPictureCache(const EmbeddedPictureCache&) = delete;
+    EmbeddedPictureCache& operator=(const EmbeddedPictureCache&) = delete;
+
+    // As EmbeddedPicture; valid while the cache lives.
+    const Pixels* Get(int index);
+
+private:
+    enum class State { kNotTried, kDecoded, kUnavailable };
+    Decoder decode_;
+    std::mutex lock_;
+    std::array<State, kEmbeddedPictureCount> state_{};
+    std::array<PixelsRef, kEmbeddedPictureCount> picture_;
+};
 
 // The drawing half of DrawEmbeddedPicture: background, then `picture` (may be null) stretched
 // with HALFTONE inside the rounded clip.

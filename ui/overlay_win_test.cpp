@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/shared_state.h"
@@ -224,6 +226,62 @@ TEST(EmbeddedPictures, BothDecodeOnceToTheirJpegSize) {
         Save(*p, "embedded_picture" + std::to_string(i) + ".png");
     }
     EXPECT_EQ(EmbeddedPicture(2), nullptr);
+}
+
+// A decoder that holds its first decode of picture 0 until released, and counts every decode.
+std::atomic<bool> g_holdEntered{false}, g_holdRelease{false};
+std::atomic<int> g_decodes[kEmbeddedPictureCount];
+PixelsRef HoldingDecoder(const std::uint8_t* data, std::size_t size) {
+    const int index = data == EmbeddedPictureBytes(0).data ? 0 : 1;
+    if (g_decodes[index].fetch_add(1) == 0 && index == 0) {
+        g_holdEntered = true;
+        for (int i = 0; i < 20000 && !g_holdRelease; ++i) Sleep(1);
+    }
+    return DecodePictureBytes(data, size);
+}
+
+// Waits up to `ms` for `done`.
+bool WithinMs(const std::atomic<bool>& done, int ms) {
+    for (int i = 0; i < ms / 5 && !done; ++i) Sleep(5);
+    return done;
+}
+
+// A slow decode holds up nobody: another picture, and even the same one, can be had meanwhile;
+// the first result is the one kept, and the late one does not replace it.
+TEST(EmbeddedPictures, CacheDecodesOutsideItsLock) {
+    for (auto& n : g_decodes) n = 0;
+    EmbeddedPictureCache cache(&HoldingDecoder);
+    const Pixels* slow = nullptr;
+    std::thread holder([&] { slow = cache.Get(0); });
+    ASSERT_TRUE(WithinMs(g_holdEntered, 20000));
+
+    std::atomic<bool> otherDone{false}, sameDone{false};
+    const Pixels* other = nullptr;
+    const Pixels* same = nullptr;
+    std::thread otherReader([&] {
+        other = cache.Get(1);
+        otherDone = true;
+    });
+    const bool otherInTime = WithinMs(otherDone, 10000);
+    std::thread sameReader([&] {
+        same = cache.Get(0);
+        sameDone = true;
+    });
+    const bool sameInTime = WithinMs(sameDone, 10000);
+    g_holdRelease = true;
+    holder.join();
+    otherReader.join();
+    sameReader.join();
+
+    EXPECT_TRUE(otherInTime) << "another picture waited for a decode in progress";
+    EXPECT_TRUE(sameInTime) << "the same picture waited for a decode in progress";
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(same, nullptr);
+    EXPECT_EQ(slow, same) << "the late decode replaced the kept picture";
+    EXPECT_EQ(cache.Get(0), same);
+    EXPECT_EQ(cache.Get(1), other);
+    EXPECT_EQ(g_decodes[0].load(), 2) << "one duplicate decode while the first was held";
+    EXPECT_EQ(g_decodes[1].load(), 1);
 }
 
 TEST(EmbeddedPictures, FactoryFailureIsWinApiFailure229) {

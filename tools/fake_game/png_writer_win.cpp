@@ -6,18 +6,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/owners_win.h"
+
 namespace hm::fakegame {
 namespace {
-
-template <class T>
-struct Com {
-    T* p = nullptr;
-    ~Com() {
-        if (p) p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 std::string Failed(const char* what, HRESULT hr) {
     char buf[128];
@@ -40,20 +32,20 @@ std::string WritePng(const std::wstring& path, const std::uint32_t* pixels, int 
             out[2] = BYTE(p >> 16);
         }
     }
-    Com<IWICImagingFactory> factory;
+    ComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                  reinterpret_cast<void**>(&factory));
+                                  factory.put_void());
     if (FAILED(hr)) return Failed("creating the imaging factory", hr);
-    Com<IWICStream> stream;
-    if (FAILED(hr = factory->CreateStream(&stream))) return Failed("CreateStream", hr);
+    ComPtr<IWICStream> stream;
+    if (FAILED(hr = factory->CreateStream(stream.put()))) return Failed("CreateStream", hr);
     if (FAILED(hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE))) return Failed("opening the file", hr);
-    Com<IWICBitmapEncoder> encoder;
-    if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder))) return Failed("CreateEncoder", hr);
-    if (FAILED(hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache))) return Failed("encoder Initialize", hr);
-    Com<IWICBitmapFrameEncode> frame;
-    Com<IPropertyBag2> options;
-    if (FAILED(hr = encoder->CreateNewFrame(&frame, &options))) return Failed("CreateNewFrame", hr);
-    if (FAILED(hr = frame->Initialize(options.p))) return Failed("frame Initialize", hr);
+    ComPtr<IWICBitmapEncoder> encoder;
+    if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()))) return Failed("CreateEncoder", hr);
+    if (FAILED(hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache))) return Failed("encoder Initialize", hr);
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    if (FAILED(hr = encoder->CreateNewFrame(frame.put(), options.put()))) return Failed("CreateNewFrame", hr);
+    if (FAILED(hr = frame->Initialize(options.get()))) return Failed("frame Initialize", hr);
     if (FAILED(hr = frame->SetSize(UINT(width), UINT(height)))) return Failed("SetSize", hr);
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     if (FAILED(hr = frame->SetPixelFormat(&format))) return Failed("SetPixelFormat", hr);

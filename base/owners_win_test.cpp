@@ -1,6 +1,7 @@
 // Resource owners and throw helpers: each resource closed exactly once on every path, and each
 // error convention named with its call site.
 #include <windows.h>
+#include <unknwn.h>  // IUnknown: WIN32_LEAN_AND_MEAN leaves it out
 
 #include <gtest/gtest.h>
 

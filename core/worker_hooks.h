@@ -12,7 +12,7 @@ namespace hm {
 void StartVoiceChat(const PluginConfig& config);        // voice threads (API URL, local HTTP, Voice, VoiceVolume)
 void StartNpcVoices(const PluginConfig& config);        // NPC voice threads (NPCVoices, NPCVoiceVolume)
 void StartCameraDataThread(const PluginConfig& config); // detached vehicle-camera data thread
-void InstallDirect3DHooks();                            // throws on failure: start-up fails (game/d3d9_hooks_win.cpp)
+void InstallDirect3DHooks();                            // throws on failure: start-up fails (game/d3d9_install_win.cpp)
 
 // --- Loop pass -------------------------------------------------------------------------------
 void WriteTvHeartbeat();                                 // under TvLock, no waiting

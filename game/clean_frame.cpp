@@ -1,6 +1,7 @@
 #include "game/clean_frame.h"
 
 #include <cstring>
+#include <utility>
 
 namespace hm {
 
@@ -46,12 +47,14 @@ void CleanFrameKeeper::Run(const CleanFrameInputs& in, const MemoryReader& memor
             // never the photo.
             std::unique_lock<std::mutex> guard(lock, std::try_to_lock);
             if (guard.owns_lock()) {
+                PixelsRef replaced;  // an unsent photo of up to 64 MiB: freed after the lock
                 const int id = photo.request.exchange(0);
                 if (connected.load() && id > 0) {
-                    slot.frame = frame_;
+                    replaced = std::exchange(slot.frame, frame_);
                     slot.request_id = id;
                 }
                 guard.unlock();
+                replaced.reset();
                 frame_.reset();  // the slot owns the picture now
                 tick_ = 0;
             }

@@ -150,6 +150,27 @@ TEST_F(CleanFrameFixture, APendingRequestIsServedAtOnceByAFreshFrame) {
     EXPECT_TRUE(notices.current.empty());  // served requests never time out
 }
 
+TEST_F(CleanFrameFixture, AReplacedPhotoIsFreedAfterTheLockIsGiven) {
+    // An unsent photo still in the slot: its release asks another thread whether the lock is free.
+    int freed = 0, lock_was_free = -1;
+    slot_frame = PixelsRef(new Pixels(2, 2), [&](Pixels* p) {
+        std::thread probe([&] {
+            std::unique_lock<std::mutex> g(lock, std::try_to_lock);
+            lock_was_free = g.owns_lock();
+        });
+        probe.join();
+        ++freed;
+        delete p;
+    });
+    slot_request = 4;
+    Frame(1000);
+    ArmPhotoRequest(photo, 5, 9000);
+    Frame(1010);
+    EXPECT_EQ(slot_request, 5);
+    EXPECT_EQ(freed, 1);
+    EXPECT_EQ(lock_was_free, 1) << "the old photo was freed while SharedStateLock was held";
+}
+
 TEST_F(CleanFrameFixture, OutsideTheViewfinderTheRequestTimesOutWithOneNotice) {
     SetCamera(memory, 0, 16);
     ArmPhotoRequest(photo, 9, 5000);

@@ -86,10 +86,18 @@ void ArmPhotoRequest(PhotoRequestState& state, int id, Tick deadline) {
     state.request.store(id);
 }
 
+int DueTimedOutPhotoRequest(const PhotoRequestState& state, Tick now) {
+    const int id = state.request.load();
+    return id > 0 && IsDue(now, state.deadline.load()) ? id : 0;
+}
+
+bool TakePhotoRequest(PhotoRequestState& state, int id) {
+    // Only the id that was found due: the worker may have armed the next shot meanwhile.
+    return id > 0 && state.request.compare_exchange_strong(id, 0);
+}
+
 bool TakeTimedOutPhotoRequest(PhotoRequestState& state, Tick now) {
-    if (state.request.load() <= 0 || !IsDue(now, state.deadline.load())) return false;
-    // Another thread may have served or replaced it meanwhile: only a pending id taken here counts.
-    return state.request.exchange(0) > 0;
+    return TakePhotoRequest(state, DueTimedOutPhotoRequest(state, now));
 }
 
 bool PairingCommandDue(const PairingInputs& in, Tick now, Tick next_allowed) {
@@ -101,6 +109,21 @@ std::string PairingCommandLine(const PairingInputs& in, Tick now, Tick& next_all
     if (bind_code.empty() || !PairingCommandDue(in, now, next_allowed)) return {};
     next_allowed = now + kPairingCommandIntervalMs;
     return kPairingCommandPrefix + bind_code;
+}
+
+std::string PairingCommandStep(PairingInputs in, Tick now, Tick& next_allowed, std::mutex& lock,
+                               const std::string& bind_code, const PairingProbes& probes) {
+    in.game_in_front = in.chat_free = true;  // not asked yet
+    if (!PairingCommandDue(in, now, next_allowed)) return {};
+    std::string code;
+    {
+        std::unique_lock<std::mutex> guard(lock, std::try_to_lock);
+        if (!guard.owns_lock() || bind_code.empty()) return {};  // busy: next frame
+        code = bind_code;
+    }
+    in.game_in_front = probes.game_in_front();
+    in.chat_free = in.game_in_front && probes.chat_free();
+    return PairingCommandLine(in, now, next_allowed, code);
 }
 
 }  // namespace hm

@@ -82,6 +82,11 @@ void ArmPhotoRequest(PhotoRequestState& state, int id, Tick deadline);
 // Present: when a request is pending and due, take it. Returns true when this call consumed it
 // (show the time-out notice); false when nothing was pending, not due, or another taker won.
 bool TakeTimedOutPhotoRequest(PhotoRequestState& state, Tick now);
+// The two halves of TakeTimedOutPhotoRequest, apart so a request armed between them can be tested:
+// the id that is pending and due (0: none), then taking exactly that id. A request re-armed in
+// between keeps its place.
+int DueTimedOutPhotoRequest(const PhotoRequestState& state, Tick now);
+bool TakePhotoRequest(PhotoRequestState& state, int id);
 
 extern const wchar_t kPhotoTimeoutNotice[];
 extern const wchar_t kFrameFailureNotice[];
@@ -105,6 +110,18 @@ bool PairingCommandDue(const PairingInputs& in, Tick now, Tick next_allowed);
 // The whole step after the code was copied (empty when the lock was busy or no code waits).
 // Returns the line to send, or an empty string; moves `next_allowed` when it returns a line.
 std::string PairingCommandLine(const PairingInputs& in, Tick now, Tick& next_allowed, const std::string& bind_code);
+
+// The probes a frame may need for the command, dearest last: the window test and SA-MP's memory.
+struct PairingProbes {
+    bool (*game_in_front)() = nullptr;
+    bool (*chat_free)() = nullptr;  // only asked when the game is in front
+};
+// Render thread, once a frame: the flags of `in` (connected, consent, UI) are read by the caller;
+// the game-in-front and chat fields are filled here. The timer, then the bind code under a
+// try-lock of `lock`, decide before any probe runs, since a connected session spends nearly every
+// frame with no code waiting. Returns the line to send or an empty string.
+std::string PairingCommandStep(PairingInputs in, Tick now, Tick& next_allowed, std::mutex& lock,
+                               const std::string& bind_code, const PairingProbes& probes);
 
 }  // namespace hm
 

@@ -146,6 +146,18 @@ TEST(PhotoTimeout, TwoRacingTakersConsumeOneRequestOnce) {
     }
 }
 
+TEST(PhotoTimeout, ARequestArmedBetweenTheCheckAndTheTakeIsKept) {
+    PhotoRequestState s;
+    ArmPhotoRequest(s, 7, 5000);
+    const int due = DueTimedOutPhotoRequest(s, 6000);
+    ASSERT_EQ(due, 7);
+    ArmPhotoRequest(s, 8, 60000);  // the worker arms the next shot just now
+    EXPECT_FALSE(TakePhotoRequest(s, due)) << "the new request was taken for a time-out";
+    EXPECT_EQ(s.request.load(), 8);
+    EXPECT_FALSE(TakeTimedOutPhotoRequest(s, 6000));  // its own deadline is far off
+    EXPECT_TRUE(TakeTimedOutPhotoRequest(s, 60000));
+}
+
 TEST(PairingCommand, SentOnlyWhenEveryConditionHoldsAndAtMostEvery3s) {
     PairingInputs all;
     all.connected = all.consent_given = all.game_in_front = all.chat_free = true;
@@ -174,6 +186,54 @@ TEST(PairingCommand, SentOnlyWhenEveryConditionHoldsAndAtMostEvery3s) {
     EXPECT_EQ(PairingCommandLine(all, 3999, next, "ab12"), "");
     EXPECT_EQ(PairingCommandLine(all, 4000, next, "ab12"), "/hmpluginbind ab12");
     EXPECT_EQ(next, 7000u);
+}
+
+// Counts the dear probes a frame runs.
+struct ProbeCounter {
+    static inline int front = 0, chat = 0;
+    static bool Front() { return ++front, true; }
+    static bool Chat() { return ++chat, true; }
+};
+
+TEST(PairingCommand, NoProbeRunsUntilTheTimerAndABindCodeSayTheCommandMayGo) {
+    PairingInputs flags;
+    flags.connected = flags.consent_given = true;
+    const PairingProbes probes{&ProbeCounter::Front, &ProbeCounter::Chat};
+    std::mutex lock;
+    struct Case {
+        const char* what;
+        std::string code;
+        Tick now;
+        bool lock_busy;
+        int probes_expected;
+        const char* line;
+    } cases[] = {
+        {"no code waits", "", 5000, false, 0, ""},
+        {"timer not due", "ab12", 3999, false, 0, ""},
+        {"lock busy", "ab12", 5000, true, 0, ""},
+        {"everything holds", "ab12", 5000, false, 2, "/hmpluginbind ab12"},
+    };
+    for (const Case& c : cases) {
+        ProbeCounter::front = ProbeCounter::chat = 0;
+        Tick next = 4000;
+        std::string line;
+        if (c.lock_busy) {
+            std::lock_guard<std::mutex> held(lock);
+            std::thread render([&] { line = PairingCommandStep(flags, c.now, next, lock, c.code, probes); });
+            render.join();
+        } else {
+            line = PairingCommandStep(flags, c.now, next, lock, c.code, probes);
+        }
+        EXPECT_EQ(line, c.line) << c.what;
+        EXPECT_EQ(ProbeCounter::front + ProbeCounter::chat, c.probes_expected) << c.what;
+    }
+    // A game in the background never asks SA-MP.
+    ProbeCounter::chat = 0;
+    Tick next = 0;
+    const PairingProbes behind{[] { return false; }, &ProbeCounter::Chat};
+    EXPECT_EQ(PairingCommandStep(flags, 5000, next, lock, "ab12", behind), "");
+    EXPECT_EQ(ProbeCounter::chat, 0);
+    EXPECT_EQ(next, 0u);
 }
 
 TEST(RenderNotices, ABusyLockKeepsTheNoticeForALaterFrame) {

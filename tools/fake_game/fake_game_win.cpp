@@ -60,6 +60,7 @@
 #include <string>
 #include <vector>
 
+#include "base/owners_win.h"
 #include "tools/fake_game/game_image_win.h"
 #include "tools/fake_game/png_writer_win.h"
 #include "tools/fake_game/scene_layout.h"
@@ -79,21 +80,15 @@ struct TexturedVertex {
 };
 constexpr DWORD kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
-template <class T>
-void Release(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 struct Game {
-    HWND hwnd = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3DVertexBuffer9* groundVb = nullptr;
-    IDirect3DVertexBuffer9* buildingVb = nullptr;
-    IDirect3DIndexBuffer9* buildingIb = nullptr;
+    UniqueWindow hwnd;
+    ComPtr<IDirect3D9> d3d;
+    ComPtr<IDirect3DDevice9> device;
+    ComPtr<IDirect3DVertexBuffer9> groundVb;
+    ComPtr<IDirect3DVertexBuffer9> buildingVb;
+    ComPtr<IDirect3DIndexBuffer9> buildingIb;
     std::vector<std::uint32_t> markerIds;
-    std::vector<IDirect3DTexture9*> markerTextures;
+    std::vector<ComPtr<IDirect3DTexture9>> markerTextures;
     long frames = 0;
     bool quit = false;
     bool twoDPass = false;  // the game's 2-D pass routine is in place and called every frame
@@ -191,13 +186,13 @@ bool CreateGameWindow(HINSTANCE instance) {
     if (!RegisterClassW(&wc)) return false;
     // A borderless window at the screen origin, as the game runs it: client and screen
     // coordinates coincide, which keeps the driver's mouse positions simple.
-    g.hwnd = CreateWindowExW(0, wc.lpszClassName, L"GTA: San Andreas", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight,
-                             nullptr, nullptr, instance, nullptr);
+    g.hwnd.reset(CreateWindowExW(0, wc.lpszClassName, L"GTA: San Andreas", WS_POPUP | WS_VISIBLE, 0, 0, kWidth,
+                                 kHeight, nullptr, nullptr, instance, nullptr));
     if (!g.hwnd) return false;
-    ShowWindow(g.hwnd, SW_SHOWNORMAL);
-    UpdateWindow(g.hwnd);
-    SetForegroundWindow(g.hwnd);
-    SetFocus(g.hwnd);
+    ShowWindow(g.hwnd.get(), SW_SHOWNORMAL);
+    UpdateWindow(g.hwnd.get());
+    SetForegroundWindow(g.hwnd.get());
+    SetFocus(g.hwnd.get());
     return true;
 }
 
@@ -238,17 +233,13 @@ HRESULT MakeMarkerTexture(std::uint32_t id, IDirect3DTexture9** out) {
 }
 
 HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
-    for (auto*& t : g.markerTextures) Release(t);
     g.markerTextures.clear();
     g.markerIds = ids;
     for (std::uint32_t id : ids) {
-        IDirect3DTexture9* t = nullptr;
-        const HRESULT hr = MakeMarkerTexture(id, &t);
-        if (FAILED(hr)) {
-            Release(t);
-            return hr;
-        }
-        g.markerTextures.push_back(t);
+        ComPtr<IDirect3DTexture9> t;
+        const HRESULT hr = MakeMarkerTexture(id, t.put());
+        if (FAILED(hr)) return hr;
+        g.markerTextures.push_back(std::move(t));
     }
     return S_OK;
 }
@@ -278,18 +269,18 @@ D3DPRESENT_PARAMETERS PresentParameters(UINT w, UINT h) {
     // Copy keeps the back buffer after Present, so the presented frame (with whatever the
     // plugin drew inside Present) can be read back for screenshots.
     pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.hDeviceWindow = g.hwnd;
+    pp.hDeviceWindow = g.hwnd.get();
     pp.Windowed = TRUE;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     return pp;
 }
 
 std::string CreateDevice() {
-    g.d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    g.d3d.reset(Direct3DCreate9(D3D_SDK_VERSION));
     if (!g.d3d) return "Direct3DCreate9 failed";
     D3DPRESENT_PARAMETERS pp = PresentParameters(kWidth, kHeight);
-    HRESULT hr = g.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g.hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                     &pp, &g.device);
+    HRESULT hr = g.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g.hwnd.get(), D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &pp, g.device.put());
     if (FAILED(hr)) return Format("CreateDevice failed: 0x%08lx", static_cast<unsigned long>(hr));
 
     const ColourVertex ground[4] = {CV(float(kGround.x), float(kGround.y), kGroundColour),
@@ -302,13 +293,13 @@ std::string CreateDevice() {
                                       CV(float(kBuilding.x + kBuilding.w), float(kBuilding.y + kBuilding.h),
                                          kBuildingColour)};
     const WORD indices[6] = {0, 1, 2, 2, 1, 3};
-    if (FAILED(hr = MakeVertexBuffer(ground, sizeof ground, &g.groundVb)))
+    if (FAILED(hr = MakeVertexBuffer(ground, sizeof ground, g.groundVb.put())))
         return Format("ground vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
-    if (FAILED(hr = MakeVertexBuffer(building, sizeof building, &g.buildingVb)))
+    if (FAILED(hr = MakeVertexBuffer(building, sizeof building, g.buildingVb.put())))
         return Format("building vertex buffer: 0x%08lx", static_cast<unsigned long>(hr));
     if (FAILED(hr = g.device->CreateIndexBuffer(sizeof indices, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                                &g.buildingIb, nullptr)) ||
-        FAILED(hr = FillBuffer(g.buildingIb, indices, sizeof indices)))
+                                                g.buildingIb.put(), nullptr)) ||
+        FAILED(hr = FillBuffer(g.buildingIb.get(), indices, sizeof indices)))
         return Format("building index buffer: 0x%08lx", static_cast<unsigned long>(hr));
     if (FAILED(hr = SetMarkers(DefaultMarkers()))) return Format("marker textures: 0x%08lx", static_cast<unsigned long>(hr));
     return {};
@@ -335,7 +326,7 @@ bool PlaceTwoDPass() {
 }
 
 void RenderFrame() {
-    IDirect3DDevice9* d = g.device;
+    IDirect3DDevice9* d = g.device.get();
     d->Clear(0, nullptr, D3DCLEAR_TARGET, kSkyColour, 1.0f, 0);
     if (SUCCEEDED(d->BeginScene())) {
         d->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -349,10 +340,10 @@ void RenderFrame() {
         d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
         d->SetFVF(kColourFvf);
-        d->SetStreamSource(0, g.groundVb, 0, sizeof(ColourVertex));
+        d->SetStreamSource(0, g.groundVb.get(), 0, sizeof(ColourVertex));
         d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-        d->SetStreamSource(0, g.buildingVb, 0, sizeof(ColourVertex));
-        d->SetIndices(g.buildingIb);
+        d->SetStreamSource(0, g.buildingVb.get(), 0, sizeof(ColourVertex));
+        d->SetIndices(g.buildingIb.get());
         d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
 
         // A car driving along the road, so that consecutive frames differ.
@@ -373,7 +364,7 @@ void RenderFrame() {
                                             {x1, y0, 0.5f, 1.0f, 1.0f, 0.0f},
                                             {x0, y1, 0.5f, 1.0f, 0.0f, 1.0f},
                                             {x1, y1, 0.5f, 1.0f, 1.0f, 1.0f}};
-            d->SetTexture(0, g.markerTextures[i]);
+            d->SetTexture(0, g.markerTextures[i].get());
             d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexturedVertex));
         }
         d->SetTexture(0, nullptr);
@@ -389,15 +380,14 @@ void RenderFrame() {
 // The presented frame (the back buffer keeps it under the copy swap effect), as 0xAARRGGBB rows.
 std::string ReadFrame(std::vector<std::uint32_t>& out, int& width, int& height) {
     if (g.frames == 0) return "no frame presented yet";
-    IDirect3DSurface9* back = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    HRESULT hr = g.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    ComPtr<IDirect3DSurface9> back, copy;
+    HRESULT hr = g.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
     D3DSURFACE_DESC desc{};
     if (SUCCEEDED(hr)) hr = back->GetDesc(&desc);
     if (SUCCEEDED(hr))
-        hr = g.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+        hr = g.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, copy.put(),
                                                    nullptr);
-    if (SUCCEEDED(hr)) hr = g.device->GetRenderTargetData(back, copy);
+    if (SUCCEEDED(hr)) hr = g.device->GetRenderTargetData(back.get(), copy.get());
     D3DLOCKED_RECT lr{};
     if (SUCCEEDED(hr)) hr = copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
     if (SUCCEEDED(hr)) {
@@ -410,18 +400,17 @@ std::string ReadFrame(std::vector<std::uint32_t>& out, int& width, int& height) 
         }
         copy->UnlockRect();
     }
-    Release(copy);
-    Release(back);
     return FAILED(hr) ? Format("reading the back buffer failed: 0x%08lx", static_cast<unsigned long>(hr)) : "";
 }
 
+// The scene's resources before the device that made them.
 void ReleaseDevice() {
-    for (auto*& t : g.markerTextures) Release(t);
-    Release(g.buildingIb);
-    Release(g.buildingVb);
-    Release(g.groundVb);
-    Release(g.device);
-    Release(g.d3d);
+    g.markerTextures.clear();
+    g.buildingIb.reset();
+    g.buildingVb.reset();
+    g.groundVb.reset();
+    g.device.reset();
+    g.d3d.reset();
 }
 
 // ---- input injection ------------------------------------------------------------------------
@@ -480,7 +469,7 @@ bool SendMouse(DWORD flags, int x = 0, int y = 0) {
 
 std::string MoveMouse(int x, int y) {
     POINT p{x, y};
-    ClientToScreen(g.hwnd, &p);
+    ClientToScreen(g.hwnd.get(), &p);
     if (!SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, p.x, p.y)) return "error SendInput failed";
     SettleInput();
     POINT now{};
@@ -490,7 +479,7 @@ std::string MoveMouse(int x, int y) {
         SettleInput();
         GetCursorPos(&now);
     }
-    ScreenToClient(g.hwnd, &now);
+    ScreenToClient(g.hwnd.get(), &now);
     return Format("ok cursor=%ld,%ld", now.x, now.y);
 }
 
@@ -606,10 +595,10 @@ std::string Execute(const std::string& line) {
         return out;
     }
     if (cmd == "focus") {
-        SetForegroundWindow(g.hwnd);
-        SetFocus(g.hwnd);
+        SetForegroundWindow(g.hwnd.get());
+        SetFocus(g.hwnd.get());
         SettleInput();
-        return Format("ok foreground=%d focus=%d", GetForegroundWindow() == g.hwnd, GetFocus() == g.hwnd);
+        return Format("ok foreground=%d focus=%d", GetForegroundWindow() == g.hwnd.get(), GetFocus() == g.hwnd.get());
     }
     if (cmd == "unfocus") {
         // The desktop window belongs to Wine's explorer process, not to the game.
@@ -618,7 +607,7 @@ std::string Execute(const std::string& line) {
         DWORD pid = 0;
         HWND front = GetForegroundWindow();
         if (front) GetWindowThreadProcessId(front, &pid);
-        return Format("ok foreground=%d", front == g.hwnd || pid == GetCurrentProcessId());
+        return Format("ok foreground=%d", front == g.hwnd.get() || pid == GetCurrentProcessId());
     }
     if (cmd == "screenshot" && !rest.empty()) {
         std::vector<std::uint32_t> px;
@@ -887,7 +876,7 @@ int Run(HINSTANCE instance) {
     const bool lost = g.controlLost && !g.quit;
     const int rc = lost ? 3 : 0;
     ReleaseDevice();
-    DestroyWindow(g.hwnd);
+    g.hwnd.reset();
     if (g.control != INVALID_SOCKET) {
         // The game's own last word: under emulation Wine may kill the Unix process while it
         // tears down after every Windows thread has ended, which changes the runner's code.

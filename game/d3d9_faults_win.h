@@ -23,6 +23,7 @@ enum class ShellCall {
     kCreateTexture,
     kLockTexture,
     kCreateStateBlock,
+    kTestCooperativeLevel,  // answers the armed result: a lost device
 };
 
 struct ShellFault {

@@ -311,7 +311,7 @@ void RunFrame(GraphicsState& g, IDirect3DDevice9* d) {
     UseDevice(g, d);
     const FrameSteps& steps = PluginFrameSteps();
     // A lost device takes no uploads or draws until the game has reset it.
-    const bool usable = d->TestCooperativeLevel() == D3D_OK;
+    const bool usable = ShellCallOr(ShellCall::kTestCooperativeLevel, [d] { return d->TestCooperativeLevel(); }) == D3D_OK;
     if (usable && steps.television_frame) RunStep(g, [&] { steps.television_frame(d); });
     if (usable && steps.world_textures) RunStep(g, [&] { steps.world_textures(d); });
     RunStep(g, [&] {

@@ -383,6 +383,33 @@ void ThrowingPhotoDraw(IDirect3DDevice9* d) {
     throw std::runtime_error("photo draw failed");
 }
 
+// A lost device takes no upload and no draw until the game has it back; Present still runs.
+TEST(Hooks, ALostDeviceGetsNoUploadUntilItIsBack) {
+    HWND ui = CreateWindowExW(0, L"STATIC", L"ui", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(ui));
+    PublishOverlayFrame(PluginOverlay(), std::make_shared<Pixels>(810, 760), PublishRule::kAlways);
+    {
+        Device d(200, 150);
+        ASSERT_EQ(d.hr, D3D_OK);
+        const GraphicsCounters before = ReadGraphicsCounters();
+        {
+            ArmedFault lost(ShellCall::kTestCooperativeLevel, D3DERR_DEVICELOST);
+            EXPECT_EQ(d.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+            EXPECT_EQ(d.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+            const GraphicsCounters lostFrames = ReadGraphicsCounters();
+            EXPECT_EQ(lostFrames.presents, before.presents + 2);
+            EXPECT_EQ(lostFrames.overlay_uploads, before.overlay_uploads) << "uploaded to a lost device";
+            EXPECT_EQ(lostFrames.frame_failures, before.frame_failures);
+        }
+        EXPECT_EQ(d.device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(ReadGraphicsCounters().overlay_uploads, before.overlay_uploads + 1) << "back: the overlay comes";
+        CloseUiOn(d.device, ui);
+    }
+    PluginInput().ui_window.store(0);
+    PublishEmptyOverlayFrame(PluginOverlay());
+    DestroyWindow(ui);
+}
+
 TEST(Hooks, AFailedDrawingStepLeavesTheGamesStatesAndTheLaterStepsStillRun) {
     Device d(200, 150, D3DMULTISAMPLE_NONE, true);
     ASSERT_EQ(d.hr, D3D_OK);

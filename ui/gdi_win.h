@@ -3,27 +3,16 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "base/owners_win.h"
 
 namespace hm {
 
-struct GdiObjectDeleter {
-    void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
-};
-template <typename Handle>
-using GdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
-
-using UniqueFont = GdiObject<HFONT>;
-using UniqueBitmap = GdiObject<HBITMAP>;
-using UniqueBrush = GdiObject<HBRUSH>;
-using UniquePen = GdiObject<HPEN>;
-using UniqueRegion = GdiObject<HRGN>;
-
-struct MemoryDcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
+using UniqueFont = UniqueHandle<HFONT, &::DeleteObject>;
+using UniqueBitmap = UniqueHandle<HBITMAP, &::DeleteObject>;
+using UniqueBrush = UniqueHandle<HBRUSH, &::DeleteObject>;
+using UniquePen = UniqueHandle<HPEN, &::DeleteObject>;
+using UniqueRegion = UniqueHandle<HRGN, &::DeleteObject>;
+using UniqueMemoryDc = UniqueHandle<HDC, &::DeleteDC>;
 
 // Selects an object into a DC and puts the previous one back at scope end.
 class SelectedObject {

@@ -115,7 +115,8 @@ void DrawShownPhoto(IDirect3DDevice9* d) {
         LayOutShownPhoto(float(viewport.Width), float(viewport.Height), r.photo_width, r.photo_height);
 
     ComPtr<IDirect3DStateBlock9> saved;
-    ThrowIfFailedOrNull(877, d->CreateStateBlock(D3DSBT_ALL, saved.put()), saved.get());
+    const HRESULT made = d->CreateStateBlock(D3DSBT_ALL, saved.put());
+    ThrowIfFailedOrNull(877, made, saved.get());
     saved->Capture();
     auto restore = OnScopeExit([&] { saved->Apply(); });
     if (FAILED(d->BeginScene())) return;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "core/session.h"
+#include "net/header_block.h"
 
 namespace hm {
 namespace {
@@ -186,6 +187,11 @@ TEST_F(PhotoStepTest, ACapturedShotIsEncodedStoredAndUploadedWithItsNumberAfterO
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].shot, 2147483647u);
     EXPECT_EQ(uploads[0].body, "JPEG 1920x1080");  // the fake encoder names what it got
+    HeaderInputs header;
+    header.bearer = kToken;
+    header.path = "/upload";
+    header.shot = uploads[0].shot;
+    EXPECT_NE(BuildHeaderBlock(header).find("\r\nX-HMMedia-Shot: 2147483647\r\n"), std::string::npos);
     const std::wstring name = std::to_wstring(now) + L"-2147483647.jpg";
     ASSERT_EQ(folder.count(name), 1u);
     EXPECT_EQ(folder[name], "JPEG 1920x1080");

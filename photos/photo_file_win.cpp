@@ -15,23 +15,24 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void WriteWhole(const std::wstring& path, const std::string& bytes) {
+void WriteWhole(const PhotoFileCalls& calls, const std::wstring& path, const std::string& bytes) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("create");
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) || written != bytes.size())
+    if (!calls.write(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) || written != bytes.size())
         throw std::runtime_error("write");
-    if (!FlushFileBuffers(file.get())) throw std::runtime_error("flush");
+    if (!calls.flush(file.get())) throw std::runtime_error("flush");
 }
 
 // Returns false when `name` is taken.
-bool CreatePhotoFile(const std::wstring& folder, const std::wstring& name, const std::string& bytes) {
+bool CreatePhotoFile(const PhotoFileCalls& calls, const std::wstring& folder, const std::wstring& name,
+                     const std::string& bytes) {
     const std::wstring final_path = folder + L"\\" + name;
     if (GetFileAttributesW(final_path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
     const std::wstring part = final_path + L".part";
     auto remove_part = OnScopeExit([&] { DeleteFileW(part.c_str()); });
-    WriteWhole(part, bytes);
-    if (MoveFileExW(part.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    WriteWhole(calls, part, bytes);
+    if (calls.move(part.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH)) {
         remove_part.dismiss();
         return true;
     }
@@ -63,13 +64,18 @@ void CreateFolderLevels(const std::wstring& folder) {
 }
 
 std::wstring WritePhotoFile(const std::wstring& folder, Tick tick, int shot, const std::string& jpeg) {
+    return WritePhotoFileThrough(PhotoFileCalls(), folder, tick, shot, jpeg);
+}
+
+std::wstring WritePhotoFileThrough(const PhotoFileCalls& calls, const std::wstring& folder, Tick tick, int shot,
+                                   const std::string& jpeg) {
     try {
         CreateFolderLevels(folder);
     } catch (const std::exception&) {
         throw std::runtime_error("local photo write failed");
     }
     const std::wstring name = StorePhoto(
-        [&](const std::wstring& n, const std::string& bytes) { return CreatePhotoFile(folder, n, bytes); }, tick,
+        [&](const std::wstring& n, const std::string& bytes) { return CreatePhotoFile(calls, folder, n, bytes); }, tick,
         shot, jpeg);
     return folder + L"\\" + name;
 }

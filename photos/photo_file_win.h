@@ -1,6 +1,8 @@
 // The local copy of a photo in PhotosFolder. Worker thread.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "base/ticks.h"
@@ -15,5 +17,14 @@ void CreateFolderLevels(const std::wstring& folder);
 // is then moved into place, never over an existing file (the next tick is tried instead).
 // Returns the full path. Throws "local photo write failed" and leaves no file behind.
 std::wstring WritePhotoFile(const std::wstring& folder, Tick tick, int shot, const std::string& jpeg);
+
+// The file calls of one write; tests pass wrappers that fail a chosen one.
+struct PhotoFileCalls {
+    decltype(&WriteFile) write = &WriteFile;
+    decltype(&FlushFileBuffers) flush = &FlushFileBuffers;
+    decltype(&MoveFileExW) move = &MoveFileExW;
+};
+std::wstring WritePhotoFileThrough(const PhotoFileCalls& calls, const std::wstring& folder, Tick tick, int shot,
+                                   const std::string& jpeg);
 
 }  // namespace hm

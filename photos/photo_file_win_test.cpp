@@ -99,5 +99,37 @@ TEST(PhotoFile, UnwritableFolderFailsWithoutLeavingAFile) {
     EXPECT_EQ(Names(folder), std::vector<std::wstring>{L"7-2.jpg.part"});
 }
 
+// Writes half the bytes, then reports a full disk.
+BOOL WINAPI HalfWriteThenFail(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+    WriteFile(file, data, size / 2, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+BOOL WINAPI FailFlush(HANDLE) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+BOOL WINAPI FailMove(LPCWSTR, LPCWSTR, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST(PhotoFile, AWriteThatFailsPartWayLeavesNoTruncatedPhoto) {
+    PhotoFileCalls half, flush, move;
+    half.write = &HalfWriteThenFail;
+    flush.flush = &FailFlush;
+    move.move = &FailMove;
+    for (const PhotoFileCalls* calls : {&half, &flush, &move}) {
+        const std::wstring folder = TempRoot() + L"\\Photos";
+        try {
+            WritePhotoFileThrough(*calls, folder, 9, 1, std::string(4096, 'j'));
+            ADD_FAILURE() << "no throw";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "local photo write failed");
+        }
+        EXPECT_TRUE(Names(folder).empty()) << "neither a .jpg nor its .part stays";
+    }
+}
+
 }  // namespace
 }  // namespace hm

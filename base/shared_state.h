@@ -41,6 +41,10 @@ struct SharedState {
     // clean-frame hook (render thread). Taken: worker (photo upload).
     PixelsRef photo_frame;
     int photo_frame_request = 0;
+    // ShownPhoto: the server's photo on display (null: none) and its version, bumped at every
+    // change. Written: worker (photo display, EndSession). Read: render thread (try-lock).
+    PixelsRef shown_photo;
+    int shown_photo_version = 0;
 };
 
 // The plugin's one instance.

@@ -1,5 +1,6 @@
 #include "core/session.h"
 
+#include <exception>
 #include <stdexcept>
 
 #include "base/text1250.h"
@@ -263,12 +264,24 @@ void StatePoll(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) {
     if (answer.status == 200) {
         s.failing = false;
         StateAnswer state = ParseStateBody(answer.body);
+        // A shot waiting in the slot must not wait for the next good answer because the display
+        // or the release check failed: upload in this pass too, then report the first failure.
+        std::exception_ptr failure;
         if (state.kind == StateKind::Wait) {
             s.first_state_seen = false;
         } else {
-            StateOk(s, in, fx, state.snapshot);
+            try {
+                StateOk(s, in, fx, state.snapshot);
+            } catch (const std::exception&) {
+                failure = std::current_exception();
+            }
         }
-        if (s.connected) Call(fx.hooks.photo_upload, in.now, s.token);
+        try {
+            if (s.connected) Call(fx.hooks.photo_upload, in.now, s.token);
+        } catch (const std::exception&) {
+            if (!failure) throw;
+        }
+        if (failure) std::rethrow_exception(failure);
         return;
     }
     if (answer.status == 403 && s.pairing_pending) return;

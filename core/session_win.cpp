@@ -6,12 +6,16 @@
 
 #include "base/dialog_mailbox.h"
 #include "base/media_session.h"
+#include "core/photo_upload.h"
 #include "core/session_steps.h"
 #include "game/input_win.h"
 #include "net/api_request_win.h"
 #include "net/device_store_win.h"
 #include "base/notices.h"
 #include "base/notices_win.h"
+#include "photos/jpeg_encoder_win.h"
+#include "photos/photo_file_win.h"
+#include "ui/draw_win.h"
 
 namespace hm {
 namespace {
@@ -28,6 +32,38 @@ constexpr std::size_t kKeptDialogRequests = 16;
 DialogLog& Dialogs() {
     static DialogLog& log = *new DialogLog;
     return log;
+}
+
+// The photo hooks' state; the session's hooks point into it for the rest of the process.
+struct PluginPhotos {
+    PhotoRecord record;
+    PhotoEffects fx;
+};
+PluginPhotos& Photos() {
+    static PluginPhotos& photos = *new PluginPhotos;
+    return photos;
+}
+
+void InstallPluginPhotos(WorkerContext& ctx, SessionHooks& hooks) {
+    PluginPhotos& photos = Photos();
+    photos.record = PhotoRecord();
+    PhotoEffects& fx = photos.fx;
+    fx.request = ApiRequest;
+    fx.client = ctx.client;
+    fx.encode = [&ctx](const Pixels& picture) {
+        return EncodeJpeg(static_cast<IWICImagingFactory*>(ctx.imaging_factory), picture);
+    };
+    fx.decode = [](const std::string& bytes) {
+        return DecodePictureBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    fx.write_file = [&ctx](Tick now, int shot, const std::string& jpeg) {
+        WritePhotoFile(ctx.photos_folder, now, shot, jpeg);
+    };
+    fx.notice = [](const std::wstring& text, bool sticky) { ShowNotice(text, sticky); };
+    fx.plugin = &Plugin();
+    fx.shared = &PluginShared();
+    fx.photo_request = &PluginPhotoRequest();
+    InstallPhotoHooks(hooks, photos.record, fx);
 }
 
 }  // namespace
@@ -80,6 +116,7 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.plugin = &Plugin();
     fx.shared = &PluginShared();
     fx.media = &PluginMediaSession();
+    InstallPluginPhotos(ctx, fx.hooks);
     InstallSessionEffects(std::move(fx), IsGameInFront, nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/dialog_mailbox.h"
+#include "base/plugin.h"
 #include "core/startup.h"
 #include "core/worker_loop.h"
 
@@ -246,6 +247,23 @@ TEST(HotkeyEdges, EachHotkeyActsOnceOnThePressOnlyWithCtrlInTheGame) {
     p = edges.Sample(keys(true, true, false, true, true));
     EXPECT_TRUE(p.update_dialog);
     EXPECT_FALSE(p.photo_visible);
+}
+
+TEST(WorkerPass, CtrlF11HeldTogglesPhotoVisibleOncePerPressWithOrWithoutAPhoto) {
+    PluginRecord& plugin = Plugin();
+    plugin.photo_visible.store(false);
+    WorkerContext ctx;
+    HotkeyKeys held;
+    held.ctrl = held.f11 = held.game_in_foreground = true;
+    HotkeyKeys released = held;
+    released.f11 = false;
+    Tick now = 1000;
+    for (int i = 0; i < 10; ++i) WorkerPass(ctx, now += 30, held);
+    EXPECT_TRUE(plugin.photo_visible.load()) << "one toggle while held";
+    WorkerPass(ctx, now += 30, released);
+    EXPECT_TRUE(plugin.photo_visible.load());
+    for (int i = 0; i < 3; ++i) WorkerPass(ctx, now += 30, held);
+    EXPECT_FALSE(plugin.photo_visible.load()) << "the next press toggles back";
 }
 
 TEST(WorkerLoop, PassesSleepThirtyMsUntilStopThenReleaseTheFactory) {

@@ -16,7 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev
   libzydis-dev libunicorn-dev
-  libjpeg-turbo-progs
+  libjpeg-turbo-progs libjpeg-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb xauth

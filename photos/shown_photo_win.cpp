@@ -1,0 +1,139 @@
+#include "photos/shown_photo_win.h"
+
+#include <array>
+
+#include "base/owners_win.h"
+#include "base/plugin.h"
+#include "base/shared_state.h"
+#include "game/d3d9_hooks_win.h"
+#include "photos/photo_rules.h"
+
+namespace hm {
+namespace {
+
+struct ShownPhotoRender {
+    IDirect3DDevice9* device = nullptr;
+    ComPtr<IDirect3DTexture9> photo;
+    ComPtr<IDirect3DTexture9> backdrop;
+    ComPtr<IDirect3DTexture9> close_mark;
+    std::uint32_t photo_width = 0, photo_height = 0;
+    ShownPhotoSync sync;
+    bool drawn = false;
+};
+ShownPhotoRender& Render() {
+    static ShownPhotoRender& state = *new ShownPhotoRender;
+    return state;
+}
+
+struct TexVertex {
+    float x, y, z, rhw, u, v;
+};
+
+void DrawBox(IDirect3DDevice9* d, IDirect3DTexture9* texture, const ScreenBox& b) {
+    // Minus half a pixel: texel centres on pixel centres.
+    const float l = b.x - 0.5f, t = b.y - 0.5f, r = b.x + b.width - 0.5f, btm = b.y + b.height - 0.5f;
+    const TexVertex v[4] = {{l, t, 0, 1, 0, 0}, {r, t, 0, 1, 1, 0}, {l, btm, 0, 1, 0, 1}, {r, btm, 0, 1, 1, 1}};
+    d->SetTexture(0, texture);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex));
+}
+
+void SetStates(IDirect3DDevice9* d) {
+    d->SetVertexShader(nullptr);
+    d->SetPixelShader(nullptr);
+    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    d->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    d->SetRenderState(D3DRS_FOGENABLE, 0);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    d->SetRenderState(D3DRS_STENCILENABLE, 0);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
+    d->SetRenderState(D3DRS_SRGBWRITEENABLE, 0);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+}
+
+void ForgetDevice(ShownPhotoRender& r) {
+    r.photo.reset();
+    r.backdrop.reset();
+    r.close_mark.reset();
+    r.photo_width = r.photo_height = 0;
+    r.sync.Forget();
+    r.device = nullptr;
+}
+
+}  // namespace
+
+void DrawShownPhoto(IDirect3DDevice9* d) {
+    ShownPhotoRender& r = Render();
+    r.drawn = false;
+    if (r.device != d) {
+        ForgetDevice(r);
+        r.device = d;
+    }
+    PixelsRef picture;
+    if (r.sync.Refresh(PluginShared(), picture) == ShownPhotoSync::Poll::Changed) {
+        r.photo.reset();
+        r.photo_width = r.photo_height = 0;
+        if (picture && !picture->empty()) {
+            try {
+                r.photo.reset(TextureFromPixels(d, *picture, 871, 872));
+            } catch (...) {
+                r.sync.Forget();  // try again next frame
+                throw;
+            }
+            r.photo_width = picture->width();
+            r.photo_height = picture->height();
+        }
+    }
+    if (!Plugin().photo_visible.load() || !r.photo) return;
+
+    if (!r.backdrop) {
+        PixelsRef one = MakePixels(1, 1);
+        one->set(0, 0, kPhotoBackdropColour);
+        r.backdrop.reset(TextureFromPixels(d, *one, 873, 874));
+    }
+    if (!r.close_mark) r.close_mark.reset(TextureFromPixels(d, *MakeCloseMark(), 875, 876));
+
+    D3DVIEWPORT9 viewport{};
+    d->GetViewport(&viewport);
+    if (viewport.Width == 0 || viewport.Height == 0) return;
+    const ShownPhotoLayout layout =
+        LayOutShownPhoto(float(viewport.Width), float(viewport.Height), r.photo_width, r.photo_height);
+
+    ComPtr<IDirect3DStateBlock9> saved;
+    const HRESULT made = d->CreateStateBlock(D3DSBT_ALL, saved.put());
+    ThrowIfFailedOrNull(877, made, saved.get());
+    saved->Capture();
+    auto restore = OnScopeExit([&] { saved->Apply(); });
+    if (FAILED(d->BeginScene())) return;
+    auto end_scene = OnScopeExit([&] { d->EndScene(); });
+    SetStates(d);
+    DrawBox(d, r.backdrop.get(), layout.backdrop);
+    DrawBox(d, r.photo.get(), layout.photo);
+    DrawBox(d, r.close_mark.get(), layout.close_mark);
+    d->SetTexture(0, nullptr);
+    r.drawn = true;
+}
+
+bool IsShownPhotoDrawn() {
+    const ShownPhotoRender& r = Render();
+    return r.drawn && Plugin().photo_visible.load();
+}
+
+void ReleaseShownPhotoTextures() { ForgetDevice(Render()); }
+
+}  // namespace hm

@@ -5,6 +5,7 @@
 #include <wincodec.h>
 
 #include "core/config_win.h"
+#include "core/frame_wiring_win.h"
 #include "core/identity_win.h"
 #include "core/session_win.h"
 #include "base/owners_win.h"
@@ -77,7 +78,10 @@ StartupSeams PluginStartupSeams() {
     s.start_voice_chat = [](const PluginConfig& c) { StartVoiceChat(c); };
     s.start_npc_voices = [](const PluginConfig& c) { StartNpcVoices(c); };
     s.start_camera_data_thread = [](const PluginConfig& c) { StartCameraDataThread(c); };
-    s.install_direct3d_hooks = [] { InstallDirect3DHooks(); };
+    s.install_direct3d_hooks = [] {
+        FillFrameSteps();
+        InstallDirect3DHooks();
+    };
     return s;
 }
 

@@ -84,8 +84,10 @@ void RefreshBannerTexture(GraphicsState& g, IDirect3DDevice9* d, Tick now) {
     DeviceResources& res = g.resources;
     SharedState& shared = PluginShared();
     BannerInputs in;
-    in.photo_visible = Plugin().photo_visible.load();  // a shown photo hides the banner
-    if (auto read = PluginFrameSteps().read_voice_banner_inputs) read(in);
+    const FrameSteps& steps = PluginFrameSteps();
+    // Only a photo actually shown hides the banner: Ctrl+F11 with no photo leaves it.
+    in.photo_visible = steps.photo_drawn && steps.photo_drawn();
+    if (steps.read_voice_banner_inputs) steps.read_voice_banner_inputs(in);
     if (!RefreshBannerLayer(res.banner, shared.lock, shared.notices, now, in)) return;
     res.banner_texture.reset();
     if (res.banner.bitmap) {
@@ -209,8 +211,9 @@ void DrawPluginLayers(GraphicsState& g, IDirect3DDevice9* d) {
     auto restore = OnScopeExit([&] { block->Apply(); });
     if (FAILED(d->BeginScene())) return;
     auto end = OnScopeExit([&] { d->EndScene(); });
-    RunStep(g, [&] { DrawBanner(res, d, vp); });
     if (steps.draw_shown_photo) RunStep(g, [&] { steps.draw_shown_photo(d); });
+    // The banner texture was chosen before the photo knew this frame's state: decide again here.
+    if (!(steps.photo_drawn && steps.photo_drawn())) RunStep(g, [&] { DrawBanner(res, d, vp); });
     if (steps.draw_television_picture) RunStep(g, [&] { steps.draw_television_picture(d); });
     if (overlay) RunStep(g, [&] { DrawOverlay(res, d, vp); });
 }

@@ -90,7 +90,7 @@ void DrawShownPhoto(IDirect3DDevice9* d) {
         r.photo_width = r.photo_height = 0;
         if (picture && !picture->empty()) {
             try {
-                r.photo.reset(TextureFromPixels(d, *picture, 871, 872));
+                r.photo = TextureFromPixels(d, *picture, 871, 872);
             } catch (...) {
                 r.sync.Forget();  // try again next frame
                 throw;
@@ -104,9 +104,9 @@ void DrawShownPhoto(IDirect3DDevice9* d) {
     if (!r.backdrop) {
         PixelsRef one = MakePixels(1, 1);
         one->set(0, 0, kPhotoBackdropColour);
-        r.backdrop.reset(TextureFromPixels(d, *one, 873, 874));
+        r.backdrop = TextureFromPixels(d, *one, 873, 874);
     }
-    if (!r.close_mark) r.close_mark.reset(TextureFromPixels(d, *MakeCloseMark(), 875, 876));
+    if (!r.close_mark) r.close_mark = TextureFromPixels(d, *MakeCloseMark(), 875, 876);
 
     D3DVIEWPORT9 viewport{};
     d->GetViewport(&viewport);

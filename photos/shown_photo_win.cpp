@@ -114,13 +114,6 @@ void DrawShownPhoto(IDirect3DDevice9* d) {
     const ShownPhotoLayout layout =
         LayOutShownPhoto(float(viewport.Width), float(viewport.Height), r.photo_width, r.photo_height);
 
-    ComPtr<IDirect3DStateBlock9> saved;
-    const HRESULT made = d->CreateStateBlock(D3DSBT_ALL, saved.put());
-    ThrowIfFailedOrNull(877, made, saved.get());
-    saved->Capture();
-    auto restore = OnScopeExit([&] { saved->Apply(); });
-    if (FAILED(d->BeginScene())) return;
-    auto end_scene = OnScopeExit([&] { d->EndScene(); });
     SetStates(d);
     DrawBox(d, r.backdrop.get(), layout.backdrop);
     DrawBox(d, r.photo.get(), layout.photo);

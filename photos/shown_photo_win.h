@@ -1,5 +1,6 @@
 // The shown photo over the game picture (Ctrl+F11): backdrop, the photo fitted and centred, the
-// close mark. Render thread only, inside Present, before the notice banner.
+// close mark. Render thread only, inside Present's scene and state block (the frame work puts the
+// game's states back), before the notice banner.
 #pragma once
 
 #include <d3d9.h>
@@ -9,7 +10,7 @@ namespace hm {
 // Draws while PhotoVisible is on and ShownPhoto is not empty. Uploads the photo only when
 // ShownPhotoVersion moved and SharedStateLock is free (busy: last frame's texture). Textures
 // belong to the device they were made on and go when the device changes. Throws WinApiFailure
-// for a texture or state-block failure.
+// for a texture failure.
 void DrawShownPhoto(IDirect3DDevice9* device);
 
 // Whether this frame shows a photo (PhotoVisible and a picture): the banner stays empty then.

@@ -45,7 +45,10 @@ struct Device {
     // One frame: the game's picture (solid blue), then the photo layer.
     PixelsRef Frame() {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
-        DrawShownPhoto(device);
+        if (SUCCEEDED(device->BeginScene())) {  // the frame work's scene, as in Present
+            DrawShownPhoto(device);
+            device->EndScene();
+        }
         return ReadBackBuffer(device);
     }
 };

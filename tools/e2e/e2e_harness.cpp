@@ -85,6 +85,12 @@ std::vector<std::string> GameArguments(const GameOptions& o) {
     return args;
 }
 
+int Field(const std::string& answer, const std::string& name) {
+    const auto at = answer.find(name + "=");
+    if (at == std::string::npos) throw std::runtime_error("no " + name + " in: " + answer);
+    return std::stoi(answer.substr(at + name.size() + 1));
+}
+
 std::string WindowsPath(const std::string& unixPath) {
     std::string out = "Z:" + fs::absolute(unixPath).lexically_normal().string();
     for (char& c : out)

@@ -42,6 +42,10 @@ std::vector<std::string> GameArguments(const GameOptions& options);
 // "Z:\..." for a path of this machine, as Wine's programs see it.
 std::string WindowsPath(const std::string& unixPath);
 
+// The integer after "name=" in a game answer such as "ok loaded=1 worker_stage=4"; throws when
+// the field is missing.
+int Field(const std::string& answer, const std::string& name);
+
 using IniKeys = std::vector<std::pair<std::string, std::string>>;
 
 class Scenario {

@@ -1,7 +1,7 @@
 // Plays a scripted scenario with the fake game and the plugin under Wine, against an API that
 // runs elsewhere (the demo starts fake_api_server). Needs HM_WIN32_BIN and HM_WINE_RUN.
 //   fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]
-//                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... <script>
+//                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... <script>
 // The script holds one fake-game command a line ('#' comments); besides the game's commands:
 //   sleep <ms>              the driver waits, the game idles
 //   screenshot <file.png>   saved into the shots folder
@@ -28,7 +28,7 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]\n"
-                 "                        [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... <script>\n";
+                 "                        [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... <script>\n";
     return 2;
 }
 
@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
         else if (arg == "--host") options.host = value;
         else if (arg == "--port") options.port = std::atoi(value.c_str());
         else if (arg == "--name") options.name = value;
+        else if (arg == "--game-arg") options.extraArgs.push_back(value);
         else if (arg == "--ini" && value.find('=') != std::string::npos)
             extraIni.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
         else return Usage();

@@ -10,12 +10,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
+#include "photos/photo_rules.h"
 #include "tools/e2e/e2e_harness.h"
 #include "tools/fake_api/demo_world.h"
 #include "tools/fake_game/scene_layout.h"
+#include "ui/png_file.h"
 
 namespace hm::e2e {
 namespace {
@@ -240,39 +244,166 @@ private:
     bool ok_ = false;
 };
 
-// With a session resumed from the remembered device (Connected, photo sharing on) and the
-// game's 2-D pass in place, clean frames are captured while the active camera is in the
-// viewfinder, and not while it is another camera mode. A resumed session publishes no bind code,
-// so the pairing chat command is not seen here (the Wine test d3d9_win_test drives it).
-TEST(Graphics, CleanFramesAreCapturedInTheViewfinderOnceTheSessionIsUp) {
-    Scenario s("graphics_clean_frames");
-    fake::ScriptDemoWorld(s.api(), 100000);
-    RememberedDevice device(s.api().BaseUrl(), fake::kDemoDeviceCredential);
+// The photos folder of the game's Wine prefix (LocalAppData of its user).
+std::filesystem::path PhotosFolder() {
+    const std::filesystem::path prefix = std::filesystem::path(Env("HM_WINE_SESSION")).parent_path() / "prefix";
+    for (const auto& user : std::filesystem::directory_iterator(prefix / "drive_c" / "users")) {
+        const auto folder = user.path() / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
+        if (std::filesystem::exists(folder.parent_path().parent_path())) return folder;
+    }
+    return prefix / "drive_c" / "users" / "root" / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
+}
+
+std::vector<std::filesystem::path> PhotoFiles() {
+    std::vector<std::filesystem::path> files;
+    std::error_code ignored;
+    for (const auto& f : std::filesystem::directory_iterator(PhotosFolder(), ignored)) files.push_back(f.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Width and height from a baseline or progressive JPEG's start-of-frame marker; 0 x 0 if none.
+std::pair<int, int> JpegSize(const std::string& jpeg) {
+    for (std::size_t i = 2; i + 9 < jpeg.size();) {
+        if (std::uint8_t(jpeg[i]) != 0xFF) return {0, 0};
+        const std::uint8_t marker = std::uint8_t(jpeg[i + 1]);
+        const std::size_t length = std::size_t(std::uint8_t(jpeg[i + 2])) << 8 | std::uint8_t(jpeg[i + 3]);
+        if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+            const int h = std::uint8_t(jpeg[i + 5]) << 8 | std::uint8_t(jpeg[i + 6]);
+            const int w = std::uint8_t(jpeg[i + 7]) << 8 | std::uint8_t(jpeg[i + 8]);
+            return {w, h};
+        }
+        i += 2 + length;
+    }
+    return {0, 0};
+}
+
+std::string Header(const fake::RecordedRequest& r, const std::string& name) {
+    for (const auto& [key, value] : r.headers)
+        if (key == name) return value;
+    return "(none)";
+}
+
+// A 64 x 48 picture of four solid quadrants, as the server's photo.
+constexpr std::uint32_t kQuadrants[4] = {0xFFD02020, 0xFF20B040, 0xFF2040D0, 0xFFE0C020};
+std::string QuadrantPhotoPng() {
+    Pixels p(64, 48);
+    for (std::uint32_t y = 0; y < 48; ++y)
+        for (std::uint32_t x = 0; x < 64; ++x) p.set(x, y, kQuadrants[(y >= 24 ? 2 : 0) + (x >= 32 ? 1 : 0)]);
+    const auto png = EncodePng(p);
+    return std::string(png.begin(), png.end());
+}
+
+struct EmptyPhotosFolder {
+    EmptyPhotosFolder() { Empty(); }
+    ~EmptyPhotosFolder() { Empty(); }
+    static void Empty() {
+        std::error_code ignored;
+        std::filesystem::remove_all(PhotosFolder(), ignored);
+    }
+};
+
+// "The player looks through the viewfinder and the server reports shot 1": with a session resumed
+// from the remembered device and the game's 2-D pass in place, clean frames are taken only in the
+// viewfinder; the server's photo request becomes a JPEG in the photos folder and the same bytes in
+// POST /upload with the shot header; a refused upload keeps its file and says so on the banner; the
+// photo the server names shows in its box, kept alive while shown, hidden and back with Ctrl+F11.
+// Shipped DLL, real inputs only.
+TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
+    Scenario s("graphics_photos");
+    EmptyPhotosFolder photos;
+    fake::FakeApi& api = s.api();
+    fake::ScriptDemoWorld(api, 0);  // a resumed session whose state answers OK, no photo
+    api.ScriptSequence("POST", "/upload", {fake::Reply{201, ""}, fake::Reply{500, ""}});
+    api.Script("GET", "/photo/5", fake::Reply{200, QuadrantPhotoPng()});
+    api.Script("GET", "/photo/5/access", fake::Reply{200, ""});
+    RememberedDevice device(api.BaseUrl(), fake::kDemoDeviceCredential);
     ASSERT_TRUE(device.ok());
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);
     GameOptions o;
     o.extraArgs = {"--hm-2d-pass"};
-    o.testHooks = true;  // photo requests are armed through the test door until the photo path exists
     s.StartGame(o);
     EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
     EXPECT_EQ(Counter(s, 8), 1);
     s.Ok("camera 0 4");  // behind the character
-    ASSERT_TRUE(s.RenderUntil([&] { return !s.api().RequestsTo("GET", "/state").empty(); }, 60s))
+    ASSERT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", "/state").empty(); }, 60s))
         << "the session did not resume";
     s.Ok("frames 3");
     EXPECT_EQ(Counter(s, 4), 0) << "nothing captured outside the viewfinder";
     s.Ok("camera 0 46");
     s.Ok("frames 3");
     EXPECT_GE(Counter(s, 4), 1) << "captured in the viewfinder";
-    // A photo request is served from a fresh clean frame into the PhotoFrame slot.
-    EXPECT_EQ(s.Ok("photo 7 20000"), "armed");
+
+    // Shot 1: kept and uploaded, the same bytes.
+    api.Script("GET", "/state", fake::Reply{200, "OK\n1\n0\n"});
+    ASSERT_TRUE(s.RenderUntil([&] { return api.RequestsTo("POST", "/upload").size() >= 1; }, 90s))
+        << "no upload";
+    const fake::RecordedRequest first = api.RequestsTo("POST", "/upload")[0];
+    EXPECT_EQ(Header(first, "X-HMMedia-Shot"), "1");
+    EXPECT_EQ(JpegSize(first.body), std::make_pair(640, 480)) << "the back buffer, unscaled";
+    std::vector<std::filesystem::path> files = PhotoFiles();
+    ASSERT_EQ(files.size(), 1u) << PhotosFolder();
+    EXPECT_THAT(files[0].filename().string(), ::testing::MatchesRegex("[0-9]+-1\\.jpg"));
+    EXPECT_EQ(ReadBytes(files[0]), first.body) << "the local copy is what was uploaded";
+    EXPECT_EQ(s.Screenshot("after_shot_1.png").at(300, 300), fg::kGroundColour) << "the frame survives the capture";
+
+    // Shot 2 refused: the file stays, the refusal shows on the banner.
+    api.Script("GET", "/state", fake::Reply{200, "OK\n2\n0\n"});
+    ASSERT_TRUE(s.RenderUntil([&] { return api.RequestsTo("POST", "/upload").size() >= 2; }, 90s));
+    EXPECT_EQ(Header(api.RequestsTo("POST", "/upload")[1], "X-HMMedia-Shot"), "2");
+    files = PhotoFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_THAT(files[1].filename().string(), ::testing::MatchesRegex("[0-9]+-2\\.jpg"));
+    ASSERT_TRUE(s.RenderUntil([&] { return Counter(s, 2) >= 2; }, 30s)) << "no banner for the refusal";
+    s.Ok("frames 1");
+    EXPECT_EQ(s.Screenshot("upload_refused.png").at(12 + 6, 12), kBannerTopRow) << "the refusal's banner";
+
+    // Photo 5 named: fetched once, shown in its box over the banner, kept alive while shown.
+    api.Script("GET", "/state", fake::Reply{200, "OK\n2\n5\n1\n"});
+    ASSERT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", "/photo/5").empty(); }, 60s));
+    ASSERT_TRUE(s.RenderUntil([&] { return Field(s.Ok("plugin"), "photo_visible") == 1; }, 30s));
     s.Ok("frames 2");
-    EXPECT_EQ(Counter(s, 10), 0) << "the request was taken";
-    EXPECT_EQ(Counter(s, 9), 7) << "the photo waits in the slot with its request id";
-    const Pixels shot = s.Screenshot("clean_frames.png");
-    EXPECT_EQ(shot.at(300, 300), fg::kGroundColour) << "the frame survives the capture";
+    const Pixels shown = s.Screenshot("photo_shown.png");
+    const ShownPhotoLayout box = LayOutShownPhoto(640, 480, 64, 48);
+    for (int q = 0; q < 4; ++q) {
+        const int x = int(box.photo.x + box.photo.width * ((q % 2) ? 0.75f : 0.25f));
+        const int y = int(box.photo.y + box.photo.height * ((q / 2) ? 0.75f : 0.25f));
+        EXPECT_EQ(shown.at(x, y), kQuadrants[q]) << "quadrant " << q << " at " << x << "," << y;
+    }
+    EXPECT_EQ(shown.at(int(box.backdrop.x) + 2, int(box.backdrop.y) + 2), kPhotoBackdropColour) << "backdrop";
+    EXPECT_NE(shown.at(12 + 6, 12), kBannerTopRow) << "a shown photo hides the banner";
+    ASSERT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", "/photo/5/access").empty(); }, 30s))
+        << "the shown photo is kept alive";
+    EXPECT_EQ(api.RequestsTo("GET", "/photo/5").size(), 1u) << "fetched once";
+
+    // Ctrl+F11 hides it and stops the keep-alives; again shows it without a new fetch.
+    auto pressCtrlF11 = [&] {
+        s.Ok("key down CTRL");
+        s.Ok("key down F11");
+        s.Ok("run 200");
+        s.Ok("key up F11");
+        s.Ok("key up CTRL");
+        s.Ok("run 300");
+    };
+    pressCtrlF11();
+    ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=0"));
+    s.Ok("run 1000");  // a keep-alive already on its way may still land
+    const std::size_t alive = api.RequestsTo("GET", "/photo/5/access").size();
+    s.Ok("run 5000");
+    EXPECT_EQ(api.RequestsTo("GET", "/photo/5/access").size(), alive) << "no keep-alive while hidden";
+    const int qx = int(box.photo.x + box.photo.width * 0.25f), qy = int(box.photo.y + box.photo.height * 0.25f);
+    EXPECT_NE(s.Screenshot("photo_hidden.png").at(qx, qy), kQuadrants[0]);
+    pressCtrlF11();
+    s.Ok("frames 2");
+    EXPECT_EQ(s.Screenshot("photo_again.png").at(qx, qy), kQuadrants[0]);
+    EXPECT_EQ(api.RequestsTo("GET", "/photo/5").size(), 1u) << "shown again without a new fetch";
     EXPECT_EQ(s.Quit(), 0);
 }
 

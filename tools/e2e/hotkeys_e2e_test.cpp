@@ -12,11 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int Field(const std::string& answer, const std::string& name) {
-    const auto at = answer.find(name + "=");
-    if (at == std::string::npos) throw std::runtime_error("no " + name + " in: " + answer);
-    return std::stoi(answer.substr(at + name.size() + 1));
-}
 
 // Holds Ctrl+<key> for `holdMs` of rendered time (the worker samples every 30 ms), then lets go
 // and gives the worker a few passes to act.

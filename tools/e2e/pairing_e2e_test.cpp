@@ -17,11 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-int Field(const std::string& answer, const std::string& name) {
-    const auto at = answer.find(name + "=");
-    if (at == std::string::npos) throw std::runtime_error("no " + name + " in: " + answer);
-    return std::stoi(answer.substr(at + name.size() + 1));
-}
 
 TEST(Pairing, BindCodeReachesTheChatOnlyWhenItIsFree) {
     Scenario s("pairing");

@@ -23,6 +23,17 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls) {
     api.Script("GET", "/tv/state", Reply{200, "OFF\n"});
 }
 
+void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {
+    // Polls come every 350 ms: about 3 s of an idle session, 9 s with the shot asked for.
+    std::vector<Reply> state(8, Reply{200, "OK\n0\n0\n"});
+    state.insert(state.end(), 25, Reply{200, "OK\n1\n0\n"});
+    state.push_back(Reply{200, "OK\n1\n5\n1\n"});
+    api.ScriptSequence("GET", "/state", state);
+    api.Script("POST", "/upload", Reply{201, ""});
+    api.Script("GET", "/photo/5", Reply{200, photo});
+    api.Script("GET", "/photo/5/access", Reply{200, ""});
+}
+
 std::string ClockTime() {
     timeval tv{};
     gettimeofday(&tv, nullptr);

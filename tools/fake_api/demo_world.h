@@ -17,6 +17,11 @@ inline const std::string kDemoDeviceCredential = "de71ce000000000000000000000000
 // show), device remembering, session and device deletion, the release check and the TV state.
 void ScriptDemoWorld(FakeApi& api, int waitPolls = 3);
 
+// A later evening of the demo, on top of ScriptDemoWorld: the resumed session polls OK a few
+// times, then the server asks for shot 1 (upload accepted) and, a few polls later, names photo 5,
+// served as `photo` with its keep-alive.
+void ScriptPhotoWorld(FakeApi& api, const std::string& photo);
+
 // Local wall-clock time "hh:mm:ss.mmm" for the demo's logs.
 std::string ClockTime();
 

@@ -1,15 +1,18 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
+//                   [--photo-world PICTURE]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
-// file has it on a second line.
+// file has it on a second line. --photo-world adds the demo's photo evening (shot 1, then photo 5
+// served from the PICTURE file).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -25,7 +28,7 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
-                 "[--https]\n";
+                 "[--https] [--photo-world PICTURE]\n";
     return 2;
 }
 
@@ -33,7 +36,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
-    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath;
+    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -48,6 +51,7 @@ int main(int argc, char** argv) {
         else if (arg == "--log") logPath = value;
         else if (arg == "--ready-file") readyPath = value;
         else if (arg == "--wait-polls") waitPolls = std::atoi(value.c_str());
+        else if (arg == "--photo-world") photoWorld = value;
         else return Usage();
     }
 
@@ -72,6 +76,11 @@ int main(int argc, char** argv) {
     try {
         hm::fake::FakeApi api(scheme, base, port);
         hm::fake::ScriptDemoWorld(api, waitPolls);
+        if (!photoWorld.empty()) {
+            std::ifstream picture(photoWorld, std::ios::binary);
+            if (!picture) throw std::runtime_error("cannot read " + photoWorld);
+            hm::fake::ScriptPhotoWorld(api, std::string(std::istreambuf_iterator<char>(picture), {}));
+        }
         api.OnRequest([&](const hm::fake::RecordedRequest& request, const hm::fake::Reply& reply) {
             std::lock_guard<std::mutex> lock(logLock);
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;

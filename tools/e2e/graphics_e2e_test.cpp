@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include <jpeglib.h>
+
 #include "photos/photo_rules.h"
 #include "tools/e2e/e2e_harness.h"
 #include "tools/fake_api/demo_world.h"
@@ -283,6 +285,43 @@ std::pair<int, int> JpegSize(const std::string& jpeg) {
     return {0, 0};
 }
 
+// The JPEG decoded by libjpeg-turbo (opaque BGRA); 0 x 0 when it does not decode.
+Pixels DecodeJpeg(const std::string& jpeg) {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    errors.error_exit = [](j_common_ptr common) { throw std::runtime_error(common->err->jpeg_message_table[common->err->msg_code]); };
+    jpeg_create_decompress(&info);
+    try {
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
+        jpeg_read_header(&info, TRUE);
+        info.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&info);
+        Pixels out(info.output_width, info.output_height);
+        std::vector<unsigned char> row(std::size_t(info.output_width) * 3);
+        while (info.output_scanline < info.output_height) {
+            unsigned char* rows[1] = {row.data()};
+            const std::uint32_t y = info.output_scanline;
+            jpeg_read_scanlines(&info, rows, 1);
+            for (std::uint32_t x = 0; x < info.output_width; ++x)
+                out.set(x, y, 0xFF000000u | std::uint32_t(row[x * 3]) << 16 | std::uint32_t(row[x * 3 + 1]) << 8 | row[x * 3 + 2]);
+        }
+        jpeg_finish_decompress(&info);
+        jpeg_destroy_decompress(&info);
+        return out;
+    } catch (const std::exception&) {
+        jpeg_destroy_decompress(&info);
+        return Pixels(0, 0);
+    }
+}
+
+// Each colour channel within `tolerance` (JPEG is lossy).
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > tolerance) return false;
+    return true;
+}
+
 std::string Header(const fake::RecordedRequest& r, const std::string& name) {
     for (const auto& [key, value] : r.headers)
         if (key == name) return value;
@@ -348,6 +387,11 @@ TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
     const fake::RecordedRequest first = api.RequestsTo("POST", "/upload")[0];
     EXPECT_EQ(Header(first, "X-HMMedia-Shot"), "1");
     EXPECT_EQ(JpegSize(first.body), std::make_pair(640, 480)) << "the back buffer, unscaled";
+    // The clean frame: the scene without the plugin's banner, which was on screen at the time.
+    const Pixels photo = DecodeJpeg(first.body);
+    ASSERT_EQ(photo.width(), 640u);
+    EXPECT_TRUE(Near(photo.at(12 + 6, 12), fg::kSkyColour, 12)) << std::hex << photo.at(12 + 6, 12) << " where the banner was";
+    EXPECT_TRUE(Near(photo.at(300, 300), fg::kGroundColour, 12)) << std::hex << photo.at(300, 300);
     std::vector<std::filesystem::path> files = PhotoFiles();
     ASSERT_EQ(files.size(), 1u) << PhotosFolder();
     EXPECT_THAT(files[0].filename().string(), ::testing::MatchesRegex("[0-9]+-1\\.jpg"));

@@ -6,7 +6,7 @@
 
 namespace hm {
 
-void VoicePlayer::Reap() {
+std::size_t VoicePlayer::Reap() {
     while (!blocks_.empty()) {
         VoiceBlock& oldest = *blocks_.front();
         if (port_->IsDone(oldest)) {
@@ -16,8 +16,9 @@ void VoicePlayer::Reap() {
             continue;
         }
         if (blocks_.size() > kPlayerBlockLimit) Reset();
-        return;
+        break;
     }
+    return blocks_.size();
 }
 
 void VoicePlayer::Play(const std::uint8_t* bytes, std::size_t count, int gain, int volume_override,

@@ -44,7 +44,8 @@ public:
     // volume_override < 0 takes voice_volume; otherwise clamped to 0..100.
     void Play(const std::uint8_t* bytes, std::size_t count, int gain, int volume_override, int voice_volume,
               Tick now);
-    void Reset();    // drops everything queued
+    std::size_t Reap();  // frees finished blocks (resets when the oldest plays behind 5 more); blocks left
+    void Reset();        // drops everything queued
     void Release();  // reset and close the device
 
     Tick last_write() const { return last_write_; }
@@ -52,8 +53,6 @@ public:
     bool has_device() const { return open_; }
 
 private:
-    void Reap();
-
     std::unique_ptr<WaveOutPort> port_;
     std::deque<std::unique_ptr<VoiceBlock>> blocks_;
     bool open_ = false;

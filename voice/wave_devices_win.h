@@ -1,0 +1,51 @@
+// The real waveIn/waveOut devices behind the capture and playback seams: default device
+// (WAVE_MAPPER), 16 kHz mono 16-bit PCM, no callback; completion is polled through WHDR_DONE.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "base/owners_win.h"
+#include "voice/capture.h"
+#include "voice/voice_player.h"
+
+namespace hm {
+
+void CloseWaveOut(HWAVEOUT h);  // reset, then close
+void CloseWaveIn(HWAVEIN h);    // stop, reset, then close
+using UniqueWaveOut = UniqueHandle<HWAVEOUT, &CloseWaveOut>;
+using UniqueWaveIn = UniqueHandle<HWAVEIN, &CloseWaveIn>;
+
+WAVEFORMATEX VoiceFormat();
+
+class WaveOutDevice : public WaveOutPort {
+public:
+    bool Open() override;
+    bool Prepare(VoiceBlock& block) override;
+    bool Write(VoiceBlock& block) override;
+    bool IsDone(const VoiceBlock& block) override;
+    void Unprepare(VoiceBlock& block) override;
+    void Reset() override;
+    void Close() override;
+
+private:
+    UniqueWaveOut out_;
+};
+
+class WaveInDevice : public MicrophonePort {
+public:
+    ~WaveInDevice() override { Close(); }
+    bool Open() override;
+    void Close() override;
+    bool IsOpen() const override { return bool(in_); }
+    const std::int16_t* Done(int index, std::size_t& bytes_recorded) override;
+    bool Requeue(int index) override;
+    int PreparedHeaders() const;  // headers still prepared (0 once closed)
+
+private:
+    UniqueWaveIn in_;
+    WAVEHDR headers_[kCaptureBuffers] = {};
+    std::int16_t data_[kCaptureBuffers][kCaptureBufferSamples] = {};
+};
+
+}  // namespace hm

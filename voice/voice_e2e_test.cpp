@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -170,6 +171,21 @@ TEST(VoiceInGame, RadioCheck) {
     EXPECT_EQ(played.size(), expected.size());
     EXPECT_TRUE(played == expected) << "the speaker's WAV is not the sent samples scaled by 80 x 200 / 25500";
 
+    // A refusal (403) pauses the exchange for a second and withdraws the radio until the server
+    // grants it again.
+    const std::size_t before_refusal = room.Exchanges().size();
+    room.FailNextExchanges(403);
+    ASSERT_TRUE(s.RenderUntil([&] { return room.Exchanges().size() >= before_refusal + 2; }, 10s));
+    {
+        const auto seen = room.Exchanges();
+        std::size_t refused = before_refusal;
+        while (seen[refused].status != 403) ++refused;
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(seen[refused + 1].at - seen[refused].at);
+        EXPECT_GE(gap.count(), 1000) << "no pause after the refusal";
+        std::printf("[ figures  ] pause after 403: %lld ms\n", static_cast<long long>(gap.count()));
+    }
+    ASSERT_TRUE(s.RenderUntil([&] { return Value(s, 2) == 35; }, 10s));
+
     // Ctrl+M switches voice chat off: no more exchanges.
     s.Ok("key down CTRL");
     s.Ok("key down M");
@@ -180,6 +196,45 @@ TEST(VoiceInGame, RadioCheck) {
     const std::size_t off_at = room.Exchanges().size();
     s.Ok("run 1500");
     EXPECT_EQ(room.Exchanges().size(), off_at);
+
+    int sent = 0, frames = 0;
+    for (const auto& e : room.Exchanges()) {
+        sent += int(e.samples.size());
+        frames += e.frames;
+    }
+    std::printf("[ figures  ] %zu exchanges, %d samples sent, %d frames got, speaker WAV %zu non-zero samples\n",
+                room.Exchanges().size(), sent, frames, played.size());
+    EXPECT_EQ(s.Quit(), 0);
+}
+
+TEST(VoiceInGame, WithoutSampNothingOpens) {
+    if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
+    Scenario s("voice_without_samp");
+    fake::FakeApi& api = s.api();
+    api.Script("POST", "/resume", fake::Reply(201, kToken + "\n0123456789ab\n"));
+    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
+    api.Script("POST", "/presence", fake::Reply(204));
+    fake::VoiceRoom room;
+    room.Attach(api);
+    WriteClip(s.dir() + "/clip.raw");
+    WriteAlsa(s.dir());
+    setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
+    ForgetDeviceAtEnd forget{s.dir()};
+    ASSERT_EQ(Probe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
+    IniKeys ini = s.DefaultIni();
+    ini.push_back({"AutoConnect", "1"});
+    s.WriteIni(ini);
+    s.StartGame();
+    unsetenv("ALSA_CONFIG_PATH");
+    s.Ok("autorun 50");
+    ASSERT_TRUE(s.RenderUntil([&] { return room.Exchanges().size() >= 2; }, 60s)) << s.GameLog();
+    ASSERT_EQ(s.Ok("focus").find("foreground=1"), 0u);
+    s.Ok("key down M");
+    s.Ok("run 2000");
+    EXPECT_EQ(Value(s, 0), 0);
+    EXPECT_EQ(Value(s, 6), 0);  // never tried the microphone
+    for (const auto& e : room.Exchanges()) EXPECT_EQ(e.samples, "");
+    s.Ok("key up M");
     EXPECT_EQ(s.Quit(), 0);
 }
 

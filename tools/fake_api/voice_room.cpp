@@ -63,6 +63,7 @@ Reply VoiceRoom::Capabilities(const RecordedRequest&) {
 Reply VoiceRoom::Exchange(const RecordedRequest& r) {
     std::lock_guard<std::mutex> hold(lock_);
     VoiceExchangeSeen seen;
+    seen.at = std::chrono::steady_clock::now();
     const std::size_t at = r.query.find("channel=");
     if (at != std::string::npos) seen.channel = std::atoi(r.query.c_str() + at + 8);
     if (r.body.size() >= 8) {

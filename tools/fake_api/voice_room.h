@@ -3,6 +3,7 @@
 // and counts, and scripted faults.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -29,6 +30,7 @@ struct VoiceExchangeSeen {
     bool cursor_ok = false;    // equals the last cursor the room gave this token (0 at first)
     int status = 200;
     int frames = 0;            // frames in the answer
+    std::chrono::steady_clock::time_point at;  // when it arrived
 };
 
 class VoiceRoom {

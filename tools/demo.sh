@@ -2,6 +2,8 @@
 # The demo: the fake community API and the fake game with HM_Plugin.dll under 32-bit Wine play
 # a short scripted scenario (tools/demo_scenario.txt). Writes out/demo/*.png (the game's frames)
 # and out/demo/log.txt (what the game was told and answered, every request the API saw).
+# A second part (tools/demo_voice_scenario.txt) resumes a remembered device and talks: it keeps
+# out/demo/voice-playback.wav (the dispatcher's answer) and voice-microphone.raw (the clip).
 # Installs what is missing first; works on a fresh clone.
 #   tools/demo.sh [--no-build]   (--no-build: play with the programs already built)
 set -uo pipefail
@@ -17,7 +19,7 @@ if [ "${1:-}" != --no-build ]; then
   bash tools/setup.sh || { echo "demo: setup failed"; exit 1; }
   step "building (win32: plugin and fake game; host: fake API and driver)"
   cmake --preset win32 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win32 failed"; exit 1; }
-  cmake --build build/win32 -j2 --target HM_Plugin fake_game || { echo "demo: build win32 failed"; exit 1; }
+  cmake --build build/win32 -j2 --target HM_Plugin fake_game fake_samp session_probe || { echo "demo: build win32 failed"; exit 1; }
   cmake --preset host -DHM_WERROR=ON -DHM_WIN32_BUILD="$root/build/win32" >/dev/null || { echo "demo: configure host failed"; exit 1; }
   cmake --build build/host -j2 --target fake_api_server fake_world_drive || { echo "demo: build host failed"; exit 1; }
 fi
@@ -35,7 +37,7 @@ step "starting the Wine session (the first run also creates its prefix)"
 bash cmake/wine-session.sh start "$session_dir" win32 || { echo "demo: Wine session failed"; exit 1; }
 
 step "starting the fake API"
-build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" &
+build/host/bin/fake_api_server --voice-room --log "$out/api.log" --ready-file "$out/api.url" &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -49,6 +51,38 @@ HM_WINE_SESSION=$session_dir/wine-win32/session.env HM_WINE_TIMEOUT=600 \
     --shots "$out" tools/demo_scenario.txt >"$out/drive.log" 2>&1
 rc=$?
 played=$(( $(date +%s) - play_started ))
+
+# The voice moment: a remembered device (so no consent dialog), the fake samp.dll, and ALSA file
+# devices: the microphone reads a clip (raw 16 kHz mono S16_BE), each speaker writes a WAV.
+step "voice: resuming a remembered device and talking"
+wine_env=(HM_WINE_SESSION=$session_dir/wine-win32/session.env)
+credential=de71ce0000000000000000000000000000000000000000000000000000000001
+env "${wine_env[@]}" bash cmake/wine-run.sh win32 build/win32/bin/session_probe.exe save-plugin "$api_url" "$credential" \
+  >"$out/voice-probe.log" 2>&1
+python3 - "$out/voice-microphone.raw" <<'PY'
+import math, struct, sys
+# Two seconds of a falling and rising tone with a pulse, loud enough to see in the WAV.
+with open(sys.argv[1], "wb") as f:
+    for i in range(32000):
+        t = i / 16000.0
+        s = int(9000 * math.sin(2 * math.pi * (300 + 200 * math.sin(2 * math.pi * 0.5 * t)) * t))
+        f.write(struct.pack(">h", s if s != 0 else 1))
+PY
+cat >"$session_dir/voice-alsa.conf" <<CONF
+pcm.null { type null }
+pcm.!default {
+  type asym
+  playback.pcm { type file slave.pcm { type null } file "$out/voice-playback.wav" format "wav" truncate false }
+  capture.pcm { type plug slave { pcm { type file slave.pcm { type null } file "$session_dir/voice-captured.raw" infile "$out/voice-microphone.raw" format "raw" } format S16_BE } }
+}
+CONF
+ALSA_CONFIG_PATH=$session_dir/voice-alsa.conf HM_WIN32_BIN=$root/build/win32/bin HM_WINE_RUN=$root/cmake/wine-run.sh \
+HM_WINE_SESSION=$session_dir/wine-win32/session.env HM_WINE_TIMEOUT=600 \
+  timeout 900 build/host/bin/fake_world_drive --dir "$session_dir/voice" --api-url "$api_url" --shots "$out" \
+    --ini AutoConnect=1 --samp 1 tools/demo_voice_scenario.txt >"$out/voice-drive.log" 2>&1
+voice_rc=$?
+env "${wine_env[@]}" bash cmake/wine-run.sh win32 build/win32/bin/session_probe.exe forget-plugin >>"$out/voice-probe.log" 2>&1
+[ $rc = 0 ] && rc=$voice_rc
 
 kill "$api_pid" 2>/dev/null && wait "$api_pid" 2>/dev/null
 api_pid=
@@ -66,10 +100,31 @@ cp "$session_dir/run/game.log" "$out/game-output.log" 2>/dev/null
   grep -c ' -> ' "$out/api.log" | sed 's/^/requests: /'
   cat "$out/api.log"
   echo
+  echo "== Voice: commands and answers =="
+  cat "$out/voice-drive.log"
+  echo
+  echo "== Voice: one line per exchange =="
+  grep -c 'voice exchange' "$out/api.log" | sed 's/^/exchanges: /'
+  echo
+  echo "== Voice: the dispatcher's WAV (statistics) =="
+  python3 - "$out/voice-playback.wav" <<'PY'
+import math, sys, wave
+try:
+    w = wave.open(sys.argv[1], "rb")
+except Exception as e:
+    print("no WAV:", e); sys.exit(0)
+n = w.getnframes(); raw = w.readframes(n)
+s = [int.from_bytes(raw[i:i + 2], "little", signed=True) for i in range(0, len(raw) - 1, 2)]
+nz = [v for v in s if v]
+print("rate %d Hz, channels %d, %d samples (%.2f s), %d not silent" % (w.getframerate(), w.getnchannels(), len(s), len(s) / max(1, w.getframerate()), len(nz)))
+if nz:
+    print("peak %d, RMS of the non-silent samples %.1f" % (max(abs(v) for v in nz), math.sqrt(sum(v * v for v in nz) / len(nz))))
+PY
+  echo
   echo "== Screenshots =="
   ls -1 "$out"/*.png 2>/dev/null || echo "(none)"
 } >"$out/log.txt"
-rm -f "$out/drive.log" "$out/api.url"
+rm -f "$out/drive.log" "$out/voice-drive.log" "$out/api.url"
 
 echo
 cat "$out/log.txt"

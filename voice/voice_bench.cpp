@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "voice/capture.h"
 #include "voice/exchange.h"
 #include "voice/mulaw.h"
 
@@ -60,6 +61,38 @@ void LockHoldTakeForExchange(benchmark::State& s) {
     }
 }
 BENCHMARK(LockHoldTakeForExchange);
+
+// Idle passes without their sleeps: the share of a 15 ms (capture) or 100/120 ms (exchange)
+// period they take is the threads' idle CPU, before the Windows calls that sample the keys.
+class IdleMicrophone : public MicrophonePort {
+public:
+    bool Open() override { return false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    const std::int16_t* Done(int, std::size_t&) override { return nullptr; }
+    bool Requeue(int) override { return false; }
+};
+
+void CaptureIdlePass(benchmark::State& s) {
+    VoiceState state;
+    if (s.range(0)) HandOverVoiceToken(state, std::string(64, 'a'));
+    CaptureRecord record;
+    IdleMicrophone mic;
+    CaptureInputs in;
+    in.game_in_front = in.chat_free = true;
+    for (auto _ : s) benchmark::DoNotOptimize(CapturePass(record, state, mic, in));
+}
+BENCHMARK(CaptureIdlePass)->Arg(0)->Arg(1);
+
+void ExchangeIdlePassWithoutToken(benchmark::State& s) {
+    VoiceState state;
+    ExchangeRecord record;
+    ExchangeSeams seams;
+    seams.now = [] { return Tick(1000); };
+    seams.sleep = [](int) {};
+    for (auto _ : s) ExchangePass(record, state, seams);
+}
+BENCHMARK(ExchangeIdlePassWithoutToken);
 
 }  // namespace
 }  // namespace hm

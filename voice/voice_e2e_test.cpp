@@ -110,6 +110,8 @@ TEST(VoiceInGame, RadioCheck) {
     EXPECT_EQ(room.Exchanges().back().samples, "");
 
     // M: nearby channel, samples from the clip.
+    s.Ok("run 6000");  // let the start-up notice run out, so the banner changes once, for the voice
+    const long long uploads_before = std::stoll(s.Ok("graphics 2"));
     s.Ok("key down M");
     auto spoken = [&](int channel) {
         for (const auto& e : room.Exchanges())
@@ -119,6 +121,12 @@ TEST(VoiceInGame, RadioCheck) {
     ASSERT_TRUE(s.RenderUntil([&] { return spoken(0); }, 20s)) << "voice 0=" << Value(s, 0) << " failures=" << Value(s, 6);
     EXPECT_EQ(Value(s, 0), 1);  // capturing: the banner shows "M • Mluvíš k hráčům v okolí"
     EXPECT_EQ(Value(s, 1), 0);
+    {
+        s.Ok("frames 2");
+        const Pixels shot = s.Screenshot("voice-nearby.png");
+        EXPECT_EQ(shot.at(12, 12), 0xFF64E2C5u) << "the banner's accent at its top-left corner";
+        EXPECT_EQ(std::stoll(s.Ok("graphics 2")), uploads_before + 1) << "one banner upload for the status line";
+    }
     int pieces = 0;
     for (const auto& e : room.Exchanges()) {
         EXPECT_TRUE(e.cursor_ok);

@@ -110,7 +110,15 @@ TEST(VoiceInGame, RadioCheck) {
     EXPECT_EQ(room.Exchanges().back().samples, "");
 
     // M: nearby channel, samples from the clip.
+    const long long capture_cpu0 = Value(s, 10), exchange_cpu0 = Value(s, 11);
+    const auto idle_from = std::chrono::steady_clock::now();
     s.Ok("run 6000");  // let the start-up notice run out, so the banner changes once, for the voice
+    {
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - idle_from).count();
+        std::printf("[ figures  ] idle with a token, no key, over %.1f s: capture thread %.3f %%, exchange thread %.3f %% "
+                    "of one CPU (Wine under qemu)\n",
+                    wall, (Value(s, 10) - capture_cpu0) / 1e5 / wall, (Value(s, 11) - exchange_cpu0) / 1e5 / wall);
+    }
     const long long uploads_before = std::stoll(s.Ok("graphics 2"));
     s.Ok("key down M");
     auto spoken = [&](int channel) {

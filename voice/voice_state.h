@@ -34,6 +34,8 @@ struct VoiceState {
     std::atomic<long> microphone_failures{0};  // opens or re-queues that failed
     std::atomic<int> players{0};               // speakers with a player. Written: exchange
     std::atomic<long> exchanges{0};            // exchange answers of status 200 played
+    std::atomic<long long> capture_cpu{0};     // CPU time of the capture thread, 100 ns units
+    std::atomic<long long> exchange_cpu{0};    // CPU time of the exchange thread, 100 ns units
 };
 
 // Worker: stores the token when it differs; then the queue is emptied, the generation bumped,

@@ -19,10 +19,19 @@ namespace {
 
 bool KeyHeld(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
+// For support: the thread's own CPU time, so its idle cost can be measured from outside.
+void RecordCpu(std::atomic<long long>& into) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
+    auto value = [](const FILETIME& f) { return (long long)f.dwHighDateTime << 32 | f.dwLowDateTime; };
+    into.store(value(kernel) + value(user));
+}
+
 void RunCapture() {
     VoiceState& state = PluginVoice();
     CaptureRecord record;
     WaveInDevice mic;
+    unsigned passes = 0;
     while (!Plugin().stop_flag.load()) {
         // A failing pass (out of memory) must not end push-to-talk for the rest of the game.
         AtTheEdge([&] {
@@ -30,6 +39,7 @@ void RunCapture() {
             if (notices.toggle) ShowNotice(notices.toggle);
             if (notices.microphone) ShowNotice(notices.microphone);
         });
+        if ((++passes & 31) == 0) RecordCpu(state.capture_cpu);
         Sleep(15);
     }
     EndCapture(record, state, mic);
@@ -44,7 +54,10 @@ void RunExchange(const ApiClient& client) {
     seams.now = [] { return Tick(GetTickCount64()); };
     seams.sleep = [](int ms) { Sleep(DWORD(ms)); };
     seams.new_output = [] { return std::unique_ptr<WaveOutPort>(new WaveOutDevice); };
-    while (!Plugin().stop_flag.load()) AtTheEdgeOr([&] { ExchangePass(record, state, seams); }, [] { Sleep(120); });
+    while (!Plugin().stop_flag.load()) {
+        AtTheEdgeOr([&] { ExchangePass(record, state, seams); }, [] { Sleep(120); });
+        RecordCpu(state.exchange_cpu);
+    }
     record.players.clear();
     state.players.store(0);
 }
@@ -90,7 +103,8 @@ void StartVoiceThreads(const ApiClient& client) {
 
 // ---- Diagnostics export (tests and support) -----------------------------------------------------
 // Voice state: 0 capturing, 1 status channel, 2 capability mask, 3 enabled, 4 capture queue bytes,
-// 5 players, 6 microphone failures, 7 exchange answers played, 8 work radio, 9 volume; -1 otherwise.
+// 5 players, 6 microphone failures, 7 exchange answers played, 8 work radio, 9 volume, 10 and 11
+// CPU time of the capture and exchange threads (100 ns units); -1 otherwise.
 extern "C" __declspec(dllexport) long long HM_VoiceCounter(int which) {
     return hm::AtTheEdge(-1LL, [which]() -> long long {
         hm::VoiceState& s = hm::PluginVoice();
@@ -108,6 +122,8 @@ extern "C" __declspec(dllexport) long long HM_VoiceCounter(int which) {
             case 7: return s.exchanges.load();
             case 8: return s.work_radio.load();
             case 9: return s.volume.load();
+            case 10: return s.capture_cpu.load();
+            case 11: return s.exchange_cpu.load();
             default: return -1;
         }
     });

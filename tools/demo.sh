@@ -59,9 +59,14 @@ wine_env=(HM_WINE_SESSION=$session_dir/wine-win32/session.env)
 credential=de71ce0000000000000000000000000000000000000000000000000000000001
 env "${wine_env[@]}" bash cmake/wine-run.sh win32 build/win32/bin/session_probe.exe save-plugin "$api_url" "$credential" \
   >"$out/voice-probe.log" 2>&1
-python3 - "$out/voice-microphone.raw" <<'PY'
+if command -v espeak-ng >/dev/null && command -v sox >/dev/null; then
+  # The player's words, spoken in Czech, as the microphone's clip.
+  espeak-ng -v cs -s 150 -w "$session_dir/voice-clip.wav" "Rádiová zkouška. Jedna, dva, tři. Slyšíte mě?" &&
+    sox "$session_dir/voice-clip.wav" -r 16000 -c 1 -b 16 -e signed-integer -B -t raw "$out/voice-microphone.raw"
+fi
+[ -s "$out/voice-microphone.raw" ] || python3 - "$out/voice-microphone.raw" <<'PY'
 import math, struct, sys
-# Two seconds of a falling and rising tone with a pulse, loud enough to see in the WAV.
+# Without espeak-ng and sox: two seconds of a wavering tone.
 with open(sys.argv[1], "wb") as f:
     for i in range(32000):
         t = i / 16000.0
@@ -120,6 +125,10 @@ print("rate %d Hz, channels %d, %d samples (%.2f s), %d not silent" % (w.getfram
 if nz:
     print("peak %d, RMS of the non-silent samples %.1f" % (max(abs(v) for v in nz), math.sqrt(sum(v * v for v in nz) / len(nz))))
 PY
+  if command -v sox >/dev/null && [ -s "$out/voice-playback.wav" ]; then
+    echo "sox stat:"
+    sox "$out/voice-playback.wav" -n stat 2>&1
+  fi
   echo
   echo "== Screenshots =="
   ls -1 "$out"/*.png 2>/dev/null || echo "(none)"

@@ -71,19 +71,19 @@ bool WaveInDevice::Open() {
     Close();
     const WAVEFORMATEX f = VoiceFormat();
     HWAVEIN h = nullptr;
-    if (waveInOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
+    if (calls_.open(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
     in_.reset(h);
     for (int i = 0; i < kCaptureBuffers; ++i) {
         WAVEHDR& hdr = headers_[i];
         hdr = WAVEHDR{};
         hdr.lpData = reinterpret_cast<LPSTR>(data_[i]);
         hdr.dwBufferLength = DWORD(sizeof data_[i]);
-        if (waveInPrepareHeader(h, &hdr, sizeof hdr) != MMSYSERR_NOERROR || waveInAddBuffer(h, &hdr, sizeof hdr) != MMSYSERR_NOERROR) {
+        if (calls_.prepare(h, &hdr, sizeof hdr) != MMSYSERR_NOERROR || calls_.add(h, &hdr, sizeof hdr) != MMSYSERR_NOERROR) {
             Close();
             return false;
         }
     }
-    if (waveInStart(h) != MMSYSERR_NOERROR) {
+    if (calls_.start(h) != MMSYSERR_NOERROR) {
         Close();
         return false;
     }
@@ -95,7 +95,7 @@ void WaveInDevice::Close() {
     waveInStop(in_.get());
     waveInReset(in_.get());
     for (WAVEHDR& hdr : headers_)
-        if (FlagsOf(hdr) & WHDR_PREPARED) waveInUnprepareHeader(in_.get(), &hdr, sizeof hdr);
+        if (FlagsOf(hdr) & WHDR_PREPARED) calls_.unprepare(in_.get(), &hdr, sizeof hdr);
     in_.reset();
     for (WAVEHDR& hdr : headers_) hdr = WAVEHDR{};
 }
@@ -111,7 +111,7 @@ bool WaveInDevice::Requeue(int index) {
     WAVEHDR& hdr = headers_[index];
     hdr.dwBytesRecorded = 0;
     hdr.dwFlags &= ~DWORD(WHDR_DONE);
-    return waveInAddBuffer(in_.get(), &hdr, sizeof hdr) == MMSYSERR_NOERROR;
+    return calls_.add(in_.get(), &hdr, sizeof hdr) == MMSYSERR_NOERROR;
 }
 
 int WaveInDevice::PreparedHeaders() const {

@@ -32,8 +32,19 @@ private:
     UniqueWaveOut out_;
 };
 
+// The waveIn calls of the capture device; tests pass wrappers that fail a chosen call.
+struct WaveInCalls {
+    decltype(&waveInOpen) open = &waveInOpen;
+    decltype(&waveInPrepareHeader) prepare = &waveInPrepareHeader;
+    decltype(&waveInAddBuffer) add = &waveInAddBuffer;
+    decltype(&waveInStart) start = &waveInStart;
+    decltype(&waveInUnprepareHeader) unprepare = &waveInUnprepareHeader;
+};
+
 class WaveInDevice : public MicrophonePort {
 public:
+    WaveInDevice() = default;
+    explicit WaveInDevice(const WaveInCalls& calls) : calls_(calls) {}
     ~WaveInDevice() override { Close(); }
     bool Open() override;
     void Close() override;
@@ -43,6 +54,7 @@ public:
     int PreparedHeaders() const;  // headers still prepared (0 once closed)
 
 private:
+    WaveInCalls calls_;
     UniqueWaveIn in_;
     WAVEHDR headers_[kCaptureBuffers] = {};
     std::int16_t data_[kCaptureBuffers][kCaptureBufferSamples] = {};

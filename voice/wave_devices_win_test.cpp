@@ -152,6 +152,60 @@ TEST_F(CaptureOnWine, HoldingMQueuesTheClipEncoded) {
     EXPECT_NE(encoded_clip.find(queued.substr(first, 160)), std::string::npos);
 }
 
+// Each waveIn call of the open sequence fails in turn: the open fails, nothing stays prepared and
+// the device is given back (a normal open works right after).
+namespace faults {
+int calls = 0, fail_at = -1, prepared = 0, unprepared = 0;
+bool Fail() { return calls++ == fail_at; }
+MMRESULT WINAPI Open(LPHWAVEIN h, UINT id, LPCWAVEFORMATEX f, DWORD_PTR cb, DWORD_PTR inst, DWORD flags) {
+    return Fail() ? MMSYSERR_ALLOCATED : waveInOpen(h, id, f, cb, inst, flags);
+}
+MMRESULT WINAPI Prepare(HWAVEIN h, LPWAVEHDR hdr, UINT size) {
+    if (Fail()) return MMSYSERR_NOMEM;
+    const MMRESULT r = waveInPrepareHeader(h, hdr, size);
+    prepared += r == MMSYSERR_NOERROR;
+    return r;
+}
+MMRESULT WINAPI Add(HWAVEIN h, LPWAVEHDR hdr, UINT size) { return Fail() ? MMSYSERR_ERROR : waveInAddBuffer(h, hdr, size); }
+MMRESULT WINAPI Start(HWAVEIN h) { return Fail() ? MMSYSERR_ERROR : waveInStart(h); }
+MMRESULT WINAPI Unprepare(HWAVEIN h, LPWAVEHDR hdr, UINT size) {
+    const MMRESULT r = waveInUnprepareHeader(h, hdr, size);
+    unprepared += r == MMSYSERR_NOERROR;
+    return r;
+}
+}  // namespace faults
+
+TEST_F(CaptureOnWine, EveryFailingStepOfTheOpenUndoesTheOthers) {
+    WaveInCalls calls;
+    calls.open = &faults::Open;
+    calls.prepare = &faults::Prepare;
+    calls.add = &faults::Add;
+    calls.start = &faults::Start;
+    calls.unprepare = &faults::Unprepare;
+    const int steps = 1 + 2 * kCaptureBuffers + 1;
+    for (int k = 0; k < steps; ++k) {
+        SCOPED_TRACE(k);
+        faults::calls = 0;
+        faults::fail_at = k;
+        faults::prepared = faults::unprepared = 0;
+        {
+            WaveInDevice mic(calls);
+            EXPECT_FALSE(mic.Open());
+            EXPECT_FALSE(mic.IsOpen());
+            EXPECT_EQ(mic.PreparedHeaders(), 0);
+            EXPECT_EQ(faults::unprepared, faults::prepared);
+            EXPECT_EQ(faults::calls, k + 1);  // nothing tried after the failure
+        }
+        WaveInDevice again;
+        EXPECT_TRUE(again.Open());
+    }
+    faults::fail_at = -1;
+    faults::calls = 0;
+    WaveInDevice all_good(calls);
+    EXPECT_TRUE(all_good.Open());
+    EXPECT_EQ(faults::calls, steps);
+}
+
 TEST(NoMicrophone, OpenFailsWithOneNoticePerPressAndPlaybackStillWorks) {
     VoiceState state;
     HandOverVoiceToken(state, "token");

@@ -202,10 +202,14 @@ TEST(VoiceInGame, RadioCheck) {
     }
     ASSERT_TRUE(s.RenderUntil([&] { return Value(s, 2) == 35; }, 10s));
 
-    // Ctrl+M switches voice chat off: no more exchanges.
+    // Ctrl+M switches voice chat off with a notice on the banner: no more exchanges.
+    const long long uploads_before_toggle = std::stoll(s.Ok("graphics 2"));
     s.Ok("key down CTRL");
     s.Ok("key down M");
     ASSERT_TRUE(s.RenderUntil([&] { return Value(s, 3) == 0; }, 5s));
+    EXPECT_TRUE(s.RenderUntil([&] { return std::stoll(s.Ok("graphics 2")) > uploads_before_toggle; }, 5s))
+        << "the notice never reached the banner";
+    EXPECT_EQ(Value(s, 0), 0);  // Ctrl+M never transmits
     s.Ok("key up M");
     s.Ok("key up CTRL");
     s.Ok("run 500");

@@ -77,15 +77,18 @@ DWORD WINAPI ExchangeThread(LPVOID param) {
 
 CaptureInputs SampleCaptureInputs() {
     CaptureInputs in;
-    in.game_in_front = IsGameInFront();
-    in.ui_open = PluginInput().ui_window.load() != 0;
-    in.photo_visible = Plugin().photo_visible.load();
     in.ctrl = KeyHeld(VK_CONTROL);
     in.m = KeyHeld('M');
     in.bang = IsCharacterKeyDown(L'!');
     in.plus = IsCharacterKeyDown(L'+') || KeyHeld(VK_ADD);
     in.minus = IsCharacterKeyDown(L'-') || KeyHeld(VK_SUBTRACT);
-    // Reading SA-MP's memory costs most; only worth it when the rest could let the voice through.
+    // With no channel key and no call nothing can transmit or toggle, and the queue is already
+    // empty since the last channel change: the focus inputs (SA-MP's memory above all) can wait.
+    const bool call = (PluginVoice().capability_mask.load() >> 4) & 1;
+    if (!(in.m || in.bang || in.plus || in.minus || call)) return in;
+    in.game_in_front = IsGameInFront();
+    in.ui_open = PluginInput().ui_window.load() != 0;
+    in.photo_visible = Plugin().photo_visible.load();
     in.chat_free = in.game_in_front && !in.ui_open && !in.photo_visible ? IsChatFree() : false;
     return in;
 }

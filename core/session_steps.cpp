@@ -1,6 +1,7 @@
 #include "core/session_steps.h"
 
 #include "core/worker_hooks.h"
+#include "voice/voice_state.h"
 
 namespace hm {
 
@@ -53,7 +54,9 @@ void PublishMediaSession(WorkerContext&) {
     PluginSessionSlot& slot = PluginSession();
     if (!slot.installed || !slot.fx.media) return;
     const SessionRecord& s = slot.record;
-    PublishMediaSession(*slot.fx.media, s.connected && s.consent_given ? s.token : std::string());
+    const std::string token = s.connected && s.consent_given ? s.token : std::string();
+    PublishMediaSession(*slot.fx.media, token);
+    HandOverVoiceToken(PluginVoice(), token);
 }
 
 }  // namespace hm

@@ -6,9 +6,15 @@
 
 #include "core/worker_hooks.h"
 #include "core/worker_loop.h"
+#include "voice/voice_state.h"
 
 namespace hm {
 namespace {
+
+std::string VoiceToken() {
+    std::lock_guard<std::mutex> hold(PluginVoice().lock);
+    return PluginVoice().token;
+}
 
 class SessionStepsTest : public testing::Test {
 protected:
@@ -75,6 +81,7 @@ TEST_F(SessionStepsTest, WorkerPassesResumeOnceTheGameDrawsAndPublishTheToken) {
     EXPECT_EQ(sent[0], "POST /resume c");
     EXPECT_TRUE(plugin.connected.load());
     EXPECT_EQ(ReadMediaSession(media).token, std::string(64, 'b'));
+    EXPECT_EQ(VoiceToken(), std::string(64, 'b'));
 }
 
 TEST_F(SessionStepsTest, HeldCtrlF10DisconnectsOnceThenOpensTheConsentDialog) {
@@ -90,6 +97,7 @@ TEST_F(SessionStepsTest, HeldCtrlF10DisconnectsOnceThenOpensTheConsentDialog) {
     Pass(true);
     EXPECT_EQ(dialogs, std::vector<int>{kConsentDialogId});
     EXPECT_EQ(ReadMediaSession(media).token, "");
+    EXPECT_EQ(VoiceToken(), "");
 }
 
 TEST_F(SessionStepsTest, NothingRunsOnceReleased) {

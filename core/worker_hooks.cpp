@@ -5,7 +5,6 @@
 
 namespace hm {
 
-void StartVoiceChat(const PluginConfig&) {}
 void StartNpcVoices(const PluginConfig&) {}
 void StartCameraDataThread(const PluginConfig&) {}
 

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# The demo: the fake community API and the fake game with HM_Plugin.dll under 32-bit Wine play
-# two short scripted evenings: a first start where the player asks to connect
-# (tools/demo_scenario.txt), then a later start that resumes the remembered device and takes and
-# shows photos (tools/demo_photos.txt). Writes out/demo/*.png (the game's frames, numbered in play
-# order) and out/demo/log.txt (what the game was told and answered, every request the API saw).
+# The demo: the fake community API and the fake game with the shipped HM_Plugin.dll under 32-bit
+# Wine play three short evenings:
+#   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10);
+#   2. tools/demo_photos.txt    a later start resumes the remembered device of an earlier pairing
+#                               and takes and shows photos;
+#   3. tools/demo_voice_scenario.txt  the same device, the fake samp.dll and ALSA file devices:
+#                               the player talks nearby and on the work radio.
+# Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
+# voice-playback.wav (the dispatcher's answer) and voice-microphone.raw (the clip), and
+# out/demo/log.txt (what the game was told and answered, every request the API saw).
 # Installs what is missing first; works on a fresh clone.
 #   tools/demo.sh [--no-build]   (--no-build: play with the programs already built)
 set -uo pipefail
@@ -19,7 +24,7 @@ if [ "${1:-}" != --no-build ]; then
   bash tools/setup.sh || { echo "demo: setup failed"; exit 1; }
   step "building (win32: plugin and fake game; host: fake API and driver)"
   cmake --preset win32 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win32 failed"; exit 1; }
-  cmake --build build/win32 -j2 --target HM_Plugin fake_game session_probe || { echo "demo: build win32 failed"; exit 1; }
+  cmake --build build/win32 -j2 --target HM_Plugin fake_game fake_samp session_probe || { echo "demo: build win32 failed"; exit 1; }
   cmake --preset host -DHM_WERROR=ON -DHM_WIN32_BUILD="$root/build/win32" >/dev/null || { echo "demo: configure host failed"; exit 1; }
   cmake --build build/host -j2 --target fake_api_server fake_world_drive || { echo "demo: build host failed"; exit 1; }
 fi
@@ -38,7 +43,7 @@ bash cmake/wine-session.sh start "$session_dir" win32 || { echo "demo: Wine sess
 
 step "starting the fake API"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg &
+  --photo-world ui/pictures/picture0.jpg --voice-room &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -49,45 +54,99 @@ export HM_WINE_SESSION=$session_dir/wine-win32/session.env HM_WINE_TIMEOUT=600
 play() {  # play <run folder> <script> [driver options...]
   local run=$1 script=$2
   shift 2
+  echo "$(date +%H:%M:%S) ==== $script" >>"$out/drive.log"
   timeout 900 build/host/bin/fake_world_drive --dir "$session_dir/$run" --api-url "$api_url" \
     --shots "$out" "$@" "$script" >>"$out/drive.log" 2>&1
 }
 probe() { "$HM_WINE_RUN" win32 "$HM_WIN32_BIN/session_probe.exe" "$@" >>"$out/drive.log" 2>&1; }
+credential=de71ce0000000000000000000000000000000000000000000000000000000001
 
 play_started=$(date +%s)
 step "first evening: the player asks to connect (tools/demo_scenario.txt)"
 play first tools/demo_scenario.txt
 rc=$?
+
 if [ $rc = 0 ]; then
   step "second evening: the remembered device resumes; photos (tools/demo_photos.txt)"
   # The device the player paired on an earlier evening, kept by the plugin's own DPAPI code.
   echo "$(date +%H:%M:%S) session_probe save-plugin: the remembered device of an earlier pairing" >>"$out/drive.log"
-  probe save-plugin "$api_url" de71ce0000000000000000000000000000000000000000000000000000000001
+  probe save-plugin "$api_url" "$credential"
   play second tools/demo_photos.txt --ini AutoConnect=1 --game-arg --hm-2d-pass
   rc=$?
-  probe forget-plugin
   photos=$(find "$session_dir/wine-win32/prefix/drive_c/users" -path '*HMMedia/Photos/*.jpg' 2>/dev/null)
   for f in $photos; do cp "$f" "$out/photos-folder-$(basename "$f")"; done
   echo "$(date +%H:%M:%S) photos folder: $(echo $photos | xargs -n1 basename 2>/dev/null | tr '\n' ' ')" >>"$out/drive.log"
   rm -f $photos
 fi
+
+if [ $rc = 0 ]; then
+  # The fake samp.dll and ALSA file devices: the microphone reads a clip (raw 16 kHz mono
+  # S16_BE), each speaker writes a WAV.
+  step "third evening: talking nearby and on the work radio (tools/demo_voice_scenario.txt)"
+  if command -v espeak-ng >/dev/null && command -v sox >/dev/null; then
+    # The player's words, spoken in Czech, as the microphone's clip.
+    espeak-ng -v cs -s 150 -w "$session_dir/voice-clip.wav" "Rádiová zkouška. Jedna, dva, tři. Slyšíte mě?" &&
+      sox "$session_dir/voice-clip.wav" -r 16000 -c 1 -b 16 -e signed-integer -B -t raw "$out/voice-microphone.raw"
+  fi
+  [ -s "$out/voice-microphone.raw" ] || python3 - "$out/voice-microphone.raw" <<'PY'
+import math, struct, sys
+# Without espeak-ng and sox: two seconds of a wavering tone.
+with open(sys.argv[1], "wb") as f:
+    for i in range(32000):
+        t = i / 16000.0
+        s = int(9000 * math.sin(2 * math.pi * (300 + 200 * math.sin(2 * math.pi * 0.5 * t)) * t))
+        f.write(struct.pack(">h", s if s != 0 else 1))
+PY
+  cat >"$session_dir/voice-alsa.conf" <<CONF
+pcm.null { type null }
+pcm.!default {
+  type asym
+  playback.pcm { type file slave.pcm { type null } file "$out/voice-playback.wav" format "wav" truncate false }
+  capture.pcm { type plug slave { pcm { type file slave.pcm { type null } file "$session_dir/voice-captured.raw" infile "$out/voice-microphone.raw" format "raw" } format S16_BE } }
+}
+CONF
+  ALSA_CONFIG_PATH=$session_dir/voice-alsa.conf play third tools/demo_voice_scenario.txt --ini AutoConnect=1 --samp 1
+  rc=$?
+fi
+probe forget-plugin
 played=$(( $(date +%s) - play_started ))
 
 kill "$api_pid" 2>/dev/null && wait "$api_pid" 2>/dev/null
 api_pid=
-cat "$session_dir"/first/game.log "$session_dir"/second/game.log >"$out/game-output.log" 2>/dev/null
+cat "$session_dir"/{first,second,third}/game.log >"$out/game-output.log" 2>/dev/null
 
 {
   echo "HM Plugin demo, $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
   echo "Fake API: $api_url"
-  echo "Scenarios: tools/demo_scenario.txt, tools/demo_photos.txt, played in ${played} s, exit $rc"
+  echo "Evenings: tools/demo_scenario.txt, tools/demo_photos.txt, tools/demo_voice_scenario.txt;" \
+       "played in ${played} s, exit $rc"
   echo
   echo "== The game: commands and answers =="
   cat "$out/drive.log"
   echo
   echo "== Requests the fake API saw =="
   grep -c ' -> ' "$out/api.log" | sed 's/^/requests: /'
+  grep -c 'voice exchange' "$out/api.log" | sed 's/^/voice exchanges (one line each): /'
   cat "$out/api.log"
+  echo
+  echo "== Voice: the dispatcher's WAV (statistics) =="
+  python3 - "$out/voice-playback.wav" <<'PY'
+import math, sys, wave
+try:
+    w = wave.open(sys.argv[1], "rb")
+except Exception as e:
+    print("no WAV:", e); sys.exit(0)
+n = w.getnframes(); raw = w.readframes(n)
+s = [int.from_bytes(raw[i:i + 2], "little", signed=True) for i in range(0, len(raw) - 1, 2)]
+nz = [v for v in s if v]
+print("rate %d Hz, channels %d, %d samples (%.2f s), %d not silent" % (w.getframerate(), w.getnchannels(), len(s), len(s) / max(1, w.getframerate()), len(nz)))
+if nz:
+    print("peak %d, RMS of the non-silent samples %.1f" % (max(abs(v) for v in nz), math.sqrt(sum(v * v for v in nz) / len(nz))))
+PY
+  if command -v sox >/dev/null && [ -s "$out/voice-playback.wav" ]; then
+    echo "sox stat:"
+    sox "$out/voice-playback.wav" -n stat 2>&1
+  fi
   echo
   echo "== Screenshots =="
   ls -1 "$out"/*.png 2>/dev/null || echo "(none)"

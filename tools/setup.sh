@@ -17,6 +17,7 @@ PACKAGES=(
   libcpp-httplib-dev libssl-dev zlib1g-dev
   libzydis-dev libunicorn-dev
   libjpeg-turbo-progs libjpeg-dev
+  espeak-ng sox
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb xauth

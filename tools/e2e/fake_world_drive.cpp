@@ -1,7 +1,9 @@
 // Plays a scripted scenario with the fake game and the plugin under Wine, against an API that
 // runs elsewhere (the demo starts fake_api_server). Needs HM_WIN32_BIN and HM_WINE_RUN.
 //   fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]
-//                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... <script>
+//                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... [--samp 1]
+//                    <script>
+// --samp 1 puts the fake samp.dll beside the game and has the game load it.
 // The script holds one fake-game command a line ('#' comments); besides the game's commands:
 //   sleep <ms>              the driver waits, the game idles
 //   screenshot <file.png>   saved into the shots folder
@@ -28,7 +30,8 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]\n"
-                 "                        [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... <script>\n";
+                 "                        [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]...\n"
+                 "                        [--samp 1] <script>\n";
     return 2;
 }
 
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
     std::string dir, apiUrl, shots, script;
     hm::e2e::GameOptions options;
     hm::e2e::IniKeys extraIni;
+    bool samp = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.compare(0, 2, "--") != 0) {
@@ -54,6 +58,7 @@ int main(int argc, char** argv) {
         else if (arg == "--port") options.port = std::atoi(value.c_str());
         else if (arg == "--name") options.name = value;
         else if (arg == "--game-arg") options.extraArgs.push_back(value);
+        else if (arg == "--samp") samp = value == "1";
         else if (arg == "--ini" && value.find('=') != std::string::npos)
             extraIni.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
         else return Usage();
@@ -74,6 +79,11 @@ int main(int argc, char** argv) {
         hm::e2e::IniKeys ini{{"Enabled", "1"}, {"ApiUrl", apiUrl}, {"AllowLocalHttp", "1"}};
         ini.insert(ini.end(), extraIni.begin(), extraIni.end());
         s.WriteIni(ini);
+        if (samp) {
+            fs::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll",
+                          fs::copy_options::overwrite_existing);
+            options.extraArgs.push_back("--hm-samp");
+        }
         std::cout << Now() << " HM_Plugin.ini:";
         for (const auto& [k, v] : ini) std::cout << " " << k << "=" << v;
         std::cout << "\n" << Now() << " starting " << options.exeName << " under Wine" << std::endl;

@@ -61,6 +61,7 @@ bool Matches(const std::string& method, const std::string& pattern, const Record
 struct ScriptEntry {
     std::vector<Reply> replies;
     std::size_t next = 0;
+    FakeApi::Responder responder;  // when set, it answers instead of the replies
 };
 
 struct Conn {
@@ -464,7 +465,7 @@ Reply FakeApi::Impl::Choose(const RecordedRequest& r) {
     ScriptEntry* best = nullptr;
     std::size_t bestLen = 0;
     for (auto& [key, entry] : scripts) {
-        if (key.first != r.method || entry.replies.empty()) continue;
+        if (key.first != r.method || (entry.replies.empty() && !entry.responder)) continue;
         const std::string& pattern = key.second;
         if (pattern == r.path) {
             best = &entry;
@@ -476,6 +477,7 @@ Reply FakeApi::Impl::Choose(const RecordedRequest& r) {
         }
     }
     if (!best) return Reply{404};
+    if (best->responder) return best->responder(r);
     const Reply reply = best->replies[std::min(best->next, best->replies.size() - 1)];
     if (best->next < best->replies.size()) ++best->next;
     return reply;
@@ -639,7 +641,12 @@ void FakeApi::Script(const std::string& method, const std::string& path, Reply r
 
 void FakeApi::ScriptSequence(const std::string& method, const std::string& path, std::vector<Reply> replies) {
     std::lock_guard<std::mutex> lock(impl_->mu);
-    impl_->scripts[{method, path}] = ScriptEntry{std::move(replies), 0};
+    impl_->scripts[{method, path}] = ScriptEntry{std::move(replies), 0, nullptr};
+}
+
+void FakeApi::Respond(const std::string& method, const std::string& path, Responder responder) {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    impl_->scripts[{method, path}] = ScriptEntry{{}, 0, std::move(responder)};
 }
 
 void FakeApi::Unscript(const std::string& method, const std::string& path) {

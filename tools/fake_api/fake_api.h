@@ -74,6 +74,10 @@ public:
     // script wins over a prefix one, a longer prefix over a shorter one.
     void Script(const std::string& method, const std::string& path, Reply reply);  // answer every matching request until replaced
     void ScriptSequence(const std::string& method, const std::string& path, std::vector<Reply> replies);  // in order, the last one repeats
+    // Answers every matching request with what `responder` makes of it (called on the
+    // connection's thread under the server's lock: it must not call back into this object).
+    using Responder = std::function<Reply(const RecordedRequest&)>;
+    void Respond(const std::string& method, const std::string& path, Responder responder);
     void Unscript(const std::string& method, const std::string& path);
 
     std::vector<RecordedRequest> Requests() const;

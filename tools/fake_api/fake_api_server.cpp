@@ -1,11 +1,13 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
-//                   [--photo-world PICTURE]
+//                   [--photo-world PICTURE] [--voice-room]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
 // file has it on a second line. --photo-world adds the demo's photo evening (shot 1, then photo 5
-// served from the PICTURE file).
+// served from the PICTURE file). --voice-room adds a voice room granting channels 0 and 1 (work
+// radio) whose dispatcher (speaker 7, gain 200) repeats what the player says; each exchange is
+// logged as one line (channel, samples sent, frames got).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include <sys/time.h>
 
 #include "tools/fake_api/demo_world.h"
+#include "tools/fake_api/voice_room.h"
 #include "tools/fake_api/fake_api.h"
 
 namespace {
@@ -28,7 +31,7 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
-                 "[--https] [--photo-world PICTURE]\n";
+                 "[--https] [--photo-world PICTURE] [--voice-room]\n";
     return 2;
 }
 
@@ -38,8 +41,14 @@ int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
+    bool voiceRoom = false;
+    hm::fake::VoiceRoom room;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--voice-room") {
+            voiceRoom = true;
+            continue;
+        }
         if (arg == "--https") {
             scheme = hm::fake::Scheme::Https;
             continue;
@@ -81,8 +90,22 @@ int main(int argc, char** argv) {
             if (!picture) throw std::runtime_error("cannot read " + photoWorld);
             hm::fake::ScriptPhotoWorld(api, std::string(std::istreambuf_iterator<char>(picture), {}));
         }
+        if (voiceRoom) {
+            room.SetCapability("35");
+            room.SetLoopback(7, 200);
+            room.Attach(api);
+        }
         api.OnRequest([&](const hm::fake::RecordedRequest& request, const hm::fake::Reply& reply) {
             std::lock_guard<std::mutex> lock(logLock);
+            if (voiceRoom && request.path == "/voice/exchange") {
+                // Several a second: one short line each instead of the full request.
+                const auto seen = room.Exchanges();
+                if (!seen.empty())
+                    log << Now() << " voice exchange channel=" << seen.back().channel << " sent="
+                        << seen.back().samples.size() << " frames=" << seen.back().frames << " status=" << reply.status
+                        << std::endl;
+                return;
+            }
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;
         });
         {

@@ -34,6 +34,7 @@
 //   args                       the command line as the game got it
 //   timed <n>                  render n frames            -> ok us=<microseconds they took>
 //   graphics <i>               the plugin's frame-work counter i (HM_GraphicsCounter) -> ok <value>
+//   voice <i>                  the plugin's voice chat value i (HM_VoiceCounter) -> ok <value>
 //   overlay <aarrggbb> <w> <h> the plugin shows a solid w x h overlay frame (HM_ShowTestOverlay);
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
@@ -676,6 +677,13 @@ std::string Execute(const std::string& line) {
         if (!g.plugin) return "error no plugin";
         auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_GraphicsCounter")));
         if (!fn) return "error no HM_GraphicsCounter";
+        return Format("ok %lld", fn(std::atoi(w[1].c_str())));
+    }
+    if (cmd == "voice" && w.size() == 2) {
+        // The plugin's voice chat values (see HM_VoiceCounter).
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_VoiceCounter")));
+        if (!fn) return "error no HM_VoiceCounter";
         return Format("ok %lld", fn(std::atoi(w[1].c_str())));
     }
     if (cmd == "overlay" && w.size() == 4) {

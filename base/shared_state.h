@@ -41,6 +41,9 @@ struct SharedState {
     // clean-frame hook (render thread). Taken: worker (photo upload).
     PixelsRef photo_frame;
     int photo_frame_request = 0;
+    // PackageFolder: folder of the package verified in this run, empty until then. Written: the
+    // download thread. Read: the worker (Ctrl+F9 dialog).
+    std::wstring package_folder;
 };
 
 // The plugin's one instance.

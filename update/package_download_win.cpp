@@ -103,8 +103,9 @@ private:
 
 std::wstring DownloadsFolder() {
     UniqueCoTaskText path;
-    ThrowIfFailedOrNull(1301, SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, path.put()),
-                        path.get());
+    // The out-pointer is checked after the call has filled it.
+    const HRESULT hr = SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, path.put());
+    ThrowIfFailedOrNull(1301, hr, path.get());
     return path.get();
 }
 

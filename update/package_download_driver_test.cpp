@@ -172,6 +172,15 @@ TEST_F(PackageDownload, DownloadsVerifiesAndOnASecondRunOnlyRewritesTheInstructi
     EXPECT_TRUE(Exists(folder + "/INSTALACE.txt"));
 }
 
+TEST_F(PackageDownload, TheRealPackage) {
+    const std::string zip = ReadAll(Env("HM_WIN32_BIN") + "/../HM_Plugin-client.zip");
+    ASSERT_FALSE(zip.empty()) << "build the win32 target `package` first";
+    Serve(zip);
+    const Outcome o = Run();
+    ASSERT_EQ(o.Field("reason"), "") << o.line;
+    EXPECT_TRUE(ReadAll(folder + "/HM_Plugin-client.zip") == zip);
+}
+
 TEST_F(PackageDownload, RightSizeWrongHashIsFetchedAgain) {
     // An existing package of the right size whose bytes differ.
     ASSERT_EQ(std::system(("mkdir -p " + Quote(folder)).c_str()), 0);

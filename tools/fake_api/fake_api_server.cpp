@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -25,7 +26,8 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
-                 "[--https]\n";
+                 "[--https]\n"
+                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
     return 2;
 }
 
@@ -33,7 +35,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
-    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath;
+    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, newerPackage, newerSha256;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
         else if (arg == "--log") logPath = value;
         else if (arg == "--ready-file") readyPath = value;
         else if (arg == "--wait-polls") waitPolls = std::atoi(value.c_str());
+        else if (arg == "--newer-package") newerPackage = value;
+        else if (arg == "--newer-sha256") newerSha256 = value;
         else return Usage();
     }
 
@@ -72,6 +76,16 @@ int main(int argc, char** argv) {
     try {
         hm::fake::FakeApi api(scheme, base, port);
         hm::fake::ScriptDemoWorld(api, waitPolls);
+        if (!newerPackage.empty()) {
+            std::ifstream in(newerPackage, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in || bytes.empty()) {
+                std::cerr << "cannot read " << newerPackage << "\n";
+                return 1;
+            }
+            // Held back a few seconds, so the demo's frames show the download running.
+            hm::fake::ScriptNewerRelease(api, bytes, newerSha256, 6000);
+        }
         api.OnRequest([&](const hm::fake::RecordedRequest& request, const hm::fake::Reply& reply) {
             std::lock_guard<std::mutex> lock(logLock);
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;

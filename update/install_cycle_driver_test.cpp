@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "tools/e2e/e2e_harness.h"
+
 namespace hm {
 namespace {
 
@@ -152,6 +154,26 @@ TEST_F(InstallCycle, InstallsChecksAndNamesEachBrokenPart) {
         c.mend();
         EXPECT_EQ(Check().code, 0);
     }
+}
+
+// The fake game in the installed folder loads HM_Plugin.asi as a plugin loader would; with the
+// packaged HM_Plugin.ini the plugin starts and reaches its worker loop.
+TEST_F(InstallCycle, InstalledPluginReachesItsWorkerLoop) {
+    e2e::Scenario s("installed_plugin");
+    WriteAll(s.dir() + "/gta_sa.exe", "MZ");
+    const Result r = Cmd("INSTALOVAT.cmd", WinPath(s.dir()));
+    ASSERT_EQ(r.code, 0) << r.out;
+    e2e::GameOptions options;
+    options.withPlugin = false;  // no HM_Plugin.dll: the game takes the installed .asi
+    s.StartGame(options);
+    std::string state;
+    for (int i = 0; i < 30; ++i) {
+        state = s.Ok("plugin");
+        if (state.find("worker_stage=4 ") != std::string::npos) break;
+        s.Ok("run 1000");
+    }
+    EXPECT_THAT(state, HasSubstr("loaded=1 worker_starts=1 worker_stage=4 ")) << s.GameLog();
+    EXPECT_EQ(s.Quit(), 0);
 }
 
 TEST_F(InstallCycle, SecondInstallKeepsTheSettingsAndBacksUpReplacedFiles) {

@@ -45,6 +45,9 @@ struct SharedState {
     // change. Written: worker (photo display, EndSession). Read: render thread (try-lock).
     PixelsRef shown_photo;
     int shown_photo_version = 0;
+    // PackageFolder: folder of the package verified in this run, empty until then. Written: the
+    // download thread. Read: the worker (Ctrl+F9 dialog).
+    std::wstring package_folder;
 };
 
 // The plugin's one instance.

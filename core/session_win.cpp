@@ -16,6 +16,10 @@
 #include "photos/jpeg_encoder_win.h"
 #include "photos/photo_file_win.h"
 #include "ui/draw_win.h"
+#include "core/config.h"
+#include "core/config_win.h"
+#include "update/package_download_win.h"
+#include "update/updater.h"
 
 namespace hm {
 namespace {
@@ -113,6 +117,17 @@ void InstallPluginSession(WorkerContext& ctx) {
         SaveRememberedDevice(ctx.device_file, ctx.config.api_url, credential);
     };
     fx.forget_device = [&ctx] { ForgetRememberedDevice(ctx.device_file); };
+    fx.hooks.reset_release_check = [&ctx] { ResetReleaseCheck(ctx.release_check); };
+    fx.hooks.release_check = [&ctx, status = fx.status](Tick now) {
+        ReleaseCheckEffects rc;
+        rc.request = ApiRequest;
+        // Read afresh: the player may switch it off while the game runs.
+        rc.auto_download = [] { return ReadAutoDownloadUpdates(ProfileIniReader(IniPathBeside(OwnModuleFileName()))); };
+        rc.start_download = [&ctx](int build) { StartPackageDownload(ctx.client, build); };
+        rc.status = status;
+        ReleaseCheck(ctx.release_check, ctx.client, now, rc);
+    };
+    fx.hooks.start_update_download = [&ctx](int build) { StartPackageDownload(ctx.client, build); };
     fx.plugin = &Plugin();
     fx.shared = &PluginShared();
     fx.media = &PluginMediaSession();

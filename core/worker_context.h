@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "base/ticks.h"
 #include "net/api_types.h"
+#include "update/updater.h"
 
 namespace hm {
 
@@ -44,6 +45,7 @@ struct WorkerContext {
     void* imaging_factory = nullptr;  // IWICImagingFactory*, owned by the worker
     HotkeyEdges hotkey_edges;
     HotkeyPresses hotkeys;  // this pass's presses
+    ReleaseCheckRecord release_check;  // deadline and last announced release build
 };
 
 }  // namespace hm

@@ -2,6 +2,8 @@
 // step the owning subsystem fills; until then it does nothing. Worker thread unless noted.
 #pragma once
 
+#include <string>
+
 #include "core/config.h"
 #include "base/ticks.h"
 #include "core/worker_context.h"
@@ -17,6 +19,7 @@ void InstallDirect3DHooks();                            // throws on failure: st
 // --- Loop pass -------------------------------------------------------------------------------
 void WriteTvHeartbeat();                                 // under TvLock, no waiting
 void OpenUpdateDialog(WorkerContext& ctx);               // Ctrl+F9 (ignored while a screen is open)
+std::wstring CockpitCameraStatusText();                  // last line of the Ctrl+F9 dialog (vehicle subsystem)
 void TogglePhotoVisible();                               // Ctrl+F11
 // Resume, dialog mailbox, Ctrl+F10 / automatic consent prompt, presence, editor token, state
 // poll and what hangs on it (release check, TV state: the session's hooks, core/session.h).

@@ -9,8 +9,11 @@
 
 namespace hm {
 
-constexpr const char* kPluginVersion = "1.00";
-constexpr int kPluginBuild = 17305;
+#if !defined(HM_PLUGIN_BUILD) || !defined(HM_PLUGIN_VERSION)
+#error "HM_PLUGIN_BUILD and HM_PLUGIN_VERSION come from the top CMakeLists.txt"
+#endif
+constexpr const char* kPluginVersion = HM_PLUGIN_VERSION;  // PluginVersion
+constexpr int kPluginBuild = HM_PLUGIN_BUILD;              // PluginBuild
 constexpr const char* kProductionBasePath = "/HM/MEDIA-PLUGIN/api";
 constexpr const char* kTestBasePath = "/HM/MEDIA-PLUGIN/test-api";
 constexpr std::size_t kMaxResponseBytes = 4194304;

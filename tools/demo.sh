@@ -2,8 +2,9 @@
 # The demo: the fake community API and the fake game with the shipped HM_Plugin.dll under 32-bit
 # Wine play three short evenings:
 #   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10);
-#   2. tools/demo_photos.txt    a later start resumes the remembered device of an earlier pairing
-#                               and takes and shows photos;
+#   2. tools/demo_photos.txt    a later start resumes the remembered device of an earlier pairing,
+#                               fetches and verifies the newer release the server announces, and
+#                               takes and shows photos;
 #   3. tools/demo_voice_scenario.txt  the same device, the fake samp.dll and ALSA file devices:
 #                               the player talks nearby and on the work radio.
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
@@ -24,7 +25,10 @@ if [ "${1:-}" != --no-build ]; then
   bash tools/setup.sh || { echo "demo: setup failed"; exit 1; }
   step "building (win32: plugin and fake game; host: fake API and driver)"
   cmake --preset win32 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win32 failed"; exit 1; }
-  cmake --build build/win32 -j2 --target HM_Plugin fake_game fake_samp session_probe || { echo "demo: build win32 failed"; exit 1; }
+  # The package the server announces is the real one: it takes the win64 helper program.
+  cmake --preset win64 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win64 failed"; exit 1; }
+  cmake --build build/win64 -j2 --target HM_PluginBrowser || { echo "demo: build win64 failed"; exit 1; }
+  cmake --build build/win32 -j2 --target HM_Plugin fake_game fake_samp session_probe package || { echo "demo: build win32 failed"; exit 1; }
   cmake --preset host -DHM_WERROR=ON -DHM_WIN32_BUILD="$root/build/win32" >/dev/null || { echo "demo: configure host failed"; exit 1; }
   cmake --build build/host -j2 --target fake_api_server fake_world_drive || { echo "demo: build host failed"; exit 1; }
 fi
@@ -41,9 +45,20 @@ trap cleanup EXIT
 step "starting the Wine session (the first run also creates its prefix)"
 bash cmake/wine-session.sh start "$session_dir" win32 || { echo "demo: Wine session failed"; exit 1; }
 
-step "starting the fake API"
+# The server announces a newer build, 1.01, with the package the build made (stand-in bytes when
+# it was not made, e.g. with --no-build on a tree without the win64 helper).
+package=$root/build/win32/HM_Plugin-client.zip
+if [ ! -s "$package" ]; then
+  package=$session_dir/stand-in-package.zip
+  head -c 3000000 /dev/urandom >"$package"
+fi
+package_sha=$(sha256sum "$package" | cut -c1-64)
+# A package verified by an earlier demo run would be found complete and not fetched again.
+rm -rf "$session_dir"/wine-win32/prefix/drive_c/users/*/Downloads/HM_Plugin
+
+step "starting the fake API (newer release 1.01, package $(basename "$package"), $(stat -c %s "$package") bytes)"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg --voice-room &
+  --photo-world ui/pictures/picture0.jpg --voice-room --newer-package "$package" --newer-sha256 "$package_sha" &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -67,7 +82,7 @@ play first tools/demo_scenario.txt
 rc=$?
 
 if [ $rc = 0 ]; then
-  step "second evening: the remembered device resumes; photos (tools/demo_photos.txt)"
+  step "second evening: the remembered device resumes; the update and photos (tools/demo_photos.txt)"
   # The device the player paired on an earlier evening, kept by the plugin's own DPAPI code.
   echo "$(date +%H:%M:%S) session_probe save-plugin: the remembered device of an earlier pairing" >>"$out/drive.log"
   probe save-plugin "$api_url" "$credential"
@@ -77,6 +92,8 @@ if [ $rc = 0 ]; then
   for f in $photos; do cp "$f" "$out/photos-folder-$(basename "$f")"; done
   echo "$(date +%H:%M:%S) photos folder: $(echo $photos | xargs -n1 basename 2>/dev/null | tr '\n' ' ')" >>"$out/drive.log"
   rm -f $photos
+  downloaded=$(find "$session_dir/wine-win32/prefix/drive_c/users" -path '*Downloads/HM_Plugin/*' -type f 2>/dev/null)
+  echo "$(date +%H:%M:%S) Downloads: $(echo $downloaded | xargs -n1 2>/dev/null | sed 's#.*/Downloads/##' | tr '\n' ' ')" >>"$out/drive.log"
 fi
 
 if [ $rc = 0 ]; then

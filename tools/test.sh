@@ -8,7 +8,8 @@ cd "$root"
 
 bash tools/setup.sh || { echo "setup failed"; exit 1; }
 
-presets=(win32 win64 host)
+# win64 first: the win32 package takes its HM_PluginBrowser.exe.
+presets=(win64 win32 host)
 declare -A summary
 status=0
 total_pass=0

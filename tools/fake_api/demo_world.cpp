@@ -34,6 +34,13 @@ void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {
     api.Script("GET", "/photo/5/access", Reply{200, ""});
 }
 
+void ScriptNewerRelease(FakeApi& api, const std::string& package, const std::string& sha256, int delayMs) {
+    api.Script("GET", "/client/release", Reply{200, "HMPLUGIN\n17306\n1.01\n"});
+    api.Script("GET", "/client/update",
+               Reply{200, "HMUPDATE\n17306\n1.01\n" + std::to_string(package.size()) + "\n" + sha256 + "\n"});
+    api.Script("GET", "/downloads/HM_Plugin-test-client.zip", Reply::Delayed(delayMs, Reply{200, package}));
+}
+
 std::string ClockTime() {
     timeval tv{};
     gettimeofday(&tv, nullptr);

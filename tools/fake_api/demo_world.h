@@ -22,6 +22,11 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls = 3);
 // served as `photo` with its keep-alive.
 void ScriptPhotoWorld(FakeApi& api, const std::string& photo);
 
+// A newer release, build 17306 "1.01": the release and update answers and the package itself at
+// its absolute path (the test client's name, as the demo's base path is the test API), held back
+// for delayMs so that the download can be seen while it runs.
+void ScriptNewerRelease(FakeApi& api, const std::string& package, const std::string& sha256, int delayMs = 0);
+
 // Local wall-clock time "hh:mm:ss.mmm" for the demo's logs.
 std::string ClockTime();
 

@@ -1,21 +1,22 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
-//                   [--photo-world PICTURE] [--voice-room]
+//                   [--photo-world PICTURE] [--voice-room] [--newer-package FILE --newer-sha256 HEX]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
 // file has it on a second line. --photo-world adds the demo's photo evening (shot 1, then photo 5
 // served from the PICTURE file). --voice-room adds a voice room granting channels 0 and 1 (work
 // radio) whose dispatcher (speaker 7, gain 200) repeats what the player says; each exchange is
-// logged as one line (channel, samples sent, frames got).
+// logged as one line (channel, samples sent, frames got). --newer-package with --newer-sha256
+// announces build 17306 "1.01" whose package is FILE, held back 6 s so the download shows.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -31,7 +32,9 @@ std::string Now() { return hm::fake::ClockTime(); }
 
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
-                 "[--https] [--photo-world PICTURE] [--voice-room]\n";
+                 "[--https]\n"
+                 "                       [--photo-world PICTURE] [--voice-room]\n"
+                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
     return 2;
 }
 
@@ -39,7 +42,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
-    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld;
+    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
     hm::fake::VoiceRoom room;
@@ -61,6 +64,8 @@ int main(int argc, char** argv) {
         else if (arg == "--ready-file") readyPath = value;
         else if (arg == "--wait-polls") waitPolls = std::atoi(value.c_str());
         else if (arg == "--photo-world") photoWorld = value;
+        else if (arg == "--newer-package") newerPackage = value;
+        else if (arg == "--newer-sha256") newerSha256 = value;
         else return Usage();
     }
 
@@ -94,6 +99,16 @@ int main(int argc, char** argv) {
             room.SetCapability("35");
             room.SetLoopback(7, 200);
             room.Attach(api);
+        }
+        if (!newerPackage.empty()) {
+            std::ifstream in(newerPackage, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in || bytes.empty()) {
+                std::cerr << "cannot read " << newerPackage << "\n";
+                return 1;
+            }
+            // Held back a few seconds, so the demo's frames show the download running.
+            hm::fake::ScriptNewerRelease(api, bytes, newerSha256, 6000);
         }
         api.OnRequest([&](const hm::fake::RecordedRequest& request, const hm::fake::Reply& reply) {
             std::lock_guard<std::mutex> lock(logLock);

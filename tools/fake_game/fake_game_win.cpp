@@ -1,6 +1,6 @@
 // gta_sa.exe of the fake world: a window, a Direct3D 9 device and a frame loop that draws a
-// small scene with marker textures, with HM_Plugin.dll loaded from its own folder the way a
-// plugin loader does it. A test driver steers it over a line protocol on 127.0.0.1:
+// small scene with marker textures, with HM_Plugin.dll (else HM_Plugin.asi) loaded from its own
+// folder the way a plugin loader does it. A test driver steers it over a line protocol on 127.0.0.1:
 //   gta_sa.exe [-c] [-h <server>] [-p <port>] [-n <name>] ... --hm-control=<driver port>
 // The driver's port sits in a switch of its own so that the game's switches stay exactly what
 // the plugin's start-up gate reads. Without it the game renders until its window is closed.
@@ -844,8 +844,10 @@ int Run(HINSTANCE instance) {
     // The game's code is there before any plugin looks at it.
     g.twoDPass = twoDPass && PlaceTwoDPass();
 
-    // A plugin loader brings plugins in before the game sets up its window and device.
-    const std::wstring pluginPath = OwnFolder() + L"HM_Plugin.dll";
+    // A plugin loader brings plugins in before the game sets up its window and device. Without
+    // HM_Plugin.dll it loads the plugin as installed by INSTALOVAT.cmd, the way an ASI loader does.
+    std::wstring pluginPath = OwnFolder() + L"HM_Plugin.dll";
+    if (GetFileAttributesW(pluginPath.c_str()) == INVALID_FILE_ATTRIBUTES) pluginPath = OwnFolder() + L"HM_Plugin.asi";
     g.plugin = LoadLibraryW(pluginPath.c_str());
     if (!g.plugin) g.pluginError = GetLastError();
 

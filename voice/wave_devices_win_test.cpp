@@ -71,21 +71,32 @@ TEST(Playback, BlocksComeOutOfTheWavExactlyScaled) {
     EXPECT_EQ(got, NonZero(expected));
 }
 
-struct CaptureOnWine : ::testing::Test {
-    std::vector<std::int16_t> clip;
-    void SetUp() override {
-        // A clip without zeros, so any run of it can be found again; written big-endian.
-        clip.resize(16000);
-        for (std::size_t i = 0; i < clip.size(); ++i) clip[i] = std::int16_t(int(i * 37 % 20000) - 10000 + 1);
-        for (std::int16_t& s : clip)
-            if (s == 0) s = 5;
-        std::string raw;
-        for (std::int16_t s : clip) {
-            raw.push_back(char((s >> 8) & 0xFF));
-            raw.push_back(char(s & 0xFF));
-        }
-        std::ofstream("Z:" + kDir + "/clip.raw", std::ios::binary) << raw;
+// A clip without zeros, so any run of it can be found again.
+std::vector<std::int16_t> MakeClip() {
+    std::vector<std::int16_t> clip(16000);
+    for (std::size_t i = 0; i < clip.size(); ++i) clip[i] = std::int16_t(int(i * 37 % 20000) - 10000 + 1);
+    for (std::int16_t& s : clip)
+        if (s == 0) s = 5;
+    return clip;
+}
+
+// The capture device's infile, written big-endian before main: Wine's audio driver looks at the
+// devices the first time any test touches sound, and a capture device whose infile is missing then
+// stays unusable for the whole process (the first run in a fresh build folder failed so).
+const bool kClipWritten = [] {
+    std::string raw;
+    for (std::int16_t s : MakeClip()) {
+        raw.push_back(char((s >> 8) & 0xFF));
+        raw.push_back(char(s & 0xFF));
     }
+    std::ofstream out("Z:" + kDir + "/clip.raw", std::ios::binary);
+    out << raw;
+    return bool(out);
+}();
+
+struct CaptureOnWine : ::testing::Test {
+    std::vector<std::int16_t> clip = MakeClip();
+    void SetUp() override { ASSERT_TRUE(kClipWritten) << "cannot write " << kDir << "/clip.raw"; }
     // True when `got` holds a run of at least `run` samples that is a contiguous piece of the clip.
     bool HoldsPieceOfClip(const std::vector<std::int16_t>& got, std::size_t run) const {
         for (std::size_t at = 0; at + run <= got.size(); at += 7) {

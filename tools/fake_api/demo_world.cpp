@@ -24,10 +24,12 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls) {
 }
 
 void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {
-    // Polls come every 350 ms: about 3 s of an idle session, 9 s with the shot asked for.
+    // Polls come every 350 ms: about 3 s of an idle session, 9 s with the shot asked for, 21 s
+    // with photo 5 named; then nothing to show, so later evenings start without a photo.
     std::vector<Reply> state(8, Reply{200, "OK\n0\n0\n"});
     state.insert(state.end(), 25, Reply{200, "OK\n1\n0\n"});
-    state.push_back(Reply{200, "OK\n1\n5\n1\n"});
+    state.insert(state.end(), 60, Reply{200, "OK\n1\n5\n1\n"});
+    state.push_back(Reply{200, "OK\n0\n0\n"});
     api.ScriptSequence("GET", "/state", state);
     api.Script("POST", "/upload", Reply{201, ""});
     api.Script("GET", "/photo/5", Reply{200, photo});

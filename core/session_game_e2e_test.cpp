@@ -21,22 +21,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kCredential = "0dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba11";
 const std::string kToken = "7ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea00";
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
-// session_probe.exe writes or deletes device.bin where the plugin looks for it.
-int Probe(const std::string& dir, const std::vector<std::string>& args) {
-    std::string cmd = Quote(std::getenv("HM_WINE_RUN")) + " win32 " +
-                      Quote(std::string(std::getenv("HM_WIN32_BIN")) + "/session_probe.exe");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >>" + Quote(dir + "/probe.out") + " 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-struct ForgetDeviceAtEnd {
-    std::string dir;
-    ~ForgetDeviceAtEnd() { Probe(dir, {"forget-plugin"}); }
-};
 
 TEST(SessionInGame, RememberedDeviceResumesWithoutDialogOnceTheGameDraws) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
@@ -53,7 +37,7 @@ TEST(SessionInGame, RememberedDeviceResumesWithoutDialogOnceTheGameDraws) {
     api.Script("POST", "/presence", fake::Reply(204));
 
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(Probe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
+    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);

@@ -119,39 +119,10 @@ struct DiffuseVertex {
 };
 static_assert(sizeof(TexVertex) == 24 && sizeof(DiffuseVertex) == 20, "vertex strides");
 
-void SetQuadStates(IDirect3DDevice9* d, IDirect3DTexture9* texture) {
-    d->SetVertexShader(nullptr);
-    d->SetPixelShader(nullptr);
-    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
-    d->SetRenderState(D3DRS_ZENABLE, 0);
-    d->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    d->SetRenderState(D3DRS_FOGENABLE, 0);
-    d->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
-    d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
-    d->SetRenderState(D3DRS_SRGBWRITEENABLE, 0);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-    d->SetTexture(0, texture);
-}
-
 void DrawTexturedQuad(IDirect3DDevice9* d, IDirect3DTexture9* texture, const std::array<ScreenVertex, 4>& quad) {
     TexVertex v[4];
     for (std::size_t i = 0; i < 4; ++i) v[i] = {quad[i].x, quad[i].y, 0, 1, quad[i].u, quad[i].v};
-    SetQuadStates(d, texture);
+    SetPluginQuadStates(d, texture, true);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex));
 }
 

@@ -32,6 +32,10 @@ PixelsRef CaptureCleanFrame(IDirect3DDevice9* device);
 ComPtr<IDirect3DTexture9> TextureFromPixels(IDirect3DDevice9* device, const Pixels& pixels, int createSite = 281,
                                             int lockSite = 282);
 
+// Every state a pre-transformed textured quad of the plugin needs, whatever the game left set
+// (the caller's state block puts the game's back). `blend`: source-alpha blending, else opaque.
+void SetPluginQuadStates(IDirect3DDevice9* device, IDirect3DTexture9* texture, bool blend);
+
 // Message 0x8019 to the UiWindow: lParam a heap PictureRecord that the receiver deletes.
 constexpr UINT kPictureMessage = 0x8019;
 struct PictureRecord {

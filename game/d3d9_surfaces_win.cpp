@@ -86,4 +86,36 @@ PixelsRef CaptureCleanFrame(IDirect3DDevice9* d) {
     return frame;
 }
 
+void SetPluginQuadStates(IDirect3DDevice9* d, IDirect3DTexture9* texture, bool blend) {
+    d->SetVertexShader(nullptr);
+    d->SetPixelShader(nullptr);
+    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    d->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, blend ? 1 : 0);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    d->SetRenderState(D3DRS_FOGENABLE, 0);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    d->SetRenderState(D3DRS_STENCILENABLE, 0);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
+    d->SetRenderState(D3DRS_SRGBWRITEENABLE, 0);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    d->SetTexture(0, texture);
+}
+
 }  // namespace hm

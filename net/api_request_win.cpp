@@ -15,23 +15,6 @@ namespace hm {
 
 namespace {
 
-// Owner of one WinHTTP handle; closes it on every path.
-class InternetHandle {
-public:
-    InternetHandle(const WinHttpCalls& calls, HINTERNET h) : calls_(calls), h_(h) {}
-    ~InternetHandle() {
-        if (h_) calls_.close_handle(h_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    const WinHttpCalls& calls_;
-    HINTERNET h_;
-};
-
 std::wstring Widen(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
     for (std::size_t i = 0; i < text.size(); ++i) wide[i] = wchar_t(static_cast<unsigned char>(text[i]));

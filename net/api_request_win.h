@@ -32,6 +32,24 @@ struct WinHttpCalls {
     decltype(&WinHttpCloseHandle) close_handle = &WinHttpCloseHandle;
 };
 
+// One WinHTTP handle, closed on every path through the calls it came from (tests count the
+// closes, so it cannot be a plain UniqueHandle).
+class InternetHandle {
+public:
+    InternetHandle(const WinHttpCalls& calls, HINTERNET h) : calls_(calls), h_(h) {}
+    ~InternetHandle() {
+        if (h_) calls_.close_handle(h_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    const WinHttpCalls& calls_;
+    HINTERNET h_;
+};
+
 // ApiRequest over the given calls.
 ApiResponse ApiRequestThrough(const WinHttpCalls& calls, const ApiClient& client, const std::string& method,
                               const std::string& path, const std::string& bearer, const std::string& body,

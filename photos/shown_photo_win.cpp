@@ -37,35 +37,6 @@ void DrawBox(IDirect3DDevice9* d, IDirect3DTexture9* texture, const ScreenBox& b
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex));
 }
 
-void SetStates(IDirect3DDevice9* d) {
-    d->SetVertexShader(nullptr);
-    d->SetPixelShader(nullptr);
-    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
-    d->SetRenderState(D3DRS_ZENABLE, 0);
-    d->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
-    d->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    d->SetRenderState(D3DRS_FOGENABLE, 0);
-    d->SetRenderState(D3DRS_LIGHTING, 0);
-    d->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
-    d->SetRenderState(D3DRS_STENCILENABLE, 0);
-    d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
-    d->SetRenderState(D3DRS_SRGBWRITEENABLE, 0);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-    d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-}
-
 void ForgetDevice(ShownPhotoRender& r) {
     r.photo.reset();
     r.backdrop.reset();
@@ -114,7 +85,7 @@ void DrawShownPhoto(IDirect3DDevice9* d) {
     const ShownPhotoLayout layout =
         LayOutShownPhoto(float(viewport.Width), float(viewport.Height), r.photo_width, r.photo_height);
 
-    SetStates(d);
+    SetPluginQuadStates(d, nullptr, false);
     DrawBox(d, r.backdrop.get(), layout.backdrop);
     DrawBox(d, r.photo.get(), layout.photo);
     DrawBox(d, r.close_mark.get(), layout.close_mark);

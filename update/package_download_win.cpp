@@ -27,23 +27,6 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
-// One WinHTTP handle closed through the calls it came from (tests count the closes).
-class InternetHandle {
-public:
-    InternetHandle(const WinHttpCalls& calls, HINTERNET h) : calls_(calls), h_(h) {}
-    ~InternetHandle() {
-        if (h_) calls_.close_handle(h_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    const WinHttpCalls& calls_;
-    HINTERNET h_;
-};
-
 // Declared in the order they must close: request, connection, session.
 class WinHttpPackageSource : public PackageSource {
 public:

@@ -30,20 +30,6 @@ constexpr const char* kPackagePath = "/downloads/HM_Plugin-test-client.zip";
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
-int Probe(const std::string& dir, const std::vector<std::string>& args) {
-    std::string cmd = Quote(std::getenv("HM_WINE_RUN")) + " win32 " +
-                      Quote(std::string(std::getenv("HM_WIN32_BIN")) + "/session_probe.exe");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >>" + Quote(dir + "/probe.out") + " 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-struct ForgetDeviceAtEnd {
-    std::string dir;
-    ~ForgetDeviceAtEnd() { Probe(dir, {"forget-plugin"}); }
-};
-
 std::string Sha256Hex(const std::string& bytes, const std::string& scratch) {
     {
         std::ofstream out(scratch, std::ios::binary);
@@ -91,7 +77,7 @@ protected:
                                         Sha256Hex(package, s.dir() + "/.scratch") + "\n"));
         api.Script("GET", kPackagePath, fake::Reply::Delayed(packageDelayMs, fake::Reply(200, package)));
 
-        ASSERT_EQ(Probe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
+        ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
         IniKeys ini = s.DefaultIni();
         ini.push_back({"AutoConnect", "1"});
         ini.push_back({"AutoDownloadUpdates", autoDownload});

@@ -24,21 +24,6 @@ using namespace std::chrono_literals;
 const std::string kCredential = "0dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba110dd0ba11";
 const std::string kToken = "7ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea00";
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
-int Probe(const std::string& dir, const std::vector<std::string>& args) {
-    std::string cmd = Quote(std::getenv("HM_WINE_RUN")) + " win32 " +
-                      Quote(std::string(std::getenv("HM_WIN32_BIN")) + "/session_probe.exe");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >>" + Quote(dir + "/probe.out") + " 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-struct ForgetDeviceAtEnd {
-    std::string dir;
-    ~ForgetDeviceAtEnd() { Probe(dir, {"forget-plugin"}); }
-};
 
 long long Value(Scenario& s, int which) { return std::stoll(s.Ok("voice " + std::to_string(which))); }
 
@@ -93,7 +78,7 @@ TEST(VoiceInGame, RadioCheck) {
     WriteAlsa(s.dir());
     setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(Probe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
+    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);
@@ -240,7 +225,7 @@ TEST(VoiceInGame, WithoutSampNothingOpens) {
     WriteAlsa(s.dir());
     setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(Probe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
+    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);

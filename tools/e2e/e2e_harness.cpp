@@ -85,6 +85,15 @@ std::vector<std::string> GameArguments(const GameOptions& o) {
     return args;
 }
 
+int RunSessionProbe(const std::string& dir, const std::vector<std::string>& args) {
+    auto quote = [](const std::string& text) { return "'" + text + "'"; };
+    std::string cmd = quote(Env("HM_WINE_RUN")) + " win32 " + quote(Env("HM_WIN32_BIN") + "/session_probe.exe");
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " >>" + quote(dir + "/probe.out") + " 2>&1";
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
 int Field(const std::string& answer, const std::string& name) {
     const auto at = answer.find(name + "=");
     if (at == std::string::npos) throw std::runtime_error("no " + name + " in: " + answer);

@@ -46,6 +46,17 @@ std::string WindowsPath(const std::string& unixPath);
 // the field is missing.
 int Field(const std::string& answer, const std::string& name);
 
+// session_probe.exe of the win32 build under Wine: the plugin's own session code outside the game
+// ("save-plugin <api url> <credential>" writes the remembered device, "forget-plugin" removes it).
+// Its output goes to <dir>/probe.out. Returns its exit code, -1 when it did not exit.
+int RunSessionProbe(const std::string& dir, const std::vector<std::string>& args);
+
+// Forgets the remembered device at scope end: every later game in the prefix would resume with it.
+struct ForgetDeviceAtEnd {
+    std::string dir;
+    ~ForgetDeviceAtEnd() { RunSessionProbe(dir, {"forget-plugin"}); }
+};
+
 using IniKeys = std::vector<std::pair<std::string, std::string>>;
 
 class Scenario {

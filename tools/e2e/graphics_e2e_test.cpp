@@ -56,6 +56,16 @@ bool WaitForBanner(Scenario& s, std::chrono::milliseconds patience) {
     return false;
 }
 
+// Ctrl+F11 held over a few worker passes, then let go: one toggle of PhotoVisible.
+void PressCtrlF11(Scenario& s) {
+    s.Ok("key down CTRL");
+    s.Ok("key down F11");
+    s.Ok("run 200");
+    s.Ok("key up F11");
+    s.Ok("key up CTRL");
+    s.Ok("run 300");
+}
+
 // The overlay for a back buffer of w x h: every pixel inside its rectangle (less a margin for
 // the linear filter at the edges) has the frame's colour, the pixels just outside do not.
 void ExpectOverlay(const Pixels& shot, int w, int h) {
@@ -101,20 +111,12 @@ TEST(Graphics, BannerOverlayDeviceResetAndAFailingFrame) {
     // Ctrl+F11 turns PhotoVisible on; with no photo from the server nothing covers the picture,
     // so the banner stays.
     EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
-    auto pressCtrlF11 = [&] {
-        s.Ok("key down CTRL");
-        s.Ok("key down F11");
-        s.Ok("run 200");
-        s.Ok("key up F11");
-        s.Ok("key up CTRL");
-        s.Ok("run 300");
-    };
-    pressCtrlF11();
+    PressCtrlF11(s);
     ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=1"));
     s.Ok("frames 1");
     EXPECT_EQ(s.Screenshot("photo_visible_no_photo.png").at(12 + 6, 12), kBannerTopRow)
         << "PhotoVisible without a photo keeps the banner";
-    pressCtrlF11();
+    PressCtrlF11(s);
     ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=0"));
 
     // A test frame published as the UI thread would: centred and scaled.
@@ -225,26 +227,6 @@ std::string Env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
 }
-
-// A remembered device where the plugin looks for it (the Wine prefix's local application data),
-// written by the plugin's own code in session_probe.exe; removed again whatever the test does,
-// since every later game in the prefix would resume with it.
-class RememberedDevice {
-public:
-    RememberedDevice(const std::string& apiUrl, const std::string& credential) {
-        ok_ = Probe("save-plugin \"" + apiUrl + "\" " + credential) == 0;
-    }
-    ~RememberedDevice() { Probe("forget-plugin"); }
-    bool ok() const { return ok_; }
-
-private:
-    static int Probe(const std::string& args) {
-        const std::string cmd = "\"" + Env("HM_WINE_RUN") + "\" win32 \"" + Env("HM_WIN32_BIN") + "/session_probe.exe\" " +
-                                args + " >/dev/null 2>&1";
-        return std::system(cmd.c_str());
-    }
-    bool ok_ = false;
-};
 
 // The photos folder of the game's Wine prefix (LocalAppData of its user).
 std::filesystem::path PhotosFolder() {
@@ -361,8 +343,8 @@ TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
     api.ScriptSequence("POST", "/upload", {fake::Reply{201, ""}, fake::Reply{500, ""}});
     api.Script("GET", "/photo/5", fake::Reply{200, QuadrantPhotoPng()});
     api.Script("GET", "/photo/5/access", fake::Reply{200, ""});
-    RememberedDevice device(api.BaseUrl(), fake::kDemoDeviceCredential);
-    ASSERT_TRUE(device.ok());
+    ForgetDeviceAtEnd forget{s.dir()};
+    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), fake::kDemoDeviceCredential}), 0);
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);
@@ -428,15 +410,7 @@ TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
     EXPECT_EQ(api.RequestsTo("GET", "/photo/5").size(), 1u) << "fetched once";
 
     // Ctrl+F11 hides it and stops the keep-alives; again shows it without a new fetch.
-    auto pressCtrlF11 = [&] {
-        s.Ok("key down CTRL");
-        s.Ok("key down F11");
-        s.Ok("run 200");
-        s.Ok("key up F11");
-        s.Ok("key up CTRL");
-        s.Ok("run 300");
-    };
-    pressCtrlF11();
+    PressCtrlF11(s);
     ASSERT_THAT(s.Ok("plugin"), ::testing::HasSubstr("photo_visible=0"));
     s.Ok("run 1000");  // a keep-alive already on its way may still land
     const std::size_t alive = api.RequestsTo("GET", "/photo/5/access").size();
@@ -444,7 +418,7 @@ TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
     EXPECT_EQ(api.RequestsTo("GET", "/photo/5/access").size(), alive) << "no keep-alive while hidden";
     const int qx = int(box.photo.x + box.photo.width * 0.25f), qy = int(box.photo.y + box.photo.height * 0.25f);
     EXPECT_NE(s.Screenshot("photo_hidden.png").at(qx, qy), kQuadrants[0]);
-    pressCtrlF11();
+    PressCtrlF11(s);
     s.Ok("frames 2");
     EXPECT_EQ(s.Screenshot("photo_again.png").at(qx, qy), kQuadrants[0]);
     EXPECT_EQ(api.RequestsTo("GET", "/photo/5").size(), 1u) << "shown again without a new fetch";

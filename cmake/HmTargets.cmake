@@ -44,8 +44,7 @@ function(hm_win_libraries)
   endif()
 endfunction()
 
-# The floors, lowest first. A folder's library links every library of the floors below it;
-# hm_game also links hm_ui (the exception tools/check_layers.py names).
+# The floors, lowest first. A folder's library links every library of the floors below it.
 function(hm_link_floors)
   get_property(made GLOBAL PROPERTY HM_FOLDER_LIBRARIES)
   set(below "")
@@ -61,9 +60,6 @@ function(hm_link_floors)
     endforeach()
     list(APPEND below ${here})
   endforeach()
-  if(TARGET hm_game AND TARGET hm_ui)
-    target_link_libraries(hm_game PUBLIC hm_ui)
-  endif()
   # Everything portable (and, in win32, the plugin's Windows shell) for tests and programs.
   target_link_libraries(hm_portable INTERFACE ${below})
 endfunction()

@@ -1,6 +1,6 @@
 // Voice chat's seams: the worker's start-up call and the status line's per-frame reading.
 #include "core/worker_hooks.h"
-#include "game/frame_steps_win.h"
+#include "core/frame_wiring_win.h"
 #include "net/url_policy_win.h"
 #include "voice/voice_start.h"
 #include "voice/voice_threads_win.h"
@@ -9,8 +9,7 @@ namespace hm {
 
 void StartVoiceChat(const PluginConfig& config) {
     ConfigureVoice(PluginVoice(), config.voice, config.voice_volume);
-    // Before InstallDirect3DHooks: the frame steps are fixed once the hooks are in.
-    PluginFrameSteps().read_voice_banner_inputs = [](BannerInputs& in) { ReadVoiceBannerInputs(PluginVoice(), in); };
+    SetVoiceBannerReader([](BannerInputs& in) { ReadVoiceBannerInputs(PluginVoice(), in); });
     StartVoiceThreads(MakeApiClient(config.api_url, config.allow_local_http));
 }
 

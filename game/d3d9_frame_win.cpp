@@ -19,7 +19,6 @@
 #include "game/input_state.h"
 #include "game/input_win.h"
 #include "game/samp_win.h"
-#include "ui/banner.h"
 
 namespace hm {
 
@@ -52,7 +51,16 @@ HWND DeviceWindow(IDirect3DDevice9* d) {
 // window of its own. A device on another window is left alone. A game device recreated on the
 // same window (or after the old window went) is adopted, and what was made on the old one dropped.
 bool AdoptGameDevice(GraphicsState& g, IDirect3DDevice9* d) {
-    if (d == g.game_device.load(std::memory_order_relaxed)) return true;
+    if (d == g.game_device.load(std::memory_order_relaxed)) {
+        if (!g.game_device_window || IsWindow(g.game_device_window)) return true;
+        // Our device was released and a new one made at its address for a new window: nothing
+        // made on the old one may be used on it.
+        const HWND window = DeviceWindow(d);
+        if (!window || window == g.game_device_window) return true;
+        g.game_device_window = window;
+        g.resources.device = nullptr;
+        return true;
+    }
     const HWND window = DeviceWindow(d);
     if (!window) return false;
     if (g.game_device_window && window != g.game_device_window && IsWindow(g.game_device_window)) return false;
@@ -63,7 +71,7 @@ bool AdoptGameDevice(GraphicsState& g, IDirect3DDevice9* d) {
 
 void UseDevice(GraphicsState& g, IDirect3DDevice9* d) {
     if (g.resources.device == d) return;
-    ResetBannerLayer(g.resources.banner);
+    if (const auto reset = PluginFrameSteps().reset_banner) reset();
     g.resources = DeviceResources{};
     g.resources.device = d;
 }
@@ -81,17 +89,18 @@ void RunStep(GraphicsState& g, Step&& step) noexcept {
 }
 
 void RefreshBannerTexture(GraphicsState& g, IDirect3DDevice9* d, Tick now) {
-    DeviceResources& res = g.resources;
-    SharedState& shared = PluginShared();
-    BannerInputs in;
     const FrameSteps& steps = PluginFrameSteps();
+    if (!steps.refresh_banner) return;
     // Only a photo actually shown hides the banner: Ctrl+F11 with no photo leaves it.
-    in.photo_visible = steps.photo_drawn && steps.photo_drawn();
-    if (steps.read_voice_banner_inputs) steps.read_voice_banner_inputs(in);
-    if (!RefreshBannerLayer(res.banner, shared.lock, shared.notices, now, in)) return;
+    const bool photo_shown = steps.photo_drawn && steps.photo_drawn();
+    PixelsRef bitmap;
+    if (!steps.refresh_banner(now, photo_shown, bitmap)) return;
+    DeviceResources& res = g.resources;
     res.banner_texture.reset();
-    if (res.banner.bitmap) {
-        res.banner_texture = TextureFromPixels(d, *res.banner.bitmap, 311, 312);
+    res.banner_height = 0;
+    if (bitmap) {
+        res.banner_texture = TextureFromPixels(d, *bitmap, 311, 312);
+        res.banner_height = int(bitmap->height());
         g.banner_uploads.fetch_add(1);
     }
 }
@@ -142,12 +151,10 @@ void DrawPluginCursor(IDirect3DDevice9* d, const CanvasPlacement& p, int cx, int
 }
 
 void DrawBanner(const DeviceResources& res, IDirect3DDevice9* d, const D3DVIEWPORT9& vp) {
-    if (!res.banner_texture || !res.banner.bitmap) return;
-    const BannerPlacement place = PlaceBanner(int(vp.Width), int(res.banner.bitmap->height()));
-    if (!place.visible) return;
-    const auto bq = BannerQuad(place);
+    const auto place = PluginFrameSteps().place_banner;
+    if (!res.banner_texture || !place) return;
     std::array<ScreenVertex, 4> quad;
-    for (std::size_t i = 0; i < 4; ++i) quad[i] = {bq[i].x, bq[i].y, bq[i].u, bq[i].v};
+    if (!place(int(vp.Width), res.banner_height, quad)) return;
     DrawTexturedQuad(d, res.banner_texture.get(), quad);
 }
 

@@ -1,12 +1,16 @@
 // Per-frame steps of subsystems that hang on the game's frame (television, world textures, shown
-// photo, voice banner) and their start-up hooks. core/ fills the record before it calls
+// photo, heads-up banner) and their start-up hooks. core/ fills the record before it calls
 // InstallGraphicsHooks; an empty entry does nothing. Read on the render thread, never changed
 // after installation.
 #pragma once
 
 #include <d3d9.h>
 
-#include "ui/banner_text.h"
+#include <array>
+
+#include "base/pixels.h"
+#include "base/ticks.h"
+#include "game/present_rules.h"
 
 namespace hm {
 
@@ -16,7 +20,12 @@ struct FrameSteps {
     void (*draw_shown_photo)(IDirect3DDevice9*) = nullptr;       // Ctrl+F11 photo; inside the plugin's scene, before the banner
     bool (*photo_drawn)() = nullptr;                              // a shown photo covers the picture: no banner
     void (*draw_television_picture)(IDirect3DDevice9*) = nullptr;  // full-screen TV picture; inside the scene
-    void (*read_voice_banner_inputs)(BannerInputs&) = nullptr;   // voice transmitting and its channel
+    // The heads-up banner. refresh_banner: once a frame, before drawing; true when the picture
+    // changed (upload `bitmap`; null: no banner). place_banner: the quad of a picture `height`
+    // high in a viewport `width` wide; false: not shown. reset_banner: the device changed.
+    bool (*refresh_banner)(Tick now, bool photo_shown, PixelsRef& bitmap) = nullptr;
+    bool (*place_banner)(int width, int height, std::array<ScreenVertex, 4>& quad) = nullptr;
+    void (*reset_banner)() = nullptr;
     void (*install_game_and_samp_hooks)() = nullptr;             // worker, during installation
 };
 FrameSteps& PluginFrameSteps();  // process-wide, never destroyed

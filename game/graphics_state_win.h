@@ -13,7 +13,6 @@
 #include "base/ticks.h"
 #include "game/clean_frame.h"
 #include "game/present_rules.h"
-#include "ui/banner_win.h"
 
 namespace hm {
 
@@ -50,7 +49,7 @@ struct DeviceResources {
     ComPtr<IDirect3DTexture9> overlay_texture;
     int overlay_version = 0;  // OverlayFrameVersion the texture was made from
     ComPtr<IDirect3DTexture9> banner_texture;
-    BannerLayer banner;
+    int banner_height = 0;  // of the picture the texture was made from
 };
 
 struct GraphicsState {

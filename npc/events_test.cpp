@@ -1,4 +1,5 @@
 #include "npc/events.h"
+#include "npc/test_hashes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,9 @@
 namespace hm {
 namespace {
 
-std::string Hash(int n) {
-    char buf[65];
-    std::snprintf(buf, sizeof buf, "%064x", n);
-    return buf;
-}
-
 std::string Event(std::uint64_t id, int gain, int delay, std::size_t bytes, int hash) {
     return std::to_string(id) + " 12 " + std::to_string(gain) + " " + std::to_string(delay) + " " +
-           std::to_string(bytes) + " " + Hash(hash) + "\n";
+           std::to_string(bytes) + " " + test::NpcHash(hash) + "\n";
 }
 
 // A scripted server: answers by path (query included), the last answer of a list repeats; every

@@ -15,7 +15,6 @@
 
 #include "tools/e2e/e2e_harness.h"
 #include "tools/fake_api/npc_stage.h"
-#include "voice/mulaw.h"
 
 namespace hm::e2e {
 namespace {
@@ -27,23 +26,15 @@ const std::string kToken = "7ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7
 
 long long Npc(Scenario& s, int which) { return std::stoll(s.Ok("npc " + std::to_string(which))); }
 
-// A wavering tone as mu-law, never a silence code.
+// Mu-law bytes of a saw-tooth walk through the code table, never a silence code (0xFF, 0x7F).
 std::string ToneClip(std::size_t bytes, int seed) {
     std::string clip;
     for (std::size_t i = 0; i < bytes; ++i) {
-        const int s = int((i * std::size_t(37 + seed)) % 20000) - 10000;
-        clip.push_back(char(EncodeMuLaw(std::int16_t(s > -300 && s < 300 ? 400 : s))));
+        unsigned char b = static_cast<unsigned char>((i * std::size_t(5 + 2 * seed)) % 251);
+        if (b == 0x7F) b = 0x7E;
+        clip.push_back(char(b));
     }
     return clip;
-}
-
-std::vector<std::int16_t> NonZero(const std::string& pcm_le, std::size_t from) {
-    std::vector<std::int16_t> out;
-    for (std::size_t i = from; i + 1 < pcm_le.size(); i += 2) {
-        const std::int16_t s = std::int16_t(std::uint8_t(pcm_le[i]) | (std::uint8_t(pcm_le[i + 1]) << 8));
-        if (s != 0) out.push_back(s);
-    }
-    return out;
 }
 
 std::string ReadAll(const std::string& path) {
@@ -58,7 +49,7 @@ std::vector<std::int16_t> Expected(const std::string& dir, const std::string& cl
                             dir + "/" + name + ".pcm'";
     if (std::system(cmd.c_str()) != 0) return {};
     std::vector<std::int16_t> out;
-    for (std::int16_t s : NonZero(ReadAll(dir + "/" + name + ".pcm"), 0)) {
+    for (std::int16_t s : NonZeroSamples(ReadAll(dir + "/" + name + ".pcm"))) {
         const std::int16_t v = std::int16_t(s * 75 * 255 / 25500);
         if (v != 0) out.push_back(v);
     }
@@ -73,10 +64,7 @@ std::vector<std::vector<std::int16_t>> PlayedClips(const std::string& dir) {
     std::sort(names.begin(), names.end());  // npc.wav, npc.wav.0001, ...
     std::vector<std::vector<std::int16_t>> clips;
     for (const auto& n : names) {
-        const std::string wav = ReadAll(n);
-        const std::size_t data = wav.find("data");
-        if (data == std::string::npos) continue;
-        auto samples = NonZero(wav, data + 8);
+        auto samples = NonZeroWavSamples(n);
         if (!samples.empty()) clips.push_back(std::move(samples));
     }
     return clips;
@@ -85,12 +73,8 @@ std::vector<std::vector<std::int16_t>> PlayedClips(const std::string& dir) {
 TEST(NpcInGame, TheReceptionist) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
     Scenario s("npc_receptionist");
-    fake::FakeApi& api = s.api();
-    api.Script("POST", "/resume", fake::Reply(201, kToken + "\n0123456789ab\n"));
-    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
-    api.Script("POST", "/presence", fake::Reply(204));
     fake::NpcStage stage;
-    stage.Attach(api);
+    stage.Attach(s.api());
 
     // 41 greets (1.5 s, the server repeats it); 42 speaks the same clip far away (near 404); 43
     // is a 40 s speech whose first download is one byte short; 44 comes after Ctrl+N.
@@ -115,18 +99,8 @@ TEST(NpcInGame, TheReceptionist) {
                                           << "  playback.pcm { type file slave.pcm { type null } file \"" << s.dir()
                                           << "/npc.wav\" format \"wav\" truncate false }\n"
                                           << "  capture.pcm { type hw card 9 }\n}\n";
-    setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
-    IniKeys ini = s.DefaultIni();
-    ini.push_back({"AutoConnect", "1"});
-    ini.push_back({"NPCVoiceVolume", "75"});
-    s.WriteIni(ini);
-    std::filesystem::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll");
-    GameOptions options;
-    options.extraArgs = {"--hm-samp"};
-    s.StartGame(options);
-    unsetenv("ALSA_CONFIG_PATH");
+    StartResumedGame(s, kCredential, kToken, {{"NPCVoiceVolume", "75"}}, s.dir() + "/alsa.conf", true);
     s.Ok("autorun 50");
     EXPECT_EQ(Npc(s, 7), 75);
 

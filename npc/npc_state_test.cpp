@@ -1,4 +1,5 @@
 #include "npc/npc_state.h"
+#include "npc/test_hashes.h"
 
 #include <gtest/gtest.h>
 
@@ -7,61 +8,55 @@
 namespace hm {
 namespace {
 
-std::string Hash(int n) {
-    char buf[65];
-    std::snprintf(buf, sizeof buf, "%064x", n);
-    return buf;
-}
-
 NpcClip Clip(std::size_t bytes, std::uint8_t fill = 0x55) {
     return std::make_shared<const std::vector<std::uint8_t>>(bytes, fill);
 }
 
 TEST(NpcAudioCache, ThirtyThirdClipEvictsTheSmallestHash) {
     NpcAudioCache cache;
-    for (int i = 32; i >= 1; --i) cache.Insert(Hash(i), Clip(160));
+    for (int i = 32; i >= 1; --i) cache.Insert(test::NpcHash(i), Clip(160));
     EXPECT_EQ(cache.clips(), 32u);
-    cache.Insert(Hash(40), Clip(160));
+    cache.Insert(test::NpcHash(40), Clip(160));
     EXPECT_EQ(cache.clips(), 32u);
     EXPECT_EQ(cache.bytes(), 32u * 160);
-    EXPECT_FALSE(cache.Find(Hash(1))) << "the smallest hash goes first, whatever the insertion order";
-    EXPECT_TRUE(cache.Find(Hash(2)));
-    EXPECT_TRUE(cache.Find(Hash(40)));
+    EXPECT_FALSE(cache.Find(test::NpcHash(1))) << "the smallest hash goes first, whatever the insertion order";
+    EXPECT_TRUE(cache.Find(test::NpcHash(2)));
+    EXPECT_TRUE(cache.Find(test::NpcHash(40)));
     // Text order, not number order: "f..." is larger than "1...".
     NpcAudioCache text;
     text.Insert(std::string(64, 'f'), Clip(160));
-    for (int i = 0; i < 31; ++i) text.Insert(Hash(0x100 + i), Clip(160));
+    for (int i = 0; i < 31; ++i) text.Insert(test::NpcHash(0x100 + i), Clip(160));
     text.Insert(std::string(64, '0'), Clip(160));
     EXPECT_TRUE(text.Find(std::string(64, 'f')));
-    EXPECT_FALSE(text.Find(Hash(0x100)));
+    EXPECT_FALSE(text.Find(test::NpcHash(0x100)));
 }
 
 TEST(NpcAudioCache, SixteenMebibyteEdgeWithFullLengthClips) {
     NpcAudioCache cache;
     // 21 clips of 768000 bytes are 16 128 000 bytes; a 22nd would pass 16 777 216.
-    for (int i = 1; i <= 21; ++i) cache.Insert(Hash(i), Clip(768000));
+    for (int i = 1; i <= 21; ++i) cache.Insert(test::NpcHash(i), Clip(768000));
     EXPECT_EQ(cache.clips(), 21u);
     EXPECT_EQ(cache.bytes(), 21u * 768000);
-    cache.Insert(Hash(22), Clip(768000));
+    cache.Insert(test::NpcHash(22), Clip(768000));
     EXPECT_EQ(cache.clips(), 21u);
     EXPECT_EQ(cache.bytes(), 21u * 768000);
-    EXPECT_FALSE(cache.Find(Hash(1)));
+    EXPECT_FALSE(cache.Find(test::NpcHash(1)));
     // A small clip still fits beside them: 16 128 000 + 649 216 = 16 777 216 exactly.
-    cache.Insert(Hash(23), Clip(649216));
+    cache.Insert(test::NpcHash(23), Clip(649216));
     EXPECT_EQ(cache.clips(), 22u);
     EXPECT_EQ(cache.bytes(), 16777216u);
-    cache.Insert(Hash(24), Clip(160));
+    cache.Insert(test::NpcHash(24), Clip(160));
     EXPECT_LE(cache.bytes(), 16777216u);
-    EXPECT_FALSE(cache.Find(Hash(2)));
+    EXPECT_FALSE(cache.Find(test::NpcHash(2)));
 }
 
 TEST(NpcAudioCache, EvictedClipStillPlaysFromItsItem) {
     NpcAudioCache cache;
-    cache.Insert(Hash(1), Clip(160, 0x12));
+    cache.Insert(test::NpcHash(1), Clip(160, 0x12));
     NpcPlayItem item;
-    item.clip = cache.Find(Hash(1));
-    for (int i = 2; i <= 33; ++i) cache.Insert(Hash(i), Clip(160));
-    EXPECT_FALSE(cache.Find(Hash(1)));
+    item.clip = cache.Find(test::NpcHash(1));
+    for (int i = 2; i <= 33; ++i) cache.Insert(test::NpcHash(i), Clip(160));
+    EXPECT_FALSE(cache.Find(test::NpcHash(1)));
     ASSERT_TRUE(item.clip);
     EXPECT_EQ(item.clip->size(), 160u);
     EXPECT_EQ((*item.clip)[159], 0x12);
@@ -69,8 +64,8 @@ TEST(NpcAudioCache, EvictedClipStillPlaysFromItsItem) {
 
 TEST(NpcAudioCache, SameHashAgainReplacesWithoutCountingTwice) {
     NpcAudioCache cache;
-    cache.Insert(Hash(1), Clip(200));
-    cache.Insert(Hash(1), Clip(300));
+    cache.Insert(test::NpcHash(1), Clip(200));
+    cache.Insert(test::NpcHash(1), Clip(300));
     EXPECT_EQ(cache.clips(), 1u);
     EXPECT_EQ(cache.bytes(), 300u);
 }

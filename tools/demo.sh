@@ -148,7 +148,6 @@ fi
 # One WAV per opened playback device, numbered in opening order: the greeting is the last.
 last_wav=$(ls "$out"/voice-playback.wav.* 2>/dev/null | sort -V | tail -1)
 [ -n "$last_wav" ] && mv "$last_wav" "$out/npc-voice.wav"
-rm -f "$out"/voice-playback.wav.*
 probe forget-plugin
 played=$(( $(date +%s) - play_started ))
 

@@ -11,7 +11,6 @@
 
 namespace hm {
 
-void StartNpcVoices(const PluginConfig&) {}
 void StartCameraDataThread(const PluginConfig&) {}
 
 void WriteTvHeartbeat() {}

@@ -6,9 +6,11 @@
 #                               fetches and verifies the newer release the server announces, and
 #                               takes and shows photos;
 #   3. tools/demo_voice_scenario.txt  the same device, the fake samp.dll and ALSA file devices:
-#                               the player talks nearby and on the work radio.
+#                               the player talks nearby and on the work radio; the receptionist
+#                               greets the player, then Ctrl+N switches NPC voices off.
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
-# voice-playback.wav (the dispatcher's answer) and voice-microphone.raw (the clip), and
+# voice-playback.wav (the dispatcher's answer), voice-microphone.raw (the clip), npc-voice.wav
+# (the receptionist's greeting as played) and npc-greeting.ul (her clip as served), and
 # out/demo/log.txt (what the game was told and answered, every request the API saw).
 # Installs what is missing first; works on a fresh clone.
 #   tools/demo.sh [--no-build]   (--no-build: play with the programs already built)
@@ -56,9 +58,27 @@ package_sha=$(sha256sum "$package" | cut -c1-64)
 # A package verified by an earlier demo run would be found complete and not fetched again.
 rm -rf "$session_dir"/wine-win32/prefix/drive_c/users/*/Downloads/HM_Plugin
 
+# The receptionist's greeting, spoken in Czech and served as 16 kHz mu-law (a tone without
+# espeak-ng and sox).
+if command -v espeak-ng >/dev/null && command -v sox >/dev/null; then
+  espeak-ng -v cs -s 150 -w "$session_dir/npc-greeting.wav" "Dobrý den, vítejte na recepci. Čím vám mohu pomoci?" &&
+    sox "$session_dir/npc-greeting.wav" -r 16000 -c 1 -e mu-law -t raw "$out/npc-greeting.ul"
+fi
+[ -s "$out/npc-greeting.ul" ] || python3 - "$out/npc-greeting.ul" <<'PY'
+import math, sys
+def mulaw(s):
+    sign = 0x80 if s < 0 else 0
+    m = min(abs(s), 32635) + 0x84
+    e = 7
+    while e > 0 and not m & (0x4000 >> (7 - e)): e -= 1
+    return ~(sign | e << 4 | (m >> (e + 3)) & 0x0F) & 0xFF
+with open(sys.argv[1], "wb") as f:
+    f.write(bytes(mulaw(int(8000 * math.sin(2 * math.pi * 440 * i / 16000))) for i in range(24000)))
+PY
+
 step "starting the fake API (newer release 1.01, package $(basename "$package"), $(stat -c %s "$package") bytes)"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg --voice-room --newer-package "$package" --newer-sha256 "$package_sha" &
+  --photo-world ui/pictures/picture0.jpg --voice-room --npc-stage "$out/npc-greeting.ul" --newer-package "$package" --newer-sha256 "$package_sha" &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -125,6 +145,9 @@ CONF
   ALSA_CONFIG_PATH=$session_dir/voice-alsa.conf play third tools/demo_voice_scenario.txt --ini AutoConnect=1 --samp 1
   rc=$?
 fi
+# One WAV per opened playback device, numbered in opening order: the greeting is the last.
+last_wav=$(ls "$out"/voice-playback.wav.* 2>/dev/null | sort -V | tail -1)
+[ -n "$last_wav" ] && mv "$last_wav" "$out/npc-voice.wav"
 probe forget-plugin
 played=$(( $(date +%s) - play_started ))
 
@@ -163,6 +186,16 @@ PY
   if command -v sox >/dev/null && [ -s "$out/voice-playback.wav" ]; then
     echo "sox stat:"
     sox "$out/voice-playback.wav" -n stat 2>&1
+  fi
+  echo
+  echo "== NPC voices: requests (one line each) and the receptionist's WAV =="
+  grep -c ' npc events' "$out/api.log" | sed 's/^/events requests: /'
+  grep ' npc audio\| npc near' "$out/api.log"
+  if command -v sox >/dev/null && [ -s "$out/npc-voice.wav" ]; then
+    echo "npc-voice.wav:"
+    sox "$out/npc-voice.wav" -n stat 2>&1
+  else
+    echo "npc-voice.wav: $(stat -c %s "$out/npc-voice.wav" 2>/dev/null || echo missing) bytes"
   fi
   echo
   echo "== Screenshots =="

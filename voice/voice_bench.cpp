@@ -1,13 +1,16 @@
 // Voice costs: encoding a capture buffer, decoding and scaling an exchange's worth, parsing a
-// maximal answer and the longest voice-lock hold (appending a buffer to a full queue).
+// maximal answer, the longest voice-lock hold (appending a buffer to a full queue) and a 48 s
+// NPC clip converted into one playback block.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "voice/capture.h"
 #include "voice/exchange.h"
 #include "voice/mulaw.h"
+#include "voice/voice_player.h"
 
 namespace hm {
 namespace {
@@ -93,6 +96,37 @@ void ExchangeIdlePassWithoutToken(benchmark::State& s) {
     for (auto _ : s) ExchangePass(record, state, seams);
 }
 BENCHMARK(ExchangeIdlePassWithoutToken);
+
+// A device that accepts everything and finishes at once; an NPC clip is written as one block.
+class NullOut : public WaveOutPort {
+public:
+    bool Open() override { return true; }
+    bool Prepare(VoiceBlock&) override { return true; }
+    bool Write(VoiceBlock& b) override {
+        block_bytes = b.samples.size() * sizeof(b.samples[0]);
+        return true;
+    }
+    bool IsDone(const VoiceBlock&) override { return true; }
+    void Unprepare(VoiceBlock&) override {}
+    void Reset() override {}
+    void Close() override {}
+    std::size_t block_bytes = 0;
+};
+
+void ConvertLongestNpcClip(benchmark::State& s) {
+    std::string clip(768000, '\0');  // 48 s, the longest NPC clip
+    for (std::size_t i = 0; i < clip.size(); ++i) clip[i] = char(i * 7);
+    auto port = std::make_unique<NullOut>();
+    NullOut* out = port.get();
+    VoicePlayer player(std::move(port));
+    for (auto _ : s) {
+        player.Play(reinterpret_cast<const std::uint8_t*>(clip.data()), clip.size(), 255, 75, 80, 0);
+        player.Reap();
+    }
+    s.counters["block_bytes"] = double(out->block_bytes);
+    s.SetBytesProcessed(std::int64_t(s.iterations()) * std::int64_t(clip.size()));
+}
+BENCHMARK(ConvertLongestNpcClip)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace hm

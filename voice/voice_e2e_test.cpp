@@ -51,42 +51,15 @@ void WriteAlsa(const std::string& dir) {
                                       << "/clip.raw\" format \"raw\" } format S16_BE } }\n}\n";
 }
 
-std::vector<std::int16_t> WavSamples(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    const std::string wav((std::istreambuf_iterator<char>(f)), {});
-    std::vector<std::int16_t> out;
-    const std::size_t data = wav.find("data");
-    if (data == std::string::npos) return out;
-    for (std::size_t i = data + 8; i + 1 < wav.size(); i += 2) {
-        const std::int16_t s = std::int16_t(std::uint8_t(wav[i]) | (std::uint8_t(wav[i + 1]) << 8));
-        if (s != 0) out.push_back(s);
-    }
-    return out;
-}
-
 TEST(VoiceInGame, RadioCheck) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
     Scenario s("voice_radio_check");
-    fake::FakeApi& api = s.api();
-    api.Script("POST", "/resume", fake::Reply(201, kToken + "\n0123456789ab\n"));
-    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
-    api.Script("POST", "/presence", fake::Reply(204));
     fake::VoiceRoom room;
-    room.Attach(api);
-
+    room.Attach(s.api());
     const std::string clip = WriteClip(s.dir() + "/clip.raw");
     WriteAlsa(s.dir());
-    setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
-    IniKeys ini = s.DefaultIni();
-    ini.push_back({"AutoConnect", "1"});
-    s.WriteIni(ini);
-    std::filesystem::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll");
-    GameOptions options;
-    options.extraArgs = {"--hm-samp"};
-    s.StartGame(options);
-    unsetenv("ALSA_CONFIG_PATH");
+    StartResumedGame(s, kCredential, kToken, {}, s.dir() + "/alsa.conf", true);
     s.Ok("autorun 50");
 
     // Resumed: the exchange runs with the bare cursor while nobody talks.
@@ -168,7 +141,7 @@ TEST(VoiceInGame, RadioCheck) {
                 const std::int16_t v = ScaleSample(DecodeMuLaw(b), 80, 200);
                 if (v != 0) expected.push_back(v);
             }
-    const std::vector<std::int16_t> played = WavSamples(s.dir() + "/speaker.wav");
+    const std::vector<std::int16_t> played = NonZeroWavSamples(s.dir() + "/speaker.wav");
     EXPECT_EQ(played.size(), expected.size());
     EXPECT_TRUE(played == expected) << "the speaker's WAV is not the sent samples scaled by 80 x 200 / 25500";
 
@@ -215,22 +188,12 @@ TEST(VoiceInGame, RadioCheck) {
 TEST(VoiceInGame, WithoutSampNothingOpens) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
     Scenario s("voice_without_samp");
-    fake::FakeApi& api = s.api();
-    api.Script("POST", "/resume", fake::Reply(201, kToken + "\n0123456789ab\n"));
-    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
-    api.Script("POST", "/presence", fake::Reply(204));
     fake::VoiceRoom room;
-    room.Attach(api);
+    room.Attach(s.api());
     WriteClip(s.dir() + "/clip.raw");
     WriteAlsa(s.dir());
-    setenv("ALSA_CONFIG_PATH", (s.dir() + "/alsa.conf").c_str(), 1);
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), kCredential}), 0);
-    IniKeys ini = s.DefaultIni();
-    ini.push_back({"AutoConnect", "1"});
-    s.WriteIni(ini);
-    s.StartGame();
-    unsetenv("ALSA_CONFIG_PATH");
+    StartResumedGame(s, kCredential, kToken, {}, s.dir() + "/alsa.conf", false);
     s.Ok("autorun 50");
     ASSERT_TRUE(s.RenderUntil([&] { return room.Exchanges().size() >= 2; }, 60s)) << s.GameLog();
     ASSERT_EQ(s.Ok("focus").find("foreground=1"), 0u);

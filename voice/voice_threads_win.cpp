@@ -6,6 +6,7 @@
 #include "base/notices_win.h"
 #include "base/owners_win.h"
 #include "base/plugin.h"
+#include "base/thread_cpu_win.h"
 #include "game/input_state.h"
 #include "game/input_win.h"
 #include "game/samp_win.h"
@@ -19,14 +20,6 @@ namespace {
 
 bool KeyHeld(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
-// For support: the thread's own CPU time, so its idle cost can be measured from outside.
-void RecordCpu(std::atomic<long long>& into) {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return;
-    auto value = [](const FILETIME& f) { return (long long)f.dwHighDateTime << 32 | f.dwLowDateTime; };
-    into.store(value(kernel) + value(user));
-}
-
 void RunCapture() {
     VoiceState& state = PluginVoice();
     CaptureRecord record;
@@ -39,7 +32,7 @@ void RunCapture() {
             if (notices.toggle) ShowNotice(notices.toggle);
             if (notices.microphone) ShowNotice(notices.microphone);
         });
-        if ((++passes & 31) == 0) RecordCpu(state.capture_cpu);
+        if ((++passes & 31) == 0) RecordThreadCpu(state.capture_cpu);
         Sleep(15);
     }
     EndCapture(record, state, mic);
@@ -56,7 +49,7 @@ void RunExchange(const ApiClient& client) {
     seams.new_output = [] { return std::unique_ptr<WaveOutPort>(new WaveOutDevice); };
     while (!Plugin().stop_flag.load()) {
         AtTheEdgeOr([&] { ExchangePass(record, state, seams); }, [] { Sleep(120); });
-        RecordCpu(state.exchange_cpu);
+        RecordThreadCpu(state.exchange_cpu);
     }
     record.players.clear();
     state.players.store(0);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -350,6 +351,52 @@ std::string Scenario::GameLog() const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void StartResumedGame(Scenario& s, const std::string& credential, const std::string& token, const IniKeys& extraIni,
+                      const std::string& alsaConfig, bool samp) {
+    fake::FakeApi& api = s.api();
+    api.Script("POST", "/resume", fake::Reply(201, token + "\n0123456789ab\n"));
+    api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
+    api.Script("POST", "/presence", fake::Reply(204));
+    if (RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), credential}) != 0)
+        throw std::runtime_error("session_probe could not save the remembered device: " + s.dir() + "/probe.out");
+    IniKeys ini = s.DefaultIni();
+    ini.push_back({"AutoConnect", "1"});
+    ini.insert(ini.end(), extraIni.begin(), extraIni.end());
+    s.WriteIni(ini);
+    GameOptions options;
+    if (samp) {
+        std::filesystem::copy_file(Env("HM_WIN32_BIN") + "/samp.dll", s.dir() + "/samp.dll",
+                                   std::filesystem::copy_options::overwrite_existing);
+        options.extraArgs = {"--hm-samp"};
+    }
+    // Wine's audio driver reads the configuration when the game starts.
+    if (!alsaConfig.empty()) setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
+    try {
+        s.StartGame(options);
+    } catch (...) {
+        unsetenv("ALSA_CONFIG_PATH");
+        throw;
+    }
+    unsetenv("ALSA_CONFIG_PATH");
+}
+
+std::vector<std::int16_t> NonZeroSamples(const std::string& pcm, std::size_t from) {
+    std::vector<std::int16_t> out;
+    for (std::size_t i = from; i + 1 < pcm.size(); i += 2) {
+        const std::int16_t v = std::int16_t(std::uint8_t(pcm[i]) | (std::uint8_t(pcm[i + 1]) << 8));
+        if (v != 0) out.push_back(v);
+    }
+    return out;
+}
+
+std::vector<std::int16_t> NonZeroWavSamples(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    const std::string wav((std::istreambuf_iterator<char>(f)), {});
+    const std::size_t data = wav.find("data");
+    if (data == std::string::npos) return {};
+    return NonZeroSamples(wav, data + 8);
 }
 
 }  // namespace hm::e2e

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -119,5 +120,18 @@ private:
     std::string greeting_;
     std::optional<int> farewell_;  // the code in the game's "bye <code>" line
 };
+
+// A remembered device, resumed: the scenario's fake API answers /resume with `token`, /state
+// with an idle OK and /presence with 204; session_probe saves `credential` as the plugin's
+// remembered device (the caller holds a ForgetDeviceAtEnd), the INI adds AutoConnect=1 and
+// `extraIni`, and the game starts with ALSA_CONFIG_PATH=`alsaConfig` (when given) and, with
+// `samp`, the fake samp.dll. Throws when the probe or the game fails.
+void StartResumedGame(Scenario& s, const std::string& credential, const std::string& token, const IniKeys& extraIni,
+                      const std::string& alsaConfig, bool samp);
+
+// The samples of a 16-bit little-endian WAV (after its "data" header) that are not 0, in order.
+std::vector<std::int16_t> NonZeroWavSamples(const std::string& path);
+// The same over raw 16-bit little-endian bytes from `from` on.
+std::vector<std::int16_t> NonZeroSamples(const std::string& pcm, std::size_t from = 0);
 
 }  // namespace hm::e2e

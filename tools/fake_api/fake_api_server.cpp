@@ -1,13 +1,17 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
-//                   [--photo-world PICTURE] [--voice-room] [--newer-package FILE --newer-sha256 HEX]
+//                   [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]
+//                   [--newer-package FILE --newer-sha256 HEX]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
 // file has it on a second line. --photo-world adds the demo's photo evening (shot 1, then photo 5
 // served from the PICTURE file). --voice-room adds a voice room granting channels 0 and 1 (work
 // radio) whose dispatcher (speaker 7, gain 200) repeats what the player says; each exchange is
-// logged as one line (channel, samples sent, frames got). --newer-package with --newer-sha256
+// logged as one line (channel, samples sent, frames got). --npc-stage adds the receptionist
+// (NPC 12): 3 s after the player's first words on the work radio she says CLIP (16 kHz mu-law),
+// a greeting the server repeats in every manifest; each NPC request is logged as one line.
+// --newer-package with --newer-sha256
 // announces build 17306 "1.01" whose package is FILE, held back 6 s so the download shows.
 #include <csignal>
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include <sys/time.h>
 
 #include "tools/fake_api/demo_world.h"
+#include "tools/fake_api/npc_stage.h"
 #include "tools/fake_api/voice_room.h"
 #include "tools/fake_api/fake_api.h"
 
@@ -33,7 +38,7 @@ std::string Now() { return hm::fake::ClockTime(); }
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
                  "[--https]\n"
-                 "                       [--photo-world PICTURE] [--voice-room]\n"
+                 "                       [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]\n"
                  "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
     return 2;
 }
@@ -42,10 +47,11 @@ int Usage() {
 
 int main(int argc, char** argv) {
     int port = 0, waitPolls = 3;
-    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256;
+    std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256, npcClip;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
     hm::fake::VoiceRoom room;
+    hm::fake::NpcStage stage;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--voice-room") {
@@ -64,6 +70,7 @@ int main(int argc, char** argv) {
         else if (arg == "--ready-file") readyPath = value;
         else if (arg == "--wait-polls") waitPolls = std::atoi(value.c_str());
         else if (arg == "--photo-world") photoWorld = value;
+        else if (arg == "--npc-stage") npcClip = value;
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
         else return Usage();
@@ -100,6 +107,21 @@ int main(int argc, char** argv) {
             room.SetLoopback(7, 200);
             room.Attach(api);
         }
+        if (!npcClip.empty()) {
+            std::ifstream in(npcClip, std::ios::binary);
+            hm::fake::NpcStageEvent greeting;
+            greeting.id = 41;
+            greeting.npc = 12;
+            greeting.gain = 255;
+            greeting.delay_ms = 300;
+            greeting.clip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (greeting.clip.size() < 160 || greeting.clip.size() > 768000)
+                throw std::runtime_error("--npc-stage needs a clip of 160..768000 mu-law bytes: " + npcClip);
+            greeting.repeat = true;
+            greeting.after_arm_ms = 3000;
+            stage.Add(greeting);
+            stage.Attach(api);
+        }
         if (!newerPackage.empty()) {
             std::ifstream in(newerPackage, std::ios::binary);
             const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -115,10 +137,25 @@ int main(int argc, char** argv) {
             if (voiceRoom && request.path == "/voice/exchange") {
                 // Several a second: one short line each instead of the full request.
                 const auto seen = room.Exchanges();
+                // The receptionist speaks up once the player has talked on the work radio.
+                if (!npcClip.empty() && !seen.empty() && seen.back().channel == 1 && seen.back().samples.size() >= 160)
+                    stage.Arm();
                 if (!seen.empty())
                     log << Now() << " voice exchange channel=" << seen.back().channel << " sent="
                         << seen.back().samples.size() << " frames=" << seen.back().frames << " status=" << reply.status
                         << std::endl;
+                return;
+            }
+            if (!npcClip.empty() && request.path.rfind("/npc-voice/", 0) == 0) {
+                const auto seen = stage.Seen();
+                if (!seen.empty()) {
+                    const auto& n = seen.back();
+                    log << Now() << " npc " << n.what << (n.what == "events" ? " after=" : " id=") << n.id
+                        << (n.init ? " init=1" : "") << " status=" << reply.status;
+                    if (n.what == "events") log << " events=" << n.events;
+                    else log << " bytes=" << n.bytes;
+                    log << std::endl;
+                }
                 return;
             }
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;

@@ -35,6 +35,7 @@
 //   timed <n>                  render n frames            -> ok us=<microseconds they took>
 //   graphics <i>               the plugin's frame-work counter i (HM_GraphicsCounter) -> ok <value>
 //   voice <i>                  the plugin's voice chat value i (HM_VoiceCounter) -> ok <value>
+//   npc <i>                    the plugin's NPC voice value i (HM_NpcCounter) -> ok <value>
 //   overlay <aarrggbb> <w> <h> the plugin shows a solid w x h overlay frame (HM_ShowTestOverlay);
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
@@ -514,6 +515,14 @@ long PluginDiagnostic(const char* name) {
     return fn ? long(fn()) : -1;
 }
 
+// A read-only diagnostics export of the plugin taking one int: "ok <value>".
+std::string Counter(const char* name, const std::string& which) {
+    if (!g.plugin) return "error no plugin";
+    auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, name)));
+    if (!fn) return std::string("error no ") + name;
+    return Format("ok %lld", fn(std::atoi(which.c_str())));
+}
+
 std::string Execute(const std::string& line) {
     const auto w = Words(line);
     if (w.empty()) return "error empty command";
@@ -672,20 +681,9 @@ std::string Execute(const std::string& line) {
         g.nextAutoFrame = GetTickCount64();
         return Format("ok autorun=%lu total=%ld", static_cast<unsigned long>(g.autorunMs), g.frames);
     }
-    if (cmd == "graphics" && w.size() == 2) {
-        // The plugin's frame-work counters (see HM_GraphicsCounter).
-        if (!g.plugin) return "error no plugin";
-        auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_GraphicsCounter")));
-        if (!fn) return "error no HM_GraphicsCounter";
-        return Format("ok %lld", fn(std::atoi(w[1].c_str())));
-    }
-    if (cmd == "voice" && w.size() == 2) {
-        // The plugin's voice chat values (see HM_VoiceCounter).
-        if (!g.plugin) return "error no plugin";
-        auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_VoiceCounter")));
-        if (!fn) return "error no HM_VoiceCounter";
-        return Format("ok %lld", fn(std::atoi(w[1].c_str())));
-    }
+    if (cmd == "graphics" && w.size() == 2) return Counter("HM_GraphicsCounter", w[1]);  // The plugin's frame-work counters
+    if (cmd == "voice" && w.size() == 2) return Counter("HM_VoiceCounter", w[1]);  // The plugin's voice chat values
+    if (cmd == "npc" && w.size() == 2) return Counter("HM_NpcCounter", w[1]);  // The plugin's NPC voice values
     if (cmd == "overlay" && w.size() == 4) {
         // A solid test overlay frame published inside the plugin; colour 0 closes it.
         if (!g.plugin) return "error no plugin";

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/notices_win.h"
+#include "core/npc_voices_win.h"
 #include "core/worker_hooks.h"
 #include "game/input_state.h"
 #include "game/input_win.h"
@@ -55,12 +56,14 @@ NpcSession ReadVoiceSession() {
 
 }  // namespace
 
+std::unique_ptr<NpcOutput> NewNpcVoiceOutput() { return std::make_unique<VoicePlayerOutput>(); }
+
 void StartNpcVoices(const PluginConfig& config) {
     ConfigureNpc(PluginNpc(), config.npc_voices, config.npc_voice_volume);
     NpcThreadSeams seams;
     seams.session = &ReadVoiceSession;
     seams.generation = [] { return PluginVoice().generation.load(); };
-    seams.new_output = [] { return std::unique_ptr<NpcOutput>(new VoicePlayerOutput); };
+    seams.new_output = &NewNpcVoiceOutput;
     seams.inputs = &SampleToggleInputs;
     seams.notice = [](const wchar_t* text) { ShowNotice(text); };
     StartNpcThreads(MakeApiClient(config.api_url, config.allow_local_http), seams);

@@ -16,13 +16,17 @@ std::string EncodeSketchPng(IWICImagingFactory* factory, const Pixels& sketch) {
 
     // The stream owns its memory block and frees it with the last release.
     ComPtr<IStream> stream;
-    ThrowIfFailedOrNull(602, CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), stream.get());
+    // Each call runs before its out-pointer is checked (argument order is unspecified).
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    ThrowIfFailedOrNull(602, hr, stream.get());
     ComPtr<IWICBitmapEncoder> encoder;
-    ThrowIfFailedOrNull(603, factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()), encoder.get());
+    hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put());
+    ThrowIfFailedOrNull(603, hr, encoder.get());
     ThrowIfFailed(604, encoder->Initialize(stream.get(), WICBitmapEncoderNoCache));
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> options;
-    ThrowIfFailedOrNull(605, encoder->CreateNewFrame(frame.put(), options.put()), frame.get());
+    hr = encoder->CreateNewFrame(frame.put(), options.put());
+    ThrowIfFailedOrNull(605, hr, frame.get());
     ThrowIfFailed(606, frame->Initialize(options.get()));
     ThrowIfFailed(606, frame->SetSize(width, height));
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;

@@ -184,6 +184,14 @@ protected:
         return ex.result;
     }
     std::wstring LastStatus() { return CopyLastEditorState(ex).status_text; }
+    // The window gone and no screen current: the next state opens a new window.
+    void Forget() {
+        overlay.editor_open = false;
+        ex.current_request_id = 0;
+        window.started.clear();
+        window.posted.clear();
+        server.sent.clear();
+    }
 
     OverlayState overlay;
     EditorExchange ex{overlay};
@@ -450,9 +458,7 @@ TEST_F(EditorSyncTest, ARefusedDocumentComesBackWithItsTextAndReason) {
         {18, 409, L"Zkontroluj datum a pořadí OD–DO (HTTP 409). Text zůstává zde.", false},
     };
     for (const Case& c : cases) {
-        overlay.editor_open = false;
-        ex.current_request_id = 0;
-        window.posted.clear();
+        Forget();
         Screen s;
         s.kind = c.kind;
         Open(s);
@@ -473,9 +479,7 @@ TEST_F(EditorSyncTest, ARefusedFileActionStartsOverFromTheServersState) {
         const char* button2;
     } cases[] = {{1, ""}, {2, ""}, {7, ""}, {8, ""}, {4, "Podepsat"}, {4, "Elektronicky podepsat"}};
     for (const Case& c : cases) {
-        overlay.editor_open = false;
-        ex.current_request_id = 0;
-        window.posted.clear();
+        Forget();
         Screen s;
         s.kind = c.kind;
         s.button2 = c.button2;
@@ -627,10 +631,7 @@ TEST_F(EditorSyncTest, PicturesAreFetchedFromTheirPath) {
         {15, 4, 2, "GET /editor/web-background?request=7"},
     };
     for (const Case& c : cases) {
-        overlay.editor_open = false;
-        ex.current_request_id = 0;
-        window.started.clear();
-        server.sent.clear();
+        Forget();
         Screen s;
         s.kind = c.kind;
         s.picture_mode = c.mode;
@@ -647,9 +648,7 @@ TEST_F(EditorSyncTest, PicturesAreFetchedFromTheirPath) {
     }
     // No picture count, or a kind without pictures: no fetch.
     for (auto [kind, mode, count] : {std::tuple{15, 0, 0}, std::tuple{10, 0, 1}, std::tuple{16, 3, 1}}) {
-        overlay.editor_open = false;
-        ex.current_request_id = 0;
-        server.sent.clear();
+        Forget();
         Screen s;
         s.kind = kind;
         s.picture_mode = mode;
@@ -672,10 +671,7 @@ TEST_F(EditorSyncTest, AMissingPictureIsShownAsANoticeAndNotFetchedAgain) {
         {"decoder gave nothing", Status(200, "tiny")},
     };
     for (const Case& c : cases) {
-        overlay.editor_open = false;
-        ex.current_request_id = 0;
-        window.started.clear();
-        server.sent.clear();
+        Forget();
         Screen s;
         s.kind = 21;
         s.picture_count = 1;
@@ -739,11 +735,10 @@ TEST_F(EditorSyncTest, NewsScreensGetTheirVideoAddress) {
     Open(news);
     EXPECT_EQ(window.started.at(0).video_address, "https://tv.example/page?x=1&news=7");
 
-    overlay.editor_open = false;
-    ex.current_request_id = 0;
+    Forget();
     fx.news_page_address = nullptr;
     Open(news);
-    EXPECT_EQ(window.started.at(1).video_address, "");
+    EXPECT_EQ(window.started.at(0).video_address, "");
 }
 
 TEST_F(EditorSyncTest, AMalformedStateLeavesTheExchangeAsItWas) {

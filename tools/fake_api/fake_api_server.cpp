@@ -2,6 +2,7 @@
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
 //                   [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]
 //                   [--newer-package FILE --newer-sha256 HEX]
+//                   [--editor-world POLLS]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
@@ -13,6 +14,8 @@
 // a greeting the server repeats in every manifest; each NPC request is logged as one line.
 // --newer-package with --newer-sha256
 // announces build 17306 "1.01" whose package is FILE, held back 6 s so the download shows.
+// --editor-world opens the computer's form 7 (kind 10) after POLLS editor polls; editor request
+// bodies (answers, action bodies, sketch sizes) are logged under their request.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,12 +24,14 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include <sys/time.h>
 
 #include "tools/fake_api/demo_world.h"
+#include "tools/fake_api/editor_world.h"
 #include "tools/fake_api/npc_stage.h"
 #include "tools/fake_api/voice_room.h"
 #include "tools/fake_api/fake_api.h"
@@ -39,6 +44,7 @@ int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
                  "[--https]\n"
                  "                       [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]\n"
+                 "                       [--editor-world POLLS]\n"
                  "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
     return 2;
 }
@@ -46,12 +52,13 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0, waitPolls = 3;
+    int port = 0, waitPolls = 3, editorPolls = -1;
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256, npcClip;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
     hm::fake::VoiceRoom room;
     hm::fake::NpcStage stage;
+    std::unique_ptr<hm::fake::EditorWorld> editor;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--voice-room") {
@@ -73,6 +80,7 @@ int main(int argc, char** argv) {
         else if (arg == "--npc-stage") npcClip = value;
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
+        else if (arg == "--editor-world") editorPolls = std::atoi(value.c_str());
         else return Usage();
     }
 
@@ -101,6 +109,12 @@ int main(int argc, char** argv) {
             std::ifstream picture(photoWorld, std::ios::binary);
             if (!picture) throw std::runtime_error("cannot read " + photoWorld);
             hm::fake::ScriptPhotoWorld(api, std::string(std::istreambuf_iterator<char>(picture), {}));
+        }
+        if (editorPolls >= 0) {
+            hm::fake::EditorWorldOptions options;
+            options.open_after_polls = editorPolls;
+            editor = std::make_unique<hm::fake::EditorWorld>(options);
+            editor->Attach(api);
         }
         if (voiceRoom) {
             room.SetCapability("35");
@@ -159,6 +173,8 @@ int main(int argc, char** argv) {
                 return;
             }
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;
+            if (request.path.rfind("/editor/", 0) == 0 && !request.body.empty())
+                log << "    editor body: " << hm::fake::DescribeEditorBody(request.body) << std::endl;
         });
         {
             std::lock_guard<std::mutex> lock(logLock);

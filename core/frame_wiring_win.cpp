@@ -3,6 +3,7 @@
 
 #include "game/frame_steps_win.h"
 #include "photos/shown_photo_win.h"
+#include "tv/tv_picture_win.h"
 
 namespace hm {
 
@@ -10,6 +11,8 @@ void FillFrameSteps() {
     FrameSteps& steps = PluginFrameSteps();
     steps.draw_shown_photo = &DrawShownPhoto;
     steps.photo_drawn = &IsShownPhotoDrawn;
+    steps.television_frame = &RunTelevisionFrameStep;
+    steps.draw_television_picture = &DrawTelevisionPicture;
 }
 
 }  // namespace hm

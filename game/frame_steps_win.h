@@ -15,7 +15,7 @@ struct FrameSteps {
     void (*world_textures)(IDirect3DDevice9*) = nullptr;         // gallery / TV world textures
     void (*draw_shown_photo)(IDirect3DDevice9*) = nullptr;       // Ctrl+F11 photo; inside the plugin's scene, before the banner
     bool (*photo_drawn)() = nullptr;                              // a shown photo covers the picture: no banner
-    void (*draw_television_picture)(IDirect3DDevice9*) = nullptr;  // full-screen TV picture; inside the scene
+    void (*draw_television_picture)(IDirect3DDevice9*) = nullptr;  // the in-vehicle TV screen; inside the scene
     void (*read_voice_banner_inputs)(BannerInputs&) = nullptr;   // voice transmitting and its channel
     void (*install_game_and_samp_hooks)() = nullptr;             // worker, during installation
 };

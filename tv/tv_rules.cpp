@@ -118,4 +118,8 @@ int ScreenIdOfLevel(const std::uint8_t* bits, std::size_t pitch) {
     return ScreenIdOfSamples(samples);
 }
 
+void CopyTvFrame(const std::uint8_t* frame, std::uint8_t* level, std::size_t pitch) {
+    for (std::size_t y = 0; y < kTvFrameHeight; ++y) std::memcpy(level + y * pitch, frame + y * kTvFrameRowBytes, kTvFrameRowBytes);
+}
+
 }  // namespace hm

@@ -64,4 +64,7 @@ int ScreenIdOfSamples(const std::array<std::uint32_t, 9>& samples);
 // Same rule over a locked 32 x 32 level of 32-bit pixels with `pitch` bytes a row.
 int ScreenIdOfLevel(const std::uint8_t* bits, std::size_t pitch);
 
+// The frame upload's copy: 540 rows of 3840 bytes into a texture level of `pitch` bytes a row.
+void CopyTvFrame(const std::uint8_t* frame, std::uint8_t* level, std::size_t pitch);
+
 }  // namespace hm

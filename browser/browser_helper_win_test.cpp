@@ -110,6 +110,12 @@ public:
         }
         return false;
     }
+    // The number after `key` in the record, -1 without one.
+    long long Figure(const std::string& key) const {
+        const std::string text = RecordText();
+        const std::size_t at = text.find(key);
+        return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + key.size());
+    }
     std::string RecordText() const {
         std::string text;
         if (FILE* f = _wfopen((dir_ + L"\\fake_cef_record.txt").c_str(), L"rb")) {
@@ -293,6 +299,40 @@ TEST(BrowserHelper, EndsCleanlyInTheseCases) {
             EXPECT_EQ(run.Count("browser url=data:text/html,"), 1);
         }
     }
+}
+
+// The helper's own cost between its browser's creation and shutdown (about 3 s), painting 30
+// frames a second and with the page standing still (the loop alone), as its process measures it.
+TEST(BrowserHelper, CpuAtThirtyFramesAndPaused) {
+    double figures[2] = {0, 0};
+    for (int paused = 0; paused < 2; ++paused) {
+        HelperRun run(paused ? "paused=1\n" : "");
+        run.StartNamed();
+        ASSERT_TRUE(run.BeatUntil(20000, [&](TvFrameBlock& b) { return paused || b.frame_counter >= 1; })) << run.RecordText();
+        run.BeatUntil(3000, [](TvFrameBlock&) { return false; });
+        std::uint32_t frames = 0;
+        run.Locked([&](TvFrameBlock& b) {
+            frames = b.frame_counter;
+            b.close_request = 1;
+        });
+        EXPECT_EQ(run.Wait(20000), 0u);
+        const double cpu = double(run.Figure("cpu_ms_at_shutdown=") - run.Figure("cpu_ms_at_browser="));
+        const std::string text = run.RecordText();
+        const std::size_t t0 = text.find("tick=", text.find("cpu_ms_at_browser="));
+        const std::size_t t1 = text.find("tick=", text.find("cpu_ms_at_shutdown="));
+        ASSERT_NE(t0, std::string::npos);
+        ASSERT_NE(t1, std::string::npos);
+        const double elapsed = double(std::atoll(text.c_str() + t1 + 5) - std::atoll(text.c_str() + t0 + 5));
+        figures[paused] = cpu / elapsed * 100.0;
+        std::printf("[ figures  ] helper %s: %.1f %% of a core over %.0f ms, %u frames\n", paused ? "paused" : "at 30 fps",
+                    figures[paused], elapsed, frames);
+        if (paused) {
+            EXPECT_EQ(frames, 0u);
+        } else {
+            EXPECT_GE(frames, 45u);
+        }
+    }
+    EXPECT_LE(figures[1], figures[0]);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 //   context_ready_after=N  message-loop units after initialize before a browser can exist (3; "never")
 //   close=never            a close request is never confirmed
 //   odd_paints=1           every frame is preceded by a pop-up, a 1920 x 1080 and a null paint
+//   paused=1               the page stands still: no paints at all
 //   exit_after_frames=N    after N frames end the process with exit_code=X
 //   hold_cache_file_ms=N   at shutdown a file in the cache folder stays held for N ms
 //   title=F:text           at frame F the page sets its title
@@ -50,6 +51,7 @@ struct Script {
     long context_ready_after = 3;  // -1: never
     bool close_never = false;
     bool odd_paints = false;
+    bool paused = false;
     long exit_after_frames = -1;
     unsigned exit_code = 0;
     unsigned hold_cache_file_ms = 0;
@@ -114,6 +116,7 @@ void LoadScript() {
         else if (key == "context_ready_after") g_script.context_ready_after = value == "never" ? -1 : num();
         else if (key == "close") g_script.close_never = value == "never";
         else if (key == "odd_paints") g_script.odd_paints = value == "1";
+        else if (key == "paused") g_script.paused = value == "1";
         else if (key == "exit_after_frames") g_script.exit_after_frames = num();
         else if (key == "exit_code") g_script.exit_code = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 0));
         else if (key == "hold_cache_file_ms") g_script.hold_cache_file_ms = static_cast<unsigned>(num());
@@ -326,6 +329,14 @@ void PaintFrame() {
     }
 }
 
+// This process's user and kernel time so far (another process's times are not known to Wine).
+long long CpuMs() {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) return -1;
+    const auto ticks = [](FILETIME t) { return static_cast<long long>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime); };
+    return (ticks(kernel) + ticks(user)) / 10000;
+}
+
 void CheckReferences() {
     for (FakeObject* o : {&g_browser, &g_host, &g_main_frame, &g_sub_frame, &g_request, &g_command_line})
         if (o->refs != 1) Breach(std::string("references ") + o->kind + " " + std::to_string(o->refs - 1));
@@ -419,6 +430,7 @@ __declspec(dllexport) void* cef_browser_host_create_browser_sync(const void* win
     if (rect[0] != 0 || rect[1] != 0 || rect[2] != 960 || rect[3] != 540) Breach("view rectangle");
     g_browser_made = true;
     Record("browser url=" + Utf8(TextOf(url)));
+    Record("cpu_ms_at_browser=" + std::to_string(CpuMs()) + " tick=" + std::to_string(GetTickCount64()));
     return Give(g_browser);
 }
 
@@ -436,7 +448,7 @@ __declspec(dllexport) void cef_do_message_loop_work() {
         return;
     }
     const ULONGLONG now = GetTickCount64();
-    if (now - g_last_paint >= static_cast<ULONGLONG>(1000 / g_frame_rate)) {
+    if (!g_script.paused && now - g_last_paint >= static_cast<ULONGLONG>(1000 / g_frame_rate)) {
         g_last_paint = now;
         PaintFrame();
     }
@@ -453,6 +465,7 @@ __declspec(dllexport) void cef_shutdown() {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(CreateThread(nullptr, 0, HoldFile, h, 0, nullptr));
     }
     Record("shutdown frames=" + std::to_string(g_frames));
+    Record("cpu_ms_at_shutdown=" + std::to_string(CpuMs()) + " tick=" + std::to_string(GetTickCount64()));
 }
 
 __declspec(dllexport) void cef_string_userfree_utf16_free(void* str) {

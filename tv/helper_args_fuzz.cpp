@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Exactly the field's size on the heap, so reading past it is caught.
     std::vector<char16_t> field(hm::kTvUrlChars, u'x');
-    std::memcpy(field.data(), text.data(), std::min(text.size(), field.size()) * 2);
+    if (!text.empty()) std::memcpy(field.data(), text.data(), std::min(text.size(), field.size()) * 2);
     const std::u16string url = hm::AcceptedPageUrl(field.data(), field.size(), (size & 1) != 0);
     if (!url.empty() && url.find(u"/tv/player#") == std::u16string::npos) __builtin_trap();
     return 0;

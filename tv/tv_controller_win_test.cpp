@@ -283,15 +283,20 @@ TEST(NewsPlayback, LookingForFramesKeepsItsHelperAlive) {
     while (!TakeLatestHelperFrame(link, frame.data()) && GetTickCount64() < end) Sleep(20);
     EXPECT_EQ(link.last_counter, link.view->frame_counter);
     EXPECT_NE(link.last_counter, 0u);
-    // A beat almost 8 s old is renewed by the next look for a frame ...
+    // A beat 7 s old is renewed by the next look for a frame that finds the mutex free ...
     for (int i = 0; i < 5; ++i) {
-        link.view->heartbeat = GetTickCount64() - 7900;
-        TakeLatestHelperFrame(link, frame.data());
-        Sleep(200);
+        const ULONGLONG old = GetTickCount64() - 7000;
+        link.view->heartbeat = old;
+        for (int tries = 0; tries < 100 && link.view->heartbeat == old; ++tries) {
+            TakeLatestHelperFrame(link, frame.data());
+            Sleep(5);
+        }
+        EXPECT_NE(link.view->heartbeat, old);
+        Sleep(500);
     }
     EXPECT_EQ(WaitForSingleObject(link.process, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the helper still runs";
     // ... and without the look the helper goes.
-    link.view->heartbeat = GetTickCount64() - 7900;
+    link.view->heartbeat = GetTickCount64() - 7000;
     EXPECT_EQ(WaitForSingleObject(link.process, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     DWORD code = 1;
     GetExitCodeProcess(link.process, &code);

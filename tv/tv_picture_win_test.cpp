@@ -11,36 +11,16 @@
 
 #include "base/plugin.h"
 #include "game/d3d9_hooks_win.h"
+#include "game/test_device_win_test_util.h"
 #include "tv/tv_controller_win.h"
 
 namespace hm {
 namespace {
 
-struct Device {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    Device() {
-        window = CreateWindowExW(0, L"STATIC", L"tv test", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
-    }
-    ~Device() {
-        ReleaseTelevisionTexture();
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
+// The game's 640 x 480 device; the TvTexture goes with it.
+struct Device : TestDevice {
+    Device() : TestDevice(640, 480) {}
+    ~Device() { ReleaseTelevisionTexture(); }
 };
 
 // The TV controller's link over a block of the test's own, as a running helper would leave it.

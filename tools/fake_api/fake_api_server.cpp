@@ -1,6 +1,6 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
-//                   [--photo-world PICTURE] [--voice-room] [--newer-package FILE --newer-sha256 HEX]
+//                   [--photo-world PICTURE] [--voice-room] [--newer-package FILE --newer-sha256 HEX] [--tv N]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
@@ -34,7 +34,8 @@ int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
                  "[--https]\n"
                  "                       [--photo-world PICTURE] [--voice-room]\n"
-                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
+                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n"
+                 "                       [--tv N]  (/tv/state answers \"TV N\")\n";
     return 2;
 }
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
+    std::string tvScreen;  // --tv: the screen /tv/state turns on
     hm::fake::VoiceRoom room;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
         else if (arg == "--photo-world") photoWorld = value;
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
+        else if (arg == "--tv") tvScreen = value;
         else return Usage();
     }
 
@@ -95,6 +98,7 @@ int main(int argc, char** argv) {
             if (!picture) throw std::runtime_error("cannot read " + photoWorld);
             hm::fake::ScriptPhotoWorld(api, std::string(std::istreambuf_iterator<char>(picture), {}));
         }
+        if (!tvScreen.empty()) api.Script("GET", "/tv/state", hm::fake::Reply{200, "TV " + tvScreen + "\n"});
         if (voiceRoom) {
             room.SetCapability("35");
             room.SetLoopback(7, 200);

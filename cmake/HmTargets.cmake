@@ -138,12 +138,14 @@ endfunction()
 #   HM_WINE_SESSION the session file of this build's Wine session (the runner uses it)
 #   HM_SOURCE_DIR  the source tree
 # Scenarios share one Wine session and run one at a time.
-#   hm_wine_driver_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])
+#   hm_wine_driver_test(<name> [WOW64] LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])
+# WOW64: the scenario runs in the build folder's 64-bit prefix (made once, reused), where the
+# 32-bit game can start the 64-bit browser helper; HM_WIN64_BIN names the win64 build's bin folder.
 function(hm_wine_driver_test name)
   if(NOT HM_TARGET STREQUAL "host")
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "WOW64" "TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
   if(NOT HM_WIN32_BUILD)
     message(STATUS "${name}: no HM_WIN32_BUILD given, skipped")
     return()
@@ -155,12 +157,26 @@ function(hm_wine_driver_test name)
     set(T_TIMEOUT 600)
   endif()
   add_test(NAME ${name} COMMAND ${name})
+  set(fixture wine_session)
+  set(session ${CMAKE_BINARY_DIR}/wine-win32/session.env)
+  if(T_WOW64)
+    if(NOT TEST wow64_session_start)
+      # The 64-bit prefix of this build folder; wine-session.sh makes it only when it is missing.
+      set(script ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh)
+      add_test(NAME wow64_session_start COMMAND bash ${script} start ${CMAKE_BINARY_DIR} win64)
+      add_test(NAME wow64_session_stop COMMAND bash ${script} stop ${CMAKE_BINARY_DIR} win64)
+      set_tests_properties(wow64_session_start PROPERTIES FIXTURES_SETUP wow64_session LABELS wine TIMEOUT 300)
+      set_tests_properties(wow64_session_stop PROPERTIES FIXTURES_CLEANUP wow64_session LABELS wine TIMEOUT 60)
+    endif()
+    set(fixture wow64_session)
+    set(session ${CMAKE_BINARY_DIR}/wine-win64/session.env)
+  endif()
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABELS};wine"
     TIMEOUT ${T_TIMEOUT}
     RUN_SERIAL TRUE
-    FIXTURES_REQUIRED wine_session
-    ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_WINE_SESSION=${CMAKE_BINARY_DIR}/wine-win32/session.env;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    FIXTURES_REQUIRED ${fixture}
+    ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_WINE_SESSION=${session};HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
 
 # Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into

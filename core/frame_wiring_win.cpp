@@ -6,6 +6,7 @@
 #include "base/shared_state.h"
 #include "game/frame_steps_win.h"
 #include "photos/shown_photo_win.h"
+#include "tv/tv_picture_win.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
 
@@ -51,6 +52,8 @@ void FillFrameSteps() {
     steps.refresh_banner = &RefreshBanner;
     steps.place_banner = &PlaceBannerQuad;
     steps.reset_banner = [] { ResetBannerLayer(Banner()); };
+    steps.television_frame = &RunTelevisionFrameStep;
+    steps.draw_television_picture = &DrawTelevisionPicture;
 }
 
 }  // namespace hm

@@ -17,6 +17,8 @@
 #include "base/notices_win.h"
 #include "photos/jpeg_encoder_win.h"
 #include "photos/photo_file_win.h"
+#include "tv/tv_controller_win.h"
+#include "core/worker_hooks.h"
 #include "ui/draw_win.h"
 #include "core/config.h"
 #include "core/config_win.h"
@@ -148,6 +150,12 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.media = &PluginMediaSession();
     InstallPluginPhotos(ctx, fx.hooks);
     InstallPluginEditor(ctx, fx.hooks);
+    // The TV state step keeps its own 700 ms / 15 s timer and handles its own failures.
+    fx.hooks.tv_state = [&ctx](Tick now, const std::string& token) {
+        RunTelevisionStateStep(ctx.client, ctx.config.television, now, token);
+    };
+    fx.hooks.stop_tv = [] { StopTelevision(); };
+    SetTvHeartbeatStep(&WriteTelevisionHeartbeat);
     InstallSessionEffects(std::move(fx), IsGameInFront, [] { return PluginOverlay().editor_open.load(); });
 }
 

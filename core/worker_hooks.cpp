@@ -13,7 +13,13 @@ namespace hm {
 
 void StartCameraDataThread(const PluginConfig&) {}
 
-void WriteTvHeartbeat() {}
+namespace {
+void (*g_tv_heartbeat)() = nullptr;
+}  // namespace
+void SetTvHeartbeatStep(void (*step)()) { g_tv_heartbeat = step; }
+void WriteTvHeartbeat() {
+    if (g_tv_heartbeat) g_tv_heartbeat();
+}
 std::wstring CockpitCameraStatusText() { return std::wstring(); }
 
 void OpenUpdateDialog(WorkerContext& ctx) {

@@ -18,6 +18,7 @@ void InstallDirect3DHooks();                            // throws on failure: st
 
 // --- Loop pass -------------------------------------------------------------------------------
 void WriteTvHeartbeat();                                 // under TvLock, no waiting
+void SetTvHeartbeatStep(void (*step)());                 // the television fills it at installation
 void OpenUpdateDialog(WorkerContext& ctx);               // Ctrl+F9 (ignored while a screen is open)
 std::wstring CockpitCameraStatusText();                  // last line of the Ctrl+F9 dialog (vehicle subsystem)
 void TogglePhotoVisible();                               // Ctrl+F11

@@ -19,7 +19,7 @@ struct FrameSteps {
     void (*world_textures)(IDirect3DDevice9*) = nullptr;         // gallery / TV world textures
     void (*draw_shown_photo)(IDirect3DDevice9*) = nullptr;       // Ctrl+F11 photo; inside the plugin's scene, before the banner
     bool (*photo_drawn)() = nullptr;                              // a shown photo covers the picture: no banner
-    void (*draw_television_picture)(IDirect3DDevice9*) = nullptr;  // full-screen TV picture; inside the scene
+    void (*draw_television_picture)(IDirect3DDevice9*) = nullptr;  // the in-vehicle TV screen; inside the scene
     // The heads-up banner. refresh_banner: once a frame, before drawing; true when the picture
     // changed (upload `bitmap`; null: no banner). place_banner: the quad of a picture `height`
     // high in a viewport `width` wide; false: not shown. reset_banner: the device changed.

@@ -11,37 +11,14 @@
 #include "base/plugin.h"
 #include "base/shared_state.h"
 #include "game/d3d9_hooks_win.h"
+#include "game/test_device_win_test_util.h"
 #include "photos/photo_rules.h"
 
 namespace hm {
 namespace {
 
-struct Device {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-
-    Device(UINT width, UINT height) {
-        window = CreateWindowExW(0, L"STATIC", L"photo test", WS_POPUP, 0, 0, int(width), int(height), nullptr,
-                                 nullptr, nullptr, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = width;
-        pp.BackBufferHeight = height;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
-    }
-    ~Device() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
+struct Device : TestDevice {
+    using TestDevice::TestDevice;
     // One frame: the game's picture (solid blue), then the photo layer.
     PixelsRef Frame() {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);

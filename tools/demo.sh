@@ -7,7 +7,9 @@
 #                               takes and shows photos;
 #   3. tools/demo_voice_scenario.txt  the same device, the fake samp.dll and ALSA file devices:
 #                               the player talks nearby and on the work radio; the receptionist
-#                               greets the player, then Ctrl+N switches NPC voices off.
+#                               greets the player, then Ctrl+N switches NPC voices off;
+#   4. tools/demo_tv.txt        the same device in a 64-bit prefix: the server turns the TV on and
+#                               the plugin starts the 64-bit browser helper (fake framework).
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
 # voice-playback.wav (the dispatcher's answer), voice-microphone.raw (the clip), npc-voice.wav
 # (the receptionist's greeting as played) and npc-greeting.ul (her clip as served), and
@@ -29,7 +31,7 @@ if [ "${1:-}" != --no-build ]; then
   cmake --preset win32 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win32 failed"; exit 1; }
   # The package the server announces is the real one: it takes the win64 helper program.
   cmake --preset win64 -DHM_WERROR=ON >/dev/null || { echo "demo: configure win64 failed"; exit 1; }
-  cmake --build build/win64 -j2 --target HM_PluginBrowser || { echo "demo: build win64 failed"; exit 1; }
+  cmake --build build/win64 -j2 --target HM_PluginBrowser fake_libcef || { echo "demo: build win64 failed"; exit 1; }
   cmake --build build/win32 -j2 --target HM_Plugin fake_game fake_samp session_probe package || { echo "demo: build win32 failed"; exit 1; }
   cmake --preset host -DHM_WERROR=ON -DHM_WIN32_BUILD="$root/build/win32" >/dev/null || { echo "demo: configure host failed"; exit 1; }
   cmake --build build/host -j2 --target fake_api_server fake_world_drive || { echo "demo: build host failed"; exit 1; }
@@ -41,6 +43,7 @@ api_pid=
 cleanup() {
   [ -n "$api_pid" ] && kill "$api_pid" 2>/dev/null && wait "$api_pid" 2>/dev/null
   bash cmake/wine-session.sh stop "$session_dir" win32 >/dev/null 2>&1
+  bash cmake/wine-session.sh stop "$session_dir" win64 >/dev/null 2>&1
 }
 trap cleanup EXIT
 
@@ -78,7 +81,7 @@ PY
 
 step "starting the fake API (newer release 1.01, package $(basename "$package"), $(stat -c %s "$package") bytes)"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg --voice-room --npc-stage "$out/npc-greeting.ul" --newer-package "$package" --newer-sha256 "$package_sha" &
+  --photo-world ui/pictures/picture0.jpg --voice-room --npc-stage "$out/npc-greeting.ul" --newer-package "$package" --newer-sha256 "$package_sha" --tv 30001 &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -149,16 +152,35 @@ fi
 last_wav=$(ls "$out"/voice-playback.wav.* 2>/dev/null | sort -V | tail -1)
 [ -n "$last_wav" ] && mv "$last_wav" "$out/npc-voice.wav"
 probe forget-plugin
+
+helper_bin=$root/build/win64/bin
+if [ $rc = 0 ] && [ -s "$helper_bin/HM_PluginBrowser.exe" ] && [ -s "$helper_bin/libcef.dll" ]; then
+  step "fourth evening: the TV in a 64-bit prefix, the plugin starts the browser helper (tools/demo_tv.txt)"
+  # The 64-bit prefix is made once (about half a minute) and kept in build/demo.
+  bash cmake/wine-session.sh start "$session_dir" win64 >>"$out/drive.log" 2>&1
+  export HM_WINE_SESSION=$session_dir/wine-win64/session.env
+  echo "$(date +%H:%M:%S) session_probe save-plugin (64-bit prefix): the remembered device" >>"$out/drive.log"
+  probe save-plugin "$api_url" "$credential"
+  play fourth tools/demo_tv.txt --ini AutoConnect=1 --ini Television=1 --helper "$helper_bin"
+  rc=$?
+  cp "$session_dir/fourth/HM_PluginBrowser/fake_cef_record.txt" "$out/tv-helper-record.txt" 2>/dev/null
+  echo "$(date +%H:%M:%S) browser helpers left after the game: $(grep -l 'HM_PluginBrowser.exe' /proc/[0-9]*/cmdline 2>/dev/null | xargs -r grep -l fourth 2>/dev/null | wc -l)" >>"$out/drive.log"
+  probe forget-plugin
+  bash cmake/wine-session.sh stop "$session_dir" win64 >/dev/null 2>&1
+  export HM_WINE_SESSION=$session_dir/wine-win32/session.env
+else
+  step "fourth evening skipped: no win64 helper with the fake framework in $helper_bin"
+fi
 played=$(( $(date +%s) - play_started ))
 
 kill "$api_pid" 2>/dev/null && wait "$api_pid" 2>/dev/null
 api_pid=
-cat "$session_dir"/{first,second,third}/game.log >"$out/game-output.log" 2>/dev/null
+cat "$session_dir"/{first,second,third,fourth}/game.log >"$out/game-output.log" 2>/dev/null
 
 {
   echo "HM Plugin demo, $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
   echo "Fake API: $api_url"
-  echo "Evenings: tools/demo_scenario.txt, tools/demo_photos.txt, tools/demo_voice_scenario.txt;" \
+  echo "Evenings: tools/demo_scenario.txt, tools/demo_photos.txt, tools/demo_voice_scenario.txt, tools/demo_tv.txt;" \
        "played in ${played} s, exit $rc"
   echo
   echo "== The game: commands and answers =="
@@ -197,6 +219,10 @@ PY
   else
     echo "npc-voice.wav: $(stat -c %s "$out/npc-voice.wav" 2>/dev/null || echo missing) bytes"
   fi
+  echo
+  echo "== TV: the browser helper's record (fake framework) =="
+  cat "$out/tv-helper-record.txt" 2>/dev/null || echo "(no TV evening)"
+  echo "TV state requests: $(grep -c 'GET .*/tv/state' "$out/api.log"), the first at $(grep -m1 'GET .*/tv/state' "$out/api.log" | cut -d' ' -f1)"
   echo
   echo "== Screenshots =="
   ls -1 "$out"/*.png 2>/dev/null || echo "(none)"

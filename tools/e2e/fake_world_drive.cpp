@@ -2,6 +2,7 @@
 // runs elsewhere (the demo starts fake_api_server). Needs HM_WIN32_BIN and HM_WINE_RUN.
 //   fake_world_drive --dir <run folder> --api-url <url> [--shots <folder>] [--exe <name>]
 //                    [--host <h>] [--port <p>] [--name <n>] [--ini KEY=VALUE]... [--game-arg ARG]... [--samp 1]
+//                    [--helper <win64 bin folder>]  (installs HM_PluginBrowser/ with the fake framework)
 //                    <script>
 // --samp 1 puts the fake samp.dll beside the game and has the game load it.
 // The script holds one fake-game command a line ('#' comments); besides the game's commands:
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     hm::e2e::GameOptions options;
     hm::e2e::IniKeys extraIni;
     bool samp = false;
+    std::string helperBin;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.compare(0, 2, "--") != 0) {
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
         else if (arg == "--name") options.name = value;
         else if (arg == "--game-arg") options.extraArgs.push_back(value);
         else if (arg == "--samp") samp = value == "1";
+        else if (arg == "--helper") helperBin = value;
         else if (arg == "--ini" && value.find('=') != std::string::npos)
             extraIni.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
         else return Usage();
@@ -83,6 +86,18 @@ int main(int argc, char** argv) {
             fs::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll",
                           fs::copy_options::overwrite_existing);
             options.extraArgs.push_back("--hm-samp");
+        }
+        if (!helperBin.empty()) {
+            // The helper folder as the full package lays it out, with the fake framework and
+            // stand-ins for its data files; the page announces that it plays.
+            const fs::path helper = fs::path(s.dir()) / "HM_PluginBrowser";
+            fs::create_directories(helper);
+            for (const char* f : {"HM_PluginBrowser.exe", "libcef.dll"})
+                fs::copy_file(fs::path(helperBin) / f, helper / f, fs::copy_options::overwrite_existing);
+            for (const char* f : {"chrome_elf.dll", "icudtl.dat", "resources.pak", "v8_context_snapshot.bin"})
+                std::ofstream(helper / f) << "stand-in";
+            std::ofstream(helper / "fake_cef_script.txt") << "title=2:HMMedia:playing\n";
+            fs::remove(helper / "fake_cef_record.txt");
         }
         std::cout << Now() << " HM_Plugin.ini:";
         for (const auto& [k, v] : ini) std::cout << " " << k << "=" << v;

@@ -2,7 +2,7 @@
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
 //                   [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]
 //                   [--newer-package FILE --newer-sha256 HEX]
-//                   [--editor-world POLLS]
+//                   [--editor-world POLLS] [--tv N]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
@@ -45,7 +45,8 @@ int Usage() {
                  "[--https]\n"
                  "                       [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]\n"
                  "                       [--editor-world POLLS]\n"
-                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
+                 "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n"
+                 "                       [--tv N]  (/tv/state answers \"TV N\")\n";
     return 2;
 }
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256, npcClip;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
+    std::string tvScreen;  // --tv: the screen /tv/state turns on
     hm::fake::VoiceRoom room;
     hm::fake::NpcStage stage;
     std::unique_ptr<hm::fake::EditorWorld> editor;
@@ -81,6 +83,7 @@ int main(int argc, char** argv) {
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
         else if (arg == "--editor-world") editorPolls = std::atoi(value.c_str());
+        else if (arg == "--tv") tvScreen = value;
         else return Usage();
     }
 
@@ -116,6 +119,7 @@ int main(int argc, char** argv) {
             editor = std::make_unique<hm::fake::EditorWorld>(options);
             editor->Attach(api);
         }
+        if (!tvScreen.empty()) api.Script("GET", "/tv/state", hm::fake::Reply{200, "TV " + tvScreen + "\n"});
         if (voiceRoom) {
             room.SetCapability("35");
             room.SetLoopback(7, 200);

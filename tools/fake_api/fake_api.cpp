@@ -172,6 +172,14 @@ struct Stream {
     }
 };
 
+// Ends a TCP connection with a reset while its descriptor stays valid (closed later by the
+// reaper as usual): on Linux, connecting a connected TCP socket to AF_UNSPEC aborts it.
+void ResetConnection(int fd) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    ::connect(fd, &unspecified, sizeof unspecified);
+}
+
 // Buffered reading from one connection; false once the peer is gone.
 class Reader {
 public:
@@ -572,6 +580,11 @@ void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
         if (!keepAlive) out += "Connection: close\r\n";
         out += "\r\n";
         if (request->method != "HEAD") out += reply.body;
+        if (reply.cut_at < out.size()) {
+            stream.SendAll(out.substr(0, reply.cut_at));
+            if (reply.reset) ResetConnection(stream.fd);
+            return;
+        }
         if (!stream.SendAll(out) || !keepAlive) return;
     }
 }

@@ -23,6 +23,13 @@ struct Reply {
     static Reply Delayed(int ms, Reply reply) { reply.delay_ms = ms; return reply; }
     static Reply NeverAnswer() { Reply r; r.status = 0; r.never_answer = true; return r; }
     static Reply CloseConnection() { Reply r; r.status = 0; r.close_connection = true; return r; }
+    // Only the first `bytes` of the answer as it would go out (status line, head, body), then an
+    // orderly close (FIN) or, with `reset`, a reset (RST).
+    static Reply Cut(std::size_t bytes, Reply reply, bool reset = false) {
+        reply.cut_at = bytes;
+        reply.reset = reset;
+        return reply;
+    }
 
     int status = 200;
     std::string body;
@@ -32,6 +39,8 @@ struct Reply {
     int delay_ms = 0;               // wait before answering
     bool never_answer = false;      // accept, read the request, never answer (until Stop)
     bool close_connection = false;  // drop the connection without an answer
+    std::size_t cut_at = std::size_t(-1);  // send only this many bytes of the answer, then close
+    bool reset = false;                     // close a cut answer with a reset instead of FIN
 };
 
 struct RecordedRequest {

@@ -180,6 +180,13 @@ void ResetConnection(int fd) {
     ::connect(fd, &unspecified, sizeof unspecified);
 }
 
+// A cut after the status line and before the end of the head of `answer`.
+bool CutInsideHead(const std::string& answer, std::size_t cut) {
+    const std::size_t statusEnd = answer.find("\r\n") + 2;
+    const std::size_t headEnd = answer.find("\r\n\r\n") + 4;
+    return cut >= statusEnd && cut < headEnd;
+}
+
 // Buffered reading from one connection; false once the peer is gone.
 class Reader {
 public:
@@ -570,23 +577,33 @@ void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
             if (reply.delay_ms > 0 && cv.wait_for(lock, std::chrono::milliseconds(reply.delay_ms), released)) return;
         }
 
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) + "\r\n";
-        bool lengthGiven = false;
-        for (const auto& [name, value] : reply.headers) {
-            if (IEquals(name, "Content-Length")) lengthGiven = true;
-            out += name + ": " + value + "\r\n";
-        }
-        if (!lengthGiven) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-        if (!keepAlive) out += "Connection: close\r\n";
-        out += "\r\n";
-        if (request->method != "HEAD") out += reply.body;
+        std::string out = AnswerBytes(reply, keepAlive, request->method != "HEAD");
         if (reply.cut_at < out.size()) {
             stream.SendAll(out.substr(0, reply.cut_at));
-            if (reply.reset) ResetConnection(stream.fd);
+            if (reply.reset && !CutInsideHead(out, reply.cut_at)) ResetConnection(stream.fd);
             return;
         }
         if (!stream.SendAll(out) || !keepAlive) return;
     }
+}
+
+std::string AnswerBytes(const Reply& reply, bool keepAlive, bool withBody) {
+    std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) + "\r\n";
+    bool lengthGiven = false;
+    for (const auto& [name, value] : reply.headers) {
+        if (IEquals(name, "Content-Length")) lengthGiven = true;
+        out += name + ": " + value + "\r\n";
+    }
+    if (!lengthGiven) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    if (!keepAlive) out += "Connection: close\r\n";
+    out += "\r\n";
+    if (withBody) out += reply.body;
+    return out;
+}
+
+bool WineCrashingCut(const Reply& reply) {
+    if (!reply.reset || reply.close_connection || reply.never_answer) return false;
+    return CutInsideHead(AnswerBytes(reply, true, false), reply.cut_at);
 }
 
 FakeApi::FakeApi(std::string basePath) : FakeApi(std::move(basePath), 0) {}

@@ -110,6 +110,14 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// The answer as it goes out on the wire: status line, scripted headers, Content-Length unless
+// scripted, "Connection: close" when the connection ends, blank line, body.
+std::string AnswerBytes(const Reply& reply, bool keepAlive, bool withBody = true);
+
+// The one cut Wine 8's WinHTTP cannot survive (docs/wine-winhttp-reset.md): a reset after the
+// status line and before the end of the head. The server sends that cut with FIN instead.
+bool WineCrashingCut(const Reply& reply);
+
 // Reason phrase of an HTTP status ("OK", "Created", ...; "Status" for unknown ones).
 const char* ReasonPhrase(int status);
 

@@ -319,6 +319,7 @@ struct FakeApi::Impl {
     std::map<std::pair<std::string, std::string>, ScriptEntry> scripts;
     std::vector<RecordedRequest> log;
     Observer observer;
+    Twist twist;
 
     int listenFd = -1;
     bool listening = false;
@@ -557,6 +558,7 @@ void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
             std::lock_guard<std::mutex> lock(mu);
             log.push_back(*request);
             reply = Choose(*request);
+            if (twist) reply = twist(*request, std::move(reply));
             observer = this->observer;
         }
         cv.notify_all();
@@ -719,6 +721,11 @@ std::optional<RecordedRequest> FakeApi::WaitFor(const std::string& method, const
 void FakeApi::ClearLog() {
     std::lock_guard<std::mutex> lock(impl_->mu);
     impl_->log.clear();
+}
+
+void FakeApi::TwistAnswers(Twist twist) {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    impl_->twist = std::move(twist);
 }
 
 void FakeApi::OnRequest(Observer observer) {

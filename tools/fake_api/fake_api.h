@@ -96,6 +96,11 @@ public:
                                            std::chrono::milliseconds timeout, std::size_t count = 1) const;
     void ClearLog();
 
+    // Every chosen answer (scripted or the 404 of an unscripted path) passes through `twist`
+    // before it goes out; called under the server's lock like a responder. Empty: none.
+    using Twist = std::function<Reply(const RecordedRequest&, Reply)>;
+    void TwistAnswers(Twist twist);
+
     // Called on the connection's thread once the answer is chosen (before any delay).
     // The status is 0 when the request is dropped or never answered.
     using Observer = std::function<void(const RecordedRequest&, const Reply&)>;

@@ -81,6 +81,7 @@ function(hm_native_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+  set_property(GLOBAL APPEND PROPERTY HM_NATIVE_TESTS ${name})
 endfunction()
 
 function(hm_wine_test name)
@@ -217,6 +218,14 @@ function(_hm_collect_fuzz dir out)
     list(APPEND found ${more})
   endforeach()
   set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# `native_tests`: every native test program and nothing else (the sanitizer build makes only these).
+function(hm_register_native_tests)
+  get_property(names GLOBAL PROPERTY HM_NATIVE_TESTS)
+  if(names)
+    add_custom_target(native_tests DEPENDS ${names})
+  endif()
 endfunction()
 
 function(hm_register_fuzz_targets)

@@ -1,11 +1,10 @@
 // Test hooks of the failure containment, built only into HM_Plugin_testhooks.dll (never
-// packaged): arm one fault site, read what was thrown, try the plugin's locks, read the notice.
+// packaged): arm one fault site, read what was thrown, try the plugin's locks.
 #include <windows.h>
 
 #include <mutex>
 #include <string>
 
-#include "base/edge.h"
 #include "base/fault_seam.h"
 #include "base/media_session.h"
 #include "base/overlay_frame.h"
@@ -36,20 +35,4 @@ extern "C" __declspec(dllexport) int HM_TryPluginLocks() {
     tryOne(hm::PluginMediaSession().lock, 4);
     tryOne(hm::PluginVoice().lock, 8);
     return free;
-}
-
-// The current notice as UTF-16 into `text` (at most `chars` units with the terminator); its
-// length, or -1 when SharedStateLock is held elsewhere.
-extern "C" __declspec(dllexport) int HM_CurrentNotice(wchar_t* text, int chars) {
-    return hm::AtTheEdge(-1, [&]() -> int {
-        std::unique_lock<std::mutex> hold(hm::PluginShared().lock, std::try_to_lock);
-        if (!hold.owns_lock()) return -1;
-        const std::wstring& current = hm::PluginShared().notices.current;
-        const int n = int(current.size()) < chars - 1 ? int(current.size()) : chars - 1;
-        if (chars > 0) {
-            current.copy(text, std::size_t(n));
-            text[n] = L'\0';
-        }
-        return n;
-    });
 }

@@ -26,6 +26,7 @@ for p in "${presets[@]}"; do
   rm -f "build-$p.configure.log"
   targets=()
   [ "$p" = fuzz ] && targets=(--target fuzz_targets)
+  [ "$p" = host-asan ] && targets=(--target native_tests)
   if ! cmake --build "build/$p" -j2 "${targets[@]}"; then
     echo "build $p failed"; status=1; summary[$p]="build failed"; continue
   fi

@@ -39,7 +39,6 @@
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
 //   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
-//   process                    -> ok handles=<open handles> private=<private bytes> of this process
 //   setcursor <x> <y>          the game calls SetCursorPos and SetCursor -> ok
 //   fault <site> <kind>        arms one fault site of the plugin (HM_ArmFault) -> ok thrown=<n>
 //   locks                      the plugin's locks tried once (HM_TryPluginLocks) -> ok free=<mask> thrown=<n>
@@ -57,7 +56,6 @@
 #include <windows.h>
 #include <d3d9.h>
 #include <shellapi.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -747,16 +745,6 @@ std::string Execute(const std::string& line) {
         SetCursorPos(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         return "ok";
-    }
-    if (cmd == "process") {
-        // This process as Windows (Wine) reports it: open handles and private bytes.
-        DWORD handles = 0;
-        GetProcessHandleCount(GetCurrentProcess(), &handles);
-        PROCESS_MEMORY_COUNTERS_EX pmc{};
-        pmc.cb = sizeof pmc;
-        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
-        return Format("ok handles=%lu private=%lu", static_cast<unsigned long>(handles),
-                      static_cast<unsigned long>(pmc.PrivateUsage));
     }
     if (cmd == "fault" && w.size() == 3) {
         // One fault site of the plugin armed (HM_ArmFault; site 0 disarms).

@@ -23,6 +23,7 @@
 
 #include "core/identity.h"
 #include "tools/e2e/png_reader.h"
+#include "tools/fake_api/demo_world.h"
 
 namespace hm::e2e {
 namespace {
@@ -350,6 +351,17 @@ std::string Scenario::GameLog() const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void StartWithRememberedDevice(Scenario& s) {
+    if (RunSessionProbe(s.dir(), {"save-plugin", s.api().BaseUrl(), fake::kDemoDeviceCredential}) != 0)
+        throw std::runtime_error("the remembered device could not be saved");
+    IniKeys ini = s.DefaultIni();
+    ini.push_back({"AutoConnect", "1"});
+    s.WriteIni(ini);
+    GameOptions o;
+    o.extraArgs = {"--hm-2d-pass"};
+    s.StartGame(o);
 }
 
 }  // namespace hm::e2e

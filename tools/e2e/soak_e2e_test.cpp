@@ -140,13 +140,7 @@ TEST(Soak, ShippedPluginAgainstAHostileServer) {
     api.TwistAnswers([hostile](const fake::RecordedRequest& r, fake::Reply reply) { return hostile->Twist(r, reply); });
 
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), fake::kDemoDeviceCredential}), 0);
-    IniKeys ini = s.DefaultIni();
-    ini.push_back({"AutoConnect", "1"});
-    s.WriteIni(ini);
-    GameOptions o;
-    o.extraArgs = {"--hm-2d-pass"};
-    s.StartGame(o);
+    StartWithRememberedDevice(s);
     s.Ok("focus");
     s.Ok("camera 0 46");  // through the camera's viewfinder: shots can be taken
 

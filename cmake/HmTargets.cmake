@@ -77,6 +77,7 @@ function(hm_native_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+  set_property(GLOBAL APPEND PROPERTY HM_NATIVE_TESTS ${name})
 endfunction()
 
 function(hm_wine_test name)
@@ -187,4 +188,73 @@ function(hm_testhooks_sources)
       set_property(GLOBAL APPEND PROPERTY HM_TESTHOOKS_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
     endforeach()
   endif()
+endfunction()
+
+# libFuzzer targets (the `fuzz` preset: clang-14, -DHM_FUZZ=ON; host only). Each <name> is a
+# program bin/<name> whose seed corpus is <folder>/fuzz_corpus/<name>/ and whose dictionary, when
+# it helps, is <folder>/fuzz_corpus/<name>.dict. tools/fuzz.sh runs them all for a time; CTest
+# (label `fuzz`) runs each for HM_FUZZ_RUNS inputs. Targets written as a plain add_executable
+# named *_fuzz inside `if(HM_FUZZ AND HM_TARGET STREQUAL "host")` join the same way
+# (hm_register_fuzz_targets() finds them at the end of the configure).
+#   hm_fuzz_target(<name> SOURCES <f>... [LIBS <lib>...] [DEFINITIONS <d>...])
+set(HM_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+set(HM_FUZZ_RUNS 20000 CACHE STRING "inputs each fuzz target runs in the CTest short run")
+
+function(hm_fuzz_target name)
+  if(NOT HM_FUZZ OR NOT HM_TARGET STREQUAL "host")
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;DEFINITIONS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE ${T_DEFINITIONS})
+  target_compile_options(${name} PRIVATE ${HM_WARNINGS} ${HM_FUZZ_FLAGS})
+  target_link_options(${name} PRIVATE ${HM_FUZZ_FLAGS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+endfunction()
+
+# Every executable named *_fuzz in the tree (however it was declared): a CTest short run and the
+# `fuzz_targets` build target. Called once, at the end of the top-level CMakeLists.txt.
+function(_hm_collect_fuzz dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  set(found "")
+  foreach(t IN LISTS targets)
+    get_target_property(type ${t} TYPE)
+    if(type STREQUAL "EXECUTABLE" AND t MATCHES "_fuzz$")
+      list(APPEND found "${t}|${dir}")
+    endif()
+  endforeach()
+  get_property(subs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(s IN LISTS subs)
+    _hm_collect_fuzz(${s} more)
+    list(APPEND found ${more})
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# `native_tests`: every native test program and nothing else (the sanitizer build makes only these).
+function(hm_register_native_tests)
+  get_property(names GLOBAL PROPERTY HM_NATIVE_TESTS)
+  if(names)
+    add_custom_target(native_tests DEPENDS ${names})
+  endif()
+endfunction()
+
+function(hm_register_fuzz_targets)
+  if(NOT HM_FUZZ OR NOT HM_TARGET STREQUAL "host")
+    return()
+  endif()
+  _hm_collect_fuzz(${CMAKE_SOURCE_DIR} found)
+  set(names "")
+  foreach(entry IN LISTS found)
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 dir)
+    list(APPEND names ${name})
+    add_test(NAME ${name}_short
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tools/fuzz_run.sh $<TARGET_FILE:${name}> ${dir}/fuzz_corpus/${name}
+                     runs ${HM_FUZZ_RUNS})
+    set_tests_properties(${name}_short PROPERTIES LABELS fuzz TIMEOUT 300)
+  endforeach()
+  add_custom_target(fuzz_targets DEPENDS ${names})
 endfunction()

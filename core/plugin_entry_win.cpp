@@ -1,11 +1,13 @@
 // Library entry of HM_Plugin.dll. Runs under the loader lock: decide, start the worker, leave.
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "base/edge.h"
 #include "base/owners_win.h"
 #include "base/plugin.h"
+#include "base/shared_state.h"
 #include "core/config_win.h"
 #include "core/entry_rules.h"
 #include "core/session_win.h"
@@ -46,6 +48,22 @@ extern "C" __declspec(dllexport) int HM_DialogRequests() {
 }
 // Exceptions caught at an edge that their body did not handle itself.
 extern "C" __declspec(dllexport) long HM_EdgeFailures() { return hm::Plugin().edge_failures.load(); }
+
+// The current notice as UTF-16 into `text` (at most `chars` units with the terminator); its
+// length, or -1 when SharedStateLock is held elsewhere.
+extern "C" __declspec(dllexport) int HM_CurrentNotice(wchar_t* text, int chars) {
+    return hm::AtTheEdge(-1, [&]() -> int {
+        std::unique_lock<std::mutex> hold(hm::PluginShared().lock, std::try_to_lock);
+        if (!hold.owns_lock()) return -1;
+        const std::wstring& current = hm::PluginShared().notices.current;
+        const int n = int(current.size()) < chars - 1 ? int(current.size()) : chars - 1;
+        if (chars > 0) {
+            current.copy(text, std::size_t(n));
+            text[n] = L'\0';
+        }
+        return n;
+    });
+}
 
 // The game must load whatever happens here.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -262,8 +262,10 @@ void StateOk(SessionRecord& s, const SessionInputs& in, SessionEffects& fx, cons
 void StatePoll(SessionRecord& s, const SessionInputs& in, SessionEffects& fx) {
     ApiResponse answer = Request(s, fx, "GET", "/state", s.token);
     if (answer.status == 200) {
-        s.failing = false;
         StateAnswer state = ParseStateBody(answer.body);
+        // Only an answer that reads as a state ends a run of failures: a server that answers
+        // 200 with junk (or with out-of-range numbers) forever is still unavailable.
+        if (state.kind == StateKind::Wait || InStateRange(state.snapshot)) s.failing = false;
         // A shot waiting in the slot must not wait for the next good answer because the display
         // or the release check failed: upload in this pass too, then report the first failure.
         std::exception_ptr failure;

@@ -1,5 +1,6 @@
 #include "core/worker_loop.h"
 
+#include "base/fault_seam.h"
 #include "core/worker_hooks.h"
 
 namespace hm {
@@ -34,7 +35,10 @@ void WorkerPass(WorkerContext& ctx, Tick now, const HotkeyKeys& keys) {
     ctx.hotkeys = ctx.hotkey_edges.Sample(keys);
     if (ctx.hotkeys.update_dialog) Guarded([&] { OpenUpdateDialog(ctx); });
     if (ctx.hotkeys.photo_visible) Guarded([] { TogglePhotoVisible(); });
-    Guarded([&] { RunSessionSteps(ctx, now); });
+    Guarded([&] {
+        FaultSiteReached(FaultSite::kWorkerPass);
+        RunSessionSteps(ctx, now);
+    });
     Guarded([&] { RunEditorSync(ctx, now, keys); });
     Guarded([&] { PublishMediaSession(ctx); });
 }

@@ -1,6 +1,7 @@
 #include "game/cursor_hooks_win.h"
 
 #include "base/edge.h"
+#include "base/fault_seam.h"
 #include "base/overlay_frame.h"
 #include "game/graphics_state_win.h"
 #include "game/hook_engine_win.h"
@@ -12,6 +13,7 @@ namespace {
 
 BOOL WINAPI SetCursorPosHook(int x, int y) {
     const bool keep = AtTheEdge(false, [] {
+        FaultSiteReached(FaultSite::kCursorHooks);
         return PluginInput().ui_window.load() != 0 && IsComputerUiRunning() && IsGameInFront();
     });
     return keep ? TRUE : Graphics().through.set_cursor_pos(x, y);
@@ -19,6 +21,7 @@ BOOL WINAPI SetCursorPosHook(int x, int y) {
 
 HCURSOR WINAPI SetCursorHook(HCURSOR cursor) {
     AtTheEdge([&] {
+        FaultSiteReached(FaultSite::kCursorHooks);
         if (PluginInput().ui_window.load() != 0 && IsComputerUiRunning() &&
             !PluginOverlay().computer_minimized.load() && IsGameInFront()) {
             if (cursor) Graphics().saved_cursor.store(cursor);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/edge.h"
+#include "base/fault_seam.h"
 #include "base/overlay_frame.h"
 #include "base/plugin.h"
 #include "base/shared_state.h"
@@ -287,6 +288,7 @@ void RunPairingCommandStep(GraphicsState& g, Tick now) {
 void RunFrame(GraphicsState& g, IDirect3DDevice9* d) {
     const Tick now = GetTickCount64();
     Plugin().last_frame_tick.store(now);
+    FaultSiteReached(FaultSite::kPresent);
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     UseDevice(g, d);
@@ -317,25 +319,36 @@ void RunFrame(GraphicsState& g, IDirect3DDevice9* d) {
 // ---- Detours ----------------------------------------------------------------------------------
 HRESULT WINAPI PresentHook(IDirect3DDevice9* d, const RECT* src, const RECT* dst, HWND window, const RGNDATA* dirty) {
     GraphicsState& g = Graphics();
-    AtTheEdge([&] {
-        if (AdoptGameDevice(g, d))
-            RunFrame(g, d);
-        else
-            g.foreign_presents.fetch_add(1);
-    });
+    // Whatever fails outside the frame's own steps still reaches the player as the frame notice.
+    AtTheEdgeOr(
+        [&] {
+            if (AdoptGameDevice(g, d))
+                RunFrame(g, d);
+            else
+                g.foreign_presents.fetch_add(1);
+        },
+        [&] {
+            g.frame_failures.fetch_add(1);
+            g.outbox.Post(kFrameFailureNotice);
+            g.outbox.Flush(PluginShared().lock, PluginShared().notices, GetTickCount64());
+        });
     return g.through.present(d, src, dst, window, dirty);
 }
 
 HRESULT WINAPI BeginSceneHook(IDirect3DDevice9* d) {
     GraphicsState& g = Graphics();
     // A device that never presented to the game's window is not a candidate for the clean frame.
-    if (d == g.game_device.load(std::memory_order_relaxed)) g.scene_device.store(d);
+    AtTheEdge([&] {
+        FaultSiteReached(FaultSite::kBeginScene);
+        if (d == g.game_device.load(std::memory_order_relaxed)) g.scene_device.store(d);
+    });
     return g.through.begin_scene(d);
 }
 
 void __cdecl CleanFrameHook() {
     GraphicsState& g = Graphics();
     AtTheEdge([&g] {
+        FaultSiteReached(FaultSite::kCleanFrame);
         IDirect3DDevice9* d = g.scene_device.load();
         if (d != g.game_device.load()) d = nullptr;  // the game's device was replaced since
         CleanFrameInputs in;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/edge.h"
+#include "base/fault_seam.h"
 #include "base/overlay_frame.h"
 #include "game/input_rules.h"
 #include "game/input_state.h"
@@ -145,12 +146,19 @@ void HandleHookedMessage(int code, WPARAM wParam, LPARAM lParam) {
 
 // A failure inside the plugin must not cost the game its message: it goes on as if no UI were open.
 LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AtTheEdgeOr([&] { return HandleGameWindowMessage(window, message, wParam, lParam); },
+    return AtTheEdgeOr(
+        [&] {
+            FaultSiteReached(FaultSite::kWindowProcedure);
+            return HandleGameWindowMessage(window, message, wParam, lParam);
+        },
                        [&] { return PassOn(window, message, wParam, lParam); });
 }
 
 LRESULT CALLBACK GameMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    AtTheEdge([&] { HandleHookedMessage(code, wParam, lParam); });
+    AtTheEdge([&] {
+        FaultSiteReached(FaultSite::kMessageHook);
+        HandleHookedMessage(code, wParam, lParam);
+    });
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 

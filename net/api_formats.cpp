@@ -108,8 +108,10 @@ StateAnswer ParseStateBody(std::string_view body) {
     return answer;
 }
 
+bool InStateRange(const StateSnapshot& snapshot) { return snapshot.photo_request >= 0 && snapshot.shown_photo_id >= 0; }
+
 void CheckStateRange(const StateSnapshot& snapshot) {
-    if (snapshot.photo_request < 0 || snapshot.shown_photo_id < 0) Fail("invalid state");
+    if (!InStateRange(snapshot)) Fail("invalid state");
 }
 
 int StoiText(std::string_view text) {

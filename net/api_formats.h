@@ -72,6 +72,7 @@ StateAnswer ParseStateBody(std::string_view body);
 
 // Throws "invalid state" when the photo request number or shown photo id is negative.
 void CheckStateRange(const StateSnapshot& snapshot);
+bool InStateRange(const StateSnapshot& snapshot);
 
 // 426 body of "/presence": line 2 by string-to-integer rules ("invalid stoi argument",
 // "stoi argument out of range"), line 3 as it is.

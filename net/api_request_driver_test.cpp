@@ -221,6 +221,46 @@ TEST_F(Transport, BodyOfFourMebibytesIsAcceptedOneByteMoreIsRefused) {
     EXPECT_EQ(o.Field("error"), "response too large") << o.line;
 }
 
+// An answer is what its head declares or nothing: a body that ends before its declared length
+// (also an absurd one) and a head cut short fail as a read, never pass as a shorter answer.
+TEST_F(Transport, AnswersCutShortAreReadFailures) {
+    const std::string state = "OK 1 2 3\n";
+    const std::string head = "HTTP/1.1 200 OK\r\n";
+    const char* const kRead = "network read failed";
+    struct Case {
+        const char* what;
+        fake::Reply reply;
+        const char* outcome;  // "status=..." or the error text
+    } cases[] = {
+        {"declared 64, 7 bytes then closed",
+         fake::Reply::Cut(head.size() + 20 + 2 + 7, fake::Reply(200, std::string(64, 'x'))), kRead},
+        {"declared 64, 7 bytes then reset",
+         fake::Reply::Cut(head.size() + 20 + 2 + 7, fake::Reply(200, std::string(64, 'x')), true), kRead},
+        {"declared 2^64-1, short body then closed",
+         fake::Reply::Cut(1000, fake::Reply(200, state, {{"Content-Length", "18446744073709551615"}})), kRead},
+        {"declared far past 2^64, short body then closed",
+         fake::Reply::Cut(1000, fake::Reply(200, state, {{"Content-Length", "99999999999999999999999"}})), kRead},
+        {"declared length is no number",
+         fake::Reply::Cut(1000, fake::Reply(200, state, {{"Content-Length", "12ab"}})), kRead},
+        {"head cut inside the status line", fake::Reply::Cut(9, fake::Reply(200, state)), "HTTPS request failed"},
+        {"head cut after the status line", fake::Reply::Cut(head.size(), fake::Reply(200, state)), kRead},
+        {"head cut inside a header", fake::Reply::Cut(head.size() + 6, fake::Reply(200, state)), kRead},
+        {"head cut before the blank line", fake::Reply::Cut(head.size() + 19, fake::Reply(200, state)), kRead},
+        {"whole answer, then closed", fake::Reply::Cut(1000, fake::Reply(200, state)), "status=200"},
+        {"empty body declared empty", fake::Reply(200, ""), "status=200"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        api.Script("GET", "/state", k.reply);
+        const Outcome o = Run(Call());
+        if (std::string(k.outcome).rfind("status=", 0) == 0) {
+            EXPECT_EQ("status=" + o.Field("status"), k.outcome) << o.line;
+        } else {
+            EXPECT_EQ(o.Field("error"), k.outcome) << o.line;
+        }
+    }
+}
+
 TEST_F(Transport, SilentServerAndClosedPortAreRequestFailures) {
     api.Script("GET", "/state", fake::Reply::NeverAnswer());
     Outcome o = Run(Call());

@@ -8,6 +8,7 @@
 
 #include "base/plugin.h"
 #include "base/shared_state.h"
+#include "net/answer_framing.h"
 #include "net/hardware_id_win.h"
 #include "net/header_block.h"
 
@@ -38,6 +39,23 @@ HeaderInputs CurrentHeaderInputs(const ApiClient& client, const std::string& pat
         in.identity = shared.identity;
     }
     return in;
+}
+
+// One header of the answer as ASCII; false when the answer has none. A value too long for the
+// buffer comes back as "?", which no length check accepts.
+bool AnswerHeader(const WinHttpCalls& calls, HINTERNET request, DWORD which, std::string& value) {
+    wchar_t text[64];
+    DWORD size = sizeof text;
+    value.clear();
+    if (calls.query_headers(request, which, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) value += text[i] < 128 ? char(text[i]) : '?';
+        return true;
+    }
+    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        value = "?";
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -99,6 +117,14 @@ ApiResponse ApiRequestThrough(const WinHttpCalls& calls, const ApiClient& client
         if (response.body.size() + got > kMaxResponseBytes) throw std::runtime_error("response too large");
         response.body.append(piece, got);
     }
+    // A connection closed early must not turn a cut answer into a shorter, valid-looking one.
+    std::string declared, coding;
+    AnswerHead head;
+    head.status = response.status;
+    head.has_length = AnswerHeader(calls, request.get(), WINHTTP_QUERY_CONTENT_LENGTH, declared);
+    head.length = declared;
+    head.has_transfer_coding = AnswerHeader(calls, request.get(), WINHTTP_QUERY_TRANSFER_ENCODING, coding);
+    if (!AnswerComplete(head, response.body.size())) throw std::runtime_error("network read failed");
     return response;
 }
 

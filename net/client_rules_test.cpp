@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "net/answer_framing.h"
 #include "net/device_store.h"
 #include "net/hardware_id.h"
 #include "net/header_block.h"
@@ -12,6 +13,69 @@
 
 namespace hm {
 namespace {
+
+// ---- Answer framing --------------------------------------------------------------------------
+
+TEST(AnswerFraming, ContentLengthValues) {
+    const std::uint64_t kMax = ~std::uint64_t(0);
+    struct Case {
+        const char* text;
+        std::optional<std::uint64_t> value;
+    } cases[] = {
+        {"0", 0},
+        {"64", 64},
+        {" 7\t", 7},
+        {"4194304", 4194304},
+        {"18446744073709551615", kMax},
+        {"18446744073709551616", kMax},  // past 2^64 - 1: saturates, never wraps to 0
+        {"99999999999999999999999999", kMax},
+        {"", std::nullopt},
+        {"  ", std::nullopt},
+        {"-1", std::nullopt},
+        {"+5", std::nullopt},
+        {"12ab", std::nullopt},
+        {"1 2", std::nullopt},
+        {"0x10", std::nullopt},
+        {"?", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ContentLengthValue(c.text), c.value) << "'" << c.text << "'";
+}
+
+TEST(AnswerFraming, CutBodiesAndCutHeadsAreIncomplete) {
+    struct Case {
+        const char* what;
+        int status;
+        const char* length;  // nullptr: no Content-Length
+        bool coded;
+        std::uint64_t body;
+        bool complete;
+    } cases[] = {
+        {"declared and read alike", 200, "9", false, 9, true},
+        {"declared 64, 7 read", 200, "64", false, 7, false},
+        {"declared 2^64 - 1, 9 read", 200, "18446744073709551615", false, 9, false},
+        {"declared past 2^64, 0 read", 200, "18446744073709551616", false, 0, false},
+        {"declared 0, 0 read", 200, "0", false, 0, true},
+        {"declared nonsense", 200, "abc", false, 3, false},
+        {"declared too long to hold", 200, "?", false, 0, false},
+        {"unframed body read to the end", 200, nullptr, false, 20000, true},
+        {"unframed and empty: a cut head", 200, nullptr, false, 0, false},
+        {"unframed and empty 201", 201, nullptr, false, 0, false},
+        {"unframed and empty 500", 500, nullptr, false, 0, false},
+        {"chunked, nothing declared", 200, nullptr, true, 0, true},
+        {"chunked wins over a length", 200, "64", true, 7, true},
+        {"204 carries no body", 204, nullptr, false, 0, true},
+        {"204 with a stray length", 204, "5", false, 0, true},
+        {"304 carries no body", 304, "12", false, 0, true},
+    };
+    for (const Case& c : cases) {
+        AnswerHead head;
+        head.status = c.status;
+        head.has_length = c.length != nullptr;
+        if (c.length) head.length = c.length;
+        head.has_transfer_coding = c.coded;
+        EXPECT_EQ(AnswerComplete(head, c.body), c.complete) << c.what;
+    }
+}
 
 // ---- URL policy ----------------------------------------------------------------------------
 

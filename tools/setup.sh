@@ -18,6 +18,7 @@ PACKAGES=(
   libzydis-dev libunicorn-dev
   libjpeg-turbo-progs libjpeg-dev
   espeak-ng sox
+  clang-14 libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64 xvfb xauth

@@ -8,8 +8,10 @@ cd "$root"
 
 bash tools/setup.sh || { echo "setup failed"; exit 1; }
 
-# win64 first: the win32 package takes its HM_PluginBrowser.exe.
-presets=(win64 win32 host)
+# win64 first: the win32 package takes its HM_PluginBrowser.exe. host-asan: the native tests
+# under AddressSanitizer and UBSan (no Wine drivers there). fuzz: each libFuzzer target for a
+# bounded number of inputs (HM_FUZZ_RUNS).
+presets=(win64 win32 host host-asan fuzz)
 declare -A summary
 status=0
 total_pass=0
@@ -22,24 +24,30 @@ for p in "${presets[@]}"; do
     cat "build-$p.configure.log"; echo "configure $p failed"; status=1; summary[$p]="configure failed"; continue
   fi
   rm -f "build-$p.configure.log"
-  if ! cmake --build "build/$p" -j2; then
+  targets=()
+  [ "$p" = fuzz ] && targets=(--target fuzz_targets)
+  [ "$p" = host-asan ] && targets=(--target native_tests)
+  if ! cmake --build "build/$p" -j2 "${targets[@]}"; then
     echo "build $p failed"; status=1; summary[$p]="build failed"; continue
   fi
 done
 
-for p in host win32 win64; do
+for p in host win32 win64 host-asan fuzz; do
   [ -n "${summary[$p]:-}" ] && continue
   jobs=1
-  [ "$p" = host ] && jobs=2
+  [ "$p" = host ] || [ "$p" = host-asan ] && jobs=2
+  labels=()
+  [ "$p" = fuzz ] && labels=(-L fuzz)
   log="build/$p/ctest.log"
-  ctest --test-dir "build/$p" --output-on-failure -j"$jobs" "$@" 2>&1 | tee "$log"
+  start=$SECONDS
+  ctest --test-dir "build/$p" --output-on-failure -j"$jobs" "${labels[@]}" "$@" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -1)
   if [ -n "$line" ]; then
     t=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
     f=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
     total_pass=$((total_pass + t - f)); total_fail=$((total_fail + f))
-    summary[$p]="$line"
+    summary[$p]="$line ($((SECONDS - start)) s)"
   else
     summary[$p]="no tests run (exit $rc)"
   fi
@@ -48,6 +56,6 @@ done
 
 echo
 echo "== Summary =="
-for p in host win32 win64; do echo "$p: ${summary[$p]}"; done
+for p in host win32 win64 host-asan fuzz; do echo "$p: ${summary[$p]}"; done
 echo "$total_pass passed, $total_fail failed"
 exit $status

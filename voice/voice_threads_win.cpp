@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "base/edge.h"
+#include "base/fault_seam.h"
 #include "base/notices_win.h"
 #include "base/owners_win.h"
 #include "base/plugin.h"
@@ -28,6 +29,7 @@ void RunCapture() {
     while (!Plugin().stop_flag.load()) {
         // A failing pass (out of memory) must not end push-to-talk for the rest of the game.
         AtTheEdge([&] {
+            FaultSiteReached(FaultSite::kCapturePass);
             const CaptureNotices notices = CapturePass(record, state, mic, SampleCaptureInputs());
             if (notices.toggle) ShowNotice(notices.toggle);
             if (notices.microphone) ShowNotice(notices.microphone);
@@ -48,7 +50,12 @@ void RunExchange(const ApiClient& client) {
     seams.sleep = [](int ms) { Sleep(DWORD(ms)); };
     seams.new_output = [] { return std::unique_ptr<WaveOutPort>(new WaveOutDevice); };
     while (!Plugin().stop_flag.load()) {
-        AtTheEdgeOr([&] { ExchangePass(record, state, seams); }, [] { Sleep(120); });
+        AtTheEdgeOr(
+            [&] {
+                FaultSiteReached(FaultSite::kExchangePass);
+                ExchangePass(record, state, seams);
+            },
+            [] { Sleep(120); });
         RecordThreadCpu(state.exchange_cpu);
     }
     record.players.clear();

@@ -24,6 +24,7 @@
 
 #include "core/identity.h"
 #include "tools/e2e/png_reader.h"
+#include "tools/fake_api/demo_world.h"
 
 namespace hm::e2e {
 namespace {
@@ -397,6 +398,17 @@ std::vector<std::int16_t> NonZeroWavSamples(const std::string& path) {
     const std::size_t data = wav.find("data");
     if (data == std::string::npos) return {};
     return NonZeroSamples(wav, data + 8);
+}
+
+void StartWithRememberedDevice(Scenario& s) {
+    if (RunSessionProbe(s.dir(), {"save-plugin", s.api().BaseUrl(), fake::kDemoDeviceCredential}) != 0)
+        throw std::runtime_error("the remembered device could not be saved");
+    IniKeys ini = s.DefaultIni();
+    ini.push_back({"AutoConnect", "1"});
+    s.WriteIni(ini);
+    GameOptions o;
+    o.extraArgs = {"--hm-2d-pass"};
+    s.StartGame(o);
 }
 
 }  // namespace hm::e2e

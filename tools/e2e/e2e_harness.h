@@ -60,6 +60,12 @@ struct ForgetDeviceAtEnd {
 
 using IniKeys = std::vector<std::pair<std::string, std::string>>;
 
+class Scenario;
+// Starts the game so that the plugin resumes a remembered device by itself: the demo world's
+// credential saved for the scenario's fake API, AutoConnect=1, the game's 2-D pass routine in
+// place for the clean-frame hook. The caller holds a ForgetDeviceAtEnd. Throws on failure.
+void StartWithRememberedDevice(Scenario& s);
+
 class Scenario {
 public:
     // A fresh folder named after the scenario under $HM_E2E_DIR (default ./e2e-runs).

@@ -344,13 +344,7 @@ TEST(Graphics, ViewfinderShotsAreKeptUploadedAndTheServersPhotoShows) {
     api.Script("GET", "/photo/5", fake::Reply{200, QuadrantPhotoPng()});
     api.Script("GET", "/photo/5/access", fake::Reply{200, ""});
     ForgetDeviceAtEnd forget{s.dir()};
-    ASSERT_EQ(RunSessionProbe(s.dir(), {"save-plugin", api.BaseUrl(), fake::kDemoDeviceCredential}), 0);
-    IniKeys ini = s.DefaultIni();
-    ini.push_back({"AutoConnect", "1"});
-    s.WriteIni(ini);
-    GameOptions o;
-    o.extraArgs = {"--hm-2d-pass"};
-    s.StartGame(o);
+    StartWithRememberedDevice(s);
     EXPECT_EQ(s.Ok("focus"), "foreground=1 focus=1");
     EXPECT_EQ(Counter(s, 8), 1);
     s.Ok("camera 0 4");  // behind the character

@@ -172,6 +172,21 @@ struct Stream {
     }
 };
 
+// Ends a TCP connection with a reset while its descriptor stays valid (closed later by the
+// reaper as usual): on Linux, connecting a connected TCP socket to AF_UNSPEC aborts it.
+void ResetConnection(int fd) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    ::connect(fd, &unspecified, sizeof unspecified);
+}
+
+// A cut after the status line and before the end of the head of `answer`.
+bool CutInsideHead(const std::string& answer, std::size_t cut) {
+    const std::size_t statusEnd = answer.find("\r\n") + 2;
+    const std::size_t headEnd = answer.find("\r\n\r\n") + 4;
+    return cut >= statusEnd && cut < headEnd;
+}
+
 // Buffered reading from one connection; false once the peer is gone.
 class Reader {
 public:
@@ -304,6 +319,7 @@ struct FakeApi::Impl {
     std::map<std::pair<std::string, std::string>, ScriptEntry> scripts;
     std::vector<RecordedRequest> log;
     Observer observer;
+    Twist twist;
 
     int listenFd = -1;
     bool listening = false;
@@ -542,6 +558,7 @@ void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
             std::lock_guard<std::mutex> lock(mu);
             log.push_back(*request);
             reply = Choose(*request);
+            if (twist) reply = twist(*request, std::move(reply));
             observer = this->observer;
         }
         cv.notify_all();
@@ -562,18 +579,33 @@ void FakeApi::Impl::ServeRequests(Stream& stream, std::uint64_t generation) {
             if (reply.delay_ms > 0 && cv.wait_for(lock, std::chrono::milliseconds(reply.delay_ms), released)) return;
         }
 
-        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) + "\r\n";
-        bool lengthGiven = false;
-        for (const auto& [name, value] : reply.headers) {
-            if (IEquals(name, "Content-Length")) lengthGiven = true;
-            out += name + ": " + value + "\r\n";
+        std::string out = AnswerBytes(reply, keepAlive, request->method != "HEAD");
+        if (reply.cut_at < out.size()) {
+            stream.SendAll(out.substr(0, reply.cut_at));
+            if (reply.reset && !CutInsideHead(out, reply.cut_at)) ResetConnection(stream.fd);
+            return;
         }
-        if (!lengthGiven) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-        if (!keepAlive) out += "Connection: close\r\n";
-        out += "\r\n";
-        if (request->method != "HEAD") out += reply.body;
         if (!stream.SendAll(out) || !keepAlive) return;
     }
+}
+
+std::string AnswerBytes(const Reply& reply, bool keepAlive, bool withBody) {
+    std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) + "\r\n";
+    bool lengthGiven = false;
+    for (const auto& [name, value] : reply.headers) {
+        if (IEquals(name, "Content-Length")) lengthGiven = true;
+        out += name + ": " + value + "\r\n";
+    }
+    if (!lengthGiven) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    if (!keepAlive) out += "Connection: close\r\n";
+    out += "\r\n";
+    if (withBody) out += reply.body;
+    return out;
+}
+
+bool WineCrashingCut(const Reply& reply) {
+    if (!reply.reset || reply.close_connection || reply.never_answer) return false;
+    return CutInsideHead(AnswerBytes(reply, true, false), reply.cut_at);
 }
 
 FakeApi::FakeApi(std::string basePath) : FakeApi(std::move(basePath), 0) {}
@@ -689,6 +721,11 @@ std::optional<RecordedRequest> FakeApi::WaitFor(const std::string& method, const
 void FakeApi::ClearLog() {
     std::lock_guard<std::mutex> lock(impl_->mu);
     impl_->log.clear();
+}
+
+void FakeApi::TwistAnswers(Twist twist) {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    impl_->twist = std::move(twist);
 }
 
 void FakeApi::OnRequest(Observer observer) {

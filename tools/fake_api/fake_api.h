@@ -23,6 +23,13 @@ struct Reply {
     static Reply Delayed(int ms, Reply reply) { reply.delay_ms = ms; return reply; }
     static Reply NeverAnswer() { Reply r; r.status = 0; r.never_answer = true; return r; }
     static Reply CloseConnection() { Reply r; r.status = 0; r.close_connection = true; return r; }
+    // Only the first `bytes` of the answer as it would go out (status line, head, body), then an
+    // orderly close (FIN) or, with `reset`, a reset (RST).
+    static Reply Cut(std::size_t bytes, Reply reply, bool reset = false) {
+        reply.cut_at = bytes;
+        reply.reset = reset;
+        return reply;
+    }
 
     int status = 200;
     std::string body;
@@ -32,6 +39,8 @@ struct Reply {
     int delay_ms = 0;               // wait before answering
     bool never_answer = false;      // accept, read the request, never answer (until Stop)
     bool close_connection = false;  // drop the connection without an answer
+    std::size_t cut_at = std::size_t(-1);  // send only this many bytes of the answer, then close
+    bool reset = false;                     // close a cut answer with a reset instead of FIN
 };
 
 struct RecordedRequest {
@@ -87,6 +96,11 @@ public:
                                            std::chrono::milliseconds timeout, std::size_t count = 1) const;
     void ClearLog();
 
+    // Every chosen answer (scripted or the 404 of an unscripted path) passes through `twist`
+    // before it goes out; called under the server's lock like a responder. Empty: none.
+    using Twist = std::function<Reply(const RecordedRequest&, Reply)>;
+    void TwistAnswers(Twist twist);
+
     // Called on the connection's thread once the answer is chosen (before any delay).
     // The status is 0 when the request is dropped or never answered.
     using Observer = std::function<void(const RecordedRequest&, const Reply&)>;
@@ -100,6 +114,14 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+// The answer as it goes out on the wire: status line, scripted headers, Content-Length unless
+// scripted, "Connection: close" when the connection ends, blank line, body.
+std::string AnswerBytes(const Reply& reply, bool keepAlive, bool withBody = true);
+
+// The one cut Wine 8's WinHTTP cannot survive (docs/wine-winhttp-reset.md): a reset after the
+// status line and before the end of the head. The server sends that cut with FIN instead.
+bool WineCrashingCut(const Reply& reply);
 
 // Reason phrase of an HTTP status ("OK", "Created", ...; "Status" for unknown ones).
 const char* ReasonPhrase(int status);

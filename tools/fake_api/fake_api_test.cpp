@@ -384,6 +384,34 @@ TEST(FakeApi, ScriptedContentLengthGivesATruncatedAnswer) {
     EXPECT_TRUE(c.closed());
 }
 
+// A cut answer stops after its bytes even on a kept-alive connection; the one cut Wine cannot
+// survive (a reset inside the head) goes out with an orderly close instead.
+TEST(FakeApi, CutAnswersEndAfterTheirBytes) {
+    const Reply state{200, "OK 1 2 3\n"};
+    const std::string whole = "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nOK 1 2 3\n";
+    struct Case {
+        std::size_t cut;
+        bool reset;
+        bool wineCrashing;
+    } cases[] = {{0, false, false}, {9, true, false}, {17, true, true}, {17, false, false},
+                 {30, true, true}, {38, true, false}, {40, true, false}, {40, false, false}};
+    FakeApi api;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.cut);
+        const Reply cut = Reply::Cut(k.cut, state, k.reset);
+        EXPECT_EQ(WineCrashingCut(cut), k.wineCrashing);
+        api.Script("GET", "/state", cut);
+        RawConn c(api.port());
+        c.Send("GET /HM/MEDIA-PLUGIN/test-api/state HTTP/1.1\r\n\r\n");
+        const std::string got = c.Read(2s);
+        // A reset may discard what was still in flight; never more than the cut.
+        EXPECT_EQ(got, k.reset && !k.wineCrashing ? got.substr(0, k.cut) : whole.substr(0, k.cut));
+        EXPECT_EQ(whole.compare(0, got.size(), got), 0);
+        EXPECT_TRUE(c.closed());
+    }
+    EXPECT_EQ(AnswerBytes(state, true), whole);
+}
+
 TEST(FakeApi, RejectsMalformedRequests) {
     FakeApi api;
     for (const char* bad : {"NONSENSE\r\n\r\n", "GET /x HTTP/1.1\r\nNo colon here\r\n\r\n",

@@ -40,6 +40,10 @@
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
 //   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
+//   setcursor <x> <y>          the game calls SetCursorPos and SetCursor -> ok
+//   fault <site> <kind>        arms one fault site of the plugin (HM_ArmFault) -> ok thrown=<n>
+//   locks                      the plugin's locks tried once (HM_TryPluginLocks) -> ok free=<mask> thrown=<n>
+//   notice                     the plugin's current notice (HM_CurrentNotice) -> ok <text>
 //   photo <id> <ms>            a photo request in the plugin, due in ms (HM_ArmPhotoRequest) -> ok armed
 //   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
 //   cursor <0|1> <x> <y>       the plugin cursor at canvas point x, y (HM_SetTestCursor) -> ok cursor
@@ -759,6 +763,37 @@ std::string Execute(const std::string& line) {
         const int n = count();
         const char* last = n > 0 ? text(n - 1) : nullptr;
         return Format("ok lines=%d last=%s", n, last ? last : "");
+    }
+    if (cmd == "setcursor" && w.size() == 3) {
+        // The game moving and shaping the system cursor itself, as games do.
+        SetCursorPos(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        return "ok";
+    }
+    if (cmd == "fault" && w.size() == 3) {
+        // One fault site of the plugin armed (HM_ArmFault; site 0 disarms).
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<long (*)(int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_ArmFault")));
+        if (!fn) return "error no HM_ArmFault";
+        return Format("ok thrown=%ld", fn(std::atoi(w[1].c_str()), std::atoi(w[2].c_str())));
+    }
+    if (cmd == "locks") {
+        // The plugin's process-wide locks tried once from this thread (HM_TryPluginLocks).
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<int (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_TryPluginLocks")));
+        auto thrown = reinterpret_cast<long (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_InjectedFaults")));
+        if (!fn || !thrown) return "error no HM_TryPluginLocks";
+        return Format("ok free=%d thrown=%ld", fn(), thrown());
+    }
+    if (cmd == "notice") {
+        // The plugin's current notice (HM_CurrentNotice), UTF-8.
+        if (!g.plugin) return "error no plugin";
+        auto fn = reinterpret_cast<int (*)(wchar_t*, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_CurrentNotice")));
+        if (!fn) return "error no HM_CurrentNotice";
+        wchar_t text[512];
+        const int n = fn(text, 512);
+        if (n < 0) return "error lock held";
+        return "ok " + Narrow(std::wstring(text, std::size_t(n)));
     }
     if (cmd == "photo" && w.size() == 3) {
         // A photo request with its time-out inside the plugin (HM_ArmPhotoRequest).

@@ -301,6 +301,25 @@ TEST(BrowserHelper, EndsCleanlyInTheseCases) {
     }
 }
 
+// A title change that finds the frame mutex taken is written once the mutex is free again.
+TEST(BrowserHelper, StatusOfATitleSeenWhileTheMutexWasBusyArrivesLate) {
+    HelperRun run("title=3:HMMedia:paused\n");
+    HANDLE held = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (run.Name() + L"-lock").c_str());
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(WaitForSingleObject(held, INFINITE), WAIT_OBJECT_0);
+    run.Block()->heartbeat = GetTickCount64();
+    run.StartNamed();
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (run.Count("title HMMedia:paused") == 0 && GetTickCount64() < end) Sleep(20);
+    ASSERT_EQ(run.Count("title HMMedia:paused"), 1) << run.RecordText();
+    EXPECT_EQ(run.Block()->status, 0u);
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_TRUE(run.BeatUntil(5000, [](TvFrameBlock& b) { return b.status == 2; }));
+    run.Locked([](TvFrameBlock& b) { b.close_request = 1; });
+    EXPECT_EQ(run.Wait(20000), 0u);
+}
+
 // The helper's own cost between its browser's creation and shutdown (about 3 s), painting 30
 // frames a second and with the page standing still (the loop alone), as its process measures it.
 TEST(BrowserHelper, CpuAtThirtyFramesAndPaused) {

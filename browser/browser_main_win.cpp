@@ -24,6 +24,9 @@ struct HelperState {
     std::u16string allowed_address;
     cef_browser_t* browser = nullptr;
     std::atomic<bool> browser_closed{false};
+    // A page status the title callback could not write (the frame mutex was busy); the loop
+    // writes it at its next hold of the mutex, so a status change is late, never lost. -1 none.
+    std::atomic<std::int64_t> pending_status{-1};
     std::wstring cache_dir;
 };
 HelperState& State() {
@@ -102,7 +105,10 @@ void __stdcall OnTitleChange(cef_display_handler_t*, cef_browser_t* browser, con
     const std::uint32_t status = PageStatusOfTitle(Text(title));
     if (TryFrameMutex(0)) {
         s.block->status = status;
+        s.pending_status = -1;
         ReleaseMutex(s.mutex);
+    } else {
+        s.pending_status = status;
     }
     Release(browser);
 }
@@ -337,6 +343,8 @@ int RunHelper(HINSTANCE instance) {
         cef_do_message_loop_work();
         if (TryFrameMutex(10)) {
             const ULONGLONG now = GetTickCount64();  // after the wait: a beat written meanwhile is fresh
+            const std::int64_t pending = s.pending_status.exchange(-1);
+            if (pending >= 0) s.block->status = static_cast<std::uint32_t>(pending);
             const bool close = ShouldCloseBrowser(s.block->close_request, now, s.block->heartbeat);
             ReleaseMutex(s.mutex);
             if (close && !close_asked) {

@@ -1,0 +1,133 @@
+// Decisions of the UI thread that need no window: where the text controls go and how much they
+// hold, which incoming states the view takes and how, what a key does, what an answer carries
+// and which button a click hits. The window procedure (ui_window_win.cpp) carries them out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "computer/editor_state.h"
+
+namespace hm {
+
+// A control's rectangle in canvas pixels; zero width or height: the screen shows no text box.
+struct ControlBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+struct MainControlPlan {
+    ControlBox box;
+    int limit = 6000;           // characters
+    bool no_selection = false;  // kind 1: the selection is not shown
+};
+
+// Main control placement and text limit of a screen. Kind 0 (a free document) sits in the text
+// area under the formatting toolbar.
+MainControlPlan PlanMainControl(const EditorState& state);
+
+struct SecondControlPlan {
+    ControlBox box;
+    int limit = 0;
+    bool read_only = false;
+    bool hidden = false;
+    bool fill_from_caption = false;
+};
+// The kind-specific second control, if the screen has one.
+std::optional<SecondControlPlan> PlanSecondControl(const EditorState& state);
+
+constexpr std::uint32_t kCompactFlag = 0x8;
+inline int SubMode(const EditorState& s) { return int(s.Flags() & 7u); }
+// The session's own dialogs carry negative request ids: they answer the session, not the server.
+inline bool IsLocalDialog(const EditorState& s) { return s.request_id < 0; }
+inline bool IsUpdateDialog(const EditorState& s) { return s.request_id == -2 && s.kind == screen_kind::kTextPage; }
+bool IsReadOnlyScreen(const EditorState& s);  // read-only flag or kind 3
+bool IsPaperScreen(const EditorState& s);      // paper flag, not kind 11
+
+// ---- New state ------------------------------------------------------------------------------
+struct NewStateView {
+    int request_id = 0;
+    int kind = 0;
+    bool paper = false;
+    const std::string* content = nullptr;  // the content text the view was built from
+};
+enum class NewStateAction { kIgnore, kUpdateInPlace, kRebuild };
+// awaiting: AwaitingAnswer; an in-place update keeps the control (and the typed text) when the
+// id, kind, paper flag and content text are unchanged.
+NewStateAction DecideNewState(const NewStateView& view, const EditorState& incoming, bool awaiting);
+// Rebuild: the old picture stays only when slot, mode and count are unchanged.
+bool KeepPictureOnRebuild(const EditorState& old_state, const EditorState& incoming);
+
+// ---- Keys -----------------------------------------------------------------------------------
+struct KeyContext {
+    int kind = 0;
+    bool read_only = false;
+    bool ctrl = false;
+    bool alt = false;
+};
+enum class KeyAction {
+    kSwallow,       // nothing happens
+    kToControl,     // the control gets the message as it is
+    kAnswerOk,      // Enter: answer 1
+    kAnswerCancel,  // Esc: answer 0 (local update dialog: 2)
+    kBold, kItalic, kUnderline,
+    kSelectAll, kCopy, kCut, kPastePlain, kUndo, kRedo,
+    kAlignLeft, kAlignCenter, kAlignRight,
+};
+// message: WM_KEYDOWN/WM_SYSKEYDOWN (0x100/0x104), WM_KEYUP/WM_SYSKEYUP, or WM_CHAR (WM_SYSCHAR
+// already turned into WM_CHAR); wparam: the virtual key or the character.
+KeyAction DecideKey(std::uint32_t message, std::uint32_t wparam, const KeyContext& k);
+
+// ---- Answers --------------------------------------------------------------------------------
+constexpr std::size_t kRtfLimitBytes = 16000;
+constexpr std::string_view kEmptyRtf = "{\\rtf1}";
+// Whether action a on this screen sends the control's RTF (else the base payload "{\rtf1}").
+bool SendsDocumentRtf(const EditorState& s, int action);
+// Removes embedded objects and pictures ({\object ...}, {\pict ...}, {\*\objdata ...}, \bin
+// data) from RTF text; unbalanced input is closed where it ends.
+std::string StripRtfObjects(std::string_view rtf);
+// The control's RTF as it may be sent, or nothing when it exceeds 16000 bytes.
+std::optional<std::string> CutDocumentRtf(std::string_view rtf);
+
+// A nickname the server accepts: 3 to 24 characters of A-Z, a-z, 0-9 and "_.$[]()=".
+bool IsValidNickname(std::string_view name);
+
+// ---- Hit tests ------------------------------------------------------------------------------
+struct ButtonBox {
+    int left, top, right, bottom;  // right and bottom exclusive
+    bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+// Bottom buttons of a document frame: button i (from 0) at x 24 + 192 i, 184 wide, y 712..744.
+ButtonBox BottomButton(int index);
+// The update dialog inside its mask 120..689 x 210..549: two buttons at its foot.
+ButtonBox UpdateDialogButton(int index);
+constexpr ButtonBox kCloseGlyph{760, 0, 802, 48};
+// The action a left click answers on a frame-style screen (consent, update dialog, document
+// frame); nothing when it hits no button. Labels must be set for a button to answer.
+std::optional<int> ClickAction(const EditorState& s, int x, int y);
+
+
+// ---- Scroll bar -----------------------------------------------------------------------------
+// Text screens other than lists and kind 3 show a 16 px bar 4 px right of the text box, as tall
+// as the box, with an 18 px arrow cell at each end.
+bool HasScrollBar(const EditorState& s, const MainControlPlan& plan);
+struct ScrollGeometry {
+    int left = 0, top = 0, right = 0, bottom = 0;  // the whole bar
+    int thumb_top = 0, thumb_bottom = 0;
+};
+constexpr int kScrollBarWidth = 16;
+constexpr int kScrollArrowCell = 18;
+constexpr int kScrollLinePixels = 24;
+// position: first visible pixel row; total: text height; page: visible height (pixels).
+ScrollGeometry PlaceScrollBar(const ControlBox& box, int position, int total, int page);
+enum class ScrollHit { kNone, kLineUp, kLineDown, kPageUp, kPageDown, kThumb };
+ScrollHit HitScrollBar(const ScrollGeometry& g, int x, int y);
+// Thumb drag: the scroll position that follows a cursor moved by dy pixels since the press.
+int DragScrollPosition(const ScrollGeometry& g, int total, int page, int start_position, int dy);
+
+}  // namespace hm

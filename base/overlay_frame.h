@@ -36,6 +36,10 @@ struct OverlayState {
 
     // Shared UI flags, single atomic words read without locking.
     std::atomic<bool> computer_minimized{false};     // ComputerMinimized; written by the UI/editor paths
+    // The editor-open flag: the UI thread and its UiWindow exist (a computer screen or a session
+    // dialog). Set by whoever starts the UI thread, cleared when it ends. Read: worker (session,
+    // EditorSync), render and input paths (computer UI running).
+    std::atomic<bool> editor_open{false};
     std::atomic<bool> plugin_cursor_visible{false};  // PluginCursorVisible; written by the UI thread
     std::atomic<int> screen_region_request{0};       // ScreenRegionRequest; UI thread, render thread lowers it
     std::atomic<int> cursor_x{0};                    // CursorX, canvas pixels; written by the input path

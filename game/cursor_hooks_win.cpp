@@ -39,7 +39,7 @@ bool CreateUser32Hook(HMODULE user32, const char* name, void* detour, Fn& throug
 
 }  // namespace
 
-bool IsComputerUiRunning() { return PluginInput().ui_window.load() != 0; }
+bool IsComputerUiRunning() { return PluginOverlay().editor_open.load(); }
 
 bool CreateCursorHooks() {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");

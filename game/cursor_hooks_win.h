@@ -11,8 +11,8 @@ namespace hm {
 bool CreateCursorHooks();
 // SetCursor past the detour (the real one before installation).
 HCURSOR CallSetCursor(HCURSOR cursor);
-// The computer UI's running flag belongs to the UI thread; until it exists, a live UiWindow is
-// the computer UI running. Any thread.
+// The computer UI is running: the editor-open flag (a computer screen or session dialog). Any
+// thread.
 bool IsComputerUiRunning();
 
 }  // namespace hm

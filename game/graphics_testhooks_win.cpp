@@ -16,6 +16,7 @@ extern "C" __declspec(dllexport) int HM_ShowTestOverlay(unsigned argb, int width
     hm::OverlayState& overlay = hm::PluginOverlay();
     if (argb == 0) {
         hm::PluginInput().ui_window.store(0);
+        overlay.editor_open.store(false);
         hm::PublishEmptyOverlayFrame(overlay);
         if (window) DestroyWindow(window);
         window = nullptr;
@@ -29,6 +30,7 @@ extern "C" __declspec(dllexport) int HM_ShowTestOverlay(unsigned argb, int width
     for (std::uint32_t y = 0; y < frame->height(); ++y)
         for (std::uint32_t x = 0; x < frame->width(); ++x) frame->set(x, y, argb);
     hm::PluginInput().ui_window.store(reinterpret_cast<std::uintptr_t>(window));
+    overlay.editor_open.store(true);
     hm::PublishOverlayFrame(overlay, frame, hm::PublishRule::kAlways);
     return 1;
 }

@@ -320,6 +320,39 @@ std::string StripRtfObjects(std::string_view rtf) {
     return out;
 }
 
+std::string BoundRtfNesting(std::string_view rtf, int max_depth) {
+    std::string out;
+    out.reserve(rtf.size() + 8);
+    int depth = 0;
+    std::size_t i = 0;
+    while (i < rtf.size()) {
+        const char ch = rtf[i];
+        if (ch == '{') {
+            if (depth == max_depth) break;
+            ++depth;
+        } else if (ch == '}') {
+            if (depth == 0) break;  // the document has ended
+            --depth;
+        } else if (ch == '\\' && i + 1 < rtf.size()) {
+            const char next = rtf[i + 1];
+            if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
+                const ControlWord c = ReadControlWord(rtf, i + 1);
+                const std::size_t end = c.word == "bin" && c.has_number ? SkipBin(rtf, c.end, c.number) : c.end;
+                out.append(rtf.substr(i, end - i));
+                i = end;
+                continue;
+            }
+            out.append(rtf.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        out.push_back(ch);
+        ++i;
+    }
+    out.append(std::size_t(depth), '}');
+    return out;
+}
+
 std::optional<std::string> CutDocumentRtf(std::string_view rtf) {
     std::string clean = StripRtfObjects(rtf);
     if (clean.size() > kRtfLimitBytes) return std::nullopt;

@@ -91,6 +91,11 @@ bool SendsDocumentRtf(const EditorState& s, int action);
 // Removes embedded objects and pictures ({\object ...}, {\pict ...}, {\*\objdata ...}, \bin
 // data) from RTF text; unbalanced input is closed where it ends.
 std::string StripRtfObjects(std::string_view rtf);
+// Incoming RTF made safe for the control: groups nested deeper than `max_depth` end the text
+// there (what came before is kept), and groups still open at the end are closed. \bin data is
+// skipped as data.
+constexpr int kMaxRtfDepth = 24;
+std::string BoundRtfNesting(std::string_view rtf, int max_depth = kMaxRtfDepth);
 // The control's RTF as it may be sent, or nothing when it exceeds 16000 bytes.
 std::optional<std::string> CutDocumentRtf(std::string_view rtf);
 

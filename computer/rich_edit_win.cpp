@@ -63,7 +63,10 @@ HWND CreateRichEdit(HWND parent, const ControlBox& box, int limit, bool visible)
 
 void LoadContent(HWND control, std::string_view content) {
     if (content.substr(0, 6) == "{\\rtf1") {
-        ReadSource src{content, 0};
+        // Deeply nested groups break some Rich Edit builds inside the reader; unclosed ones are
+        // closed where the text ends.
+        const std::string bounded = BoundRtfNesting(content);
+        ReadSource src{bounded, 0};
         EDITSTREAM es{};
         es.dwCookie = reinterpret_cast<DWORD_PTR>(&src);
         es.pfnCallback = &ReadChunk;

@@ -1,5 +1,6 @@
 #include "computer/screens_win.h"
 
+#include "base/overlay_frame.h"
 #include "base/text1250.h"
 #include "computer/rich_edit_win.h"
 #include "ui/gdi_win.h"

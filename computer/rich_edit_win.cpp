@@ -107,26 +107,10 @@ void PrintControl(HWND control, HDC dc, const ControlBox& box) {
     if (box.empty()) return;
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, box.x, box.y, box.x + box.width, box.y + box.height);
-    const int dpi_x = GetDeviceCaps(dc, LOGPIXELSX), dpi_y = GetDeviceCaps(dc, LOGPIXELSY);
-    auto twips_x = [&](int px) { return MulDiv(px, 1440, dpi_x > 0 ? dpi_x : 96); };
-    auto twips_y = [&](int px) { return MulDiv(px, 1440, dpi_y > 0 ? dpi_y : 96); };
-    // The control's own formatting rectangle: same wrap width and inset as on its client area.
-    RECT inner{};
-    SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&inner));
-    if (inner.right <= inner.left) inner = RECT{0, 0, box.width, box.height};
-    const LRESULT first_line = SendMessageW(control, EM_GETFIRSTVISIBLELINE, 0, 0);
-    const LRESULT first_char = SendMessageW(control, EM_LINEINDEX, WPARAM(first_line), 0);
-    FORMATRANGE fr{};
-    fr.hdc = dc;
-    fr.hdcTarget = dc;
-    fr.rc = RECT{twips_x(box.x + inner.left), twips_y(box.y + inner.top), twips_x(box.x + inner.right),
-                 twips_y(box.y + inner.bottom)};
-    fr.rcPage = RECT{0, 0, twips_x(4000), twips_y(4000)};
-    fr.chrg.cpMin = LONG(std::max<LRESULT>(first_char, 0));
-    fr.chrg.cpMax = -1;
-    SetBkMode(dc, TRANSPARENT);
-    SendMessageW(control, EM_FORMATRANGE, TRUE, reinterpret_cast<LPARAM>(&fr));
-    SendMessageW(control, EM_FORMATRANGE, FALSE, 0);  // frees the control's cached format data
+    OffsetViewportOrgEx(dc, box.x, box.y, nullptr);
+    // WM_PRINT draws what the control shows (scroll position included); EM_FORMATRANGE prints
+    // nothing under Wine.
+    SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
     RestoreDC(dc, saved);
 }
 

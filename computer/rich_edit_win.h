@@ -29,8 +29,8 @@ std::wstring ControlText(HWND control);
 // `max_bytes` + 1 bytes: more than the limit is all a caller needs to know.
 std::string StreamOutRtf(HWND control, std::size_t max_bytes);
 
-// Prints the control's visible text into `dc` at its box (EM_FORMATRANGE from the first visible
-// line), clipped to the box.
+// Prints the control as it shows (client, non-client and background) into `dc` at its box,
+// clipped to the box.
 void PrintControl(HWND control, HDC dc, const ControlBox& box);
 
 // The caret's top-left in the control's client pixels and the character height; false when the

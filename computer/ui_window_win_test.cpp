@@ -243,7 +243,8 @@ TEST_F(UiWindowTest, CzechContentArrivesAsRtfAndAsCodePage1250Text) {
         {"cp1250", WideToCp1250(L"Příliš žluťoučký kůň")},
     };
     for (const Case& c : cases) {
-        Open(Form(7, 10, c.content));
+        const FrameRef f = Open(Form(7, 10, c.content));
+        Save(f, std::string("czech_") + c.name + ".png");
         EXPECT_EQ(ControlText(), L"Příliš žluťoučký kůň") << c.name;
         PostCloseEditor();
         ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));

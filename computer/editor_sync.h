@@ -48,8 +48,10 @@ struct EditorSyncRecord {
 // SessionHooks::offer_editor_session: the session is live; keep its client and token.
 void OfferEditorSession(EditorSyncRecord& sync, const ApiClient& client, const std::string& token);
 
-// SessionHooks::close_editor: CloseEditorMessage to the window, and the token is dropped.
-void CloseEditorSession(EditorSyncRecord& sync, EditorSyncEffects& fx);
+// SessionHooks::close_editor: CloseEditorMessage to the window, and the token is dropped. The
+// next session starts from no current screen, so a screen it shows again is not taken for the
+// one already delivered.
+void CloseEditorSession(EditorExchange& ex, EditorSyncRecord& sync, EditorSyncEffects& fx);
 
 // One run. Parse failures of a state answer propagate (the exchange is left unchanged).
 void EditorSyncPass(EditorExchange& ex, EditorSyncRecord& sync, EditorSyncEffects& fx, Tick now,

@@ -153,6 +153,21 @@ TEST_F(SessionE2E, RememberedDeviceResumesWithoutDialogAndKeepsPolling) {
     for (const auto& r : api_.RequestsTo("GET", "/state")) EXPECT_EQ(r.Header("Authorization"), "Bearer " + kToken);
     EXPECT_NE(ReadFile(log_).find("end connected=1 consent=1"), std::string::npos) << ReadFile(log_);
     EXPECT_TRUE(Exists(device_));
+
+    // The computer's exchange runs on the same passes with the session's token, one request per
+    // 200 ms at most, and only once the session is there.
+    auto editor = Timeline("GET /editor/state");
+    const long editor_gap = MedianGap(editor);
+    std::printf("[ figures  ] %zu editor polls, median gap %ld ms\n", editor.size(), editor_gap);
+    EXPECT_GE(editor.size(), 6u);
+    EXPECT_GE(editor_gap, 200);
+    EXPECT_LE(editor_gap, 700);
+    ASSERT_FALSE(editor.empty());
+    EXPECT_GT(editor.front().at, Timeline("POST /resume").front().at);
+    for (const auto& r : api_.RequestsTo("GET", "/editor/state")) {
+        EXPECT_EQ(r.Header("Authorization"), "Bearer " + kToken);
+        EXPECT_EQ(r.query, "") << "no screen shown: no ?current=";
+    }
 }
 
 TEST_F(SessionE2E, ExpiredStateResumesAgainAfterTwoSeconds) {

@@ -6,7 +6,9 @@
 
 #include "base/dialog_mailbox.h"
 #include "base/media_session.h"
+#include "computer/sketch_png_win.h"
 #include "computer/ui_window_win.h"
+#include "core/editor_steps.h"
 #include "core/photo_upload.h"
 #include "core/session_steps.h"
 #include "game/input_win.h"
@@ -69,6 +71,19 @@ void InstallPluginPhotos(WorkerContext& ctx, SessionHooks& hooks) {
     fx.shared = &PluginShared();
     fx.photo_request = &PluginPhotoRequest();
     InstallPhotoHooks(hooks, photos.record, fx);
+}
+
+void InstallPluginEditor(WorkerContext& ctx, SessionHooks& hooks) {
+    EditorSyncEffects fx;
+    fx.request = ApiRequest;
+    fx.encode_sketch = [&ctx](const Pixels& sketch) {
+        return EncodeSketchPng(static_cast<IWICImagingFactory*>(ctx.imaging_factory), sketch);
+    };
+    fx.decode_picture = [](const std::string& bytes) {
+        return DecodePictureBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    InstallEditorSync(std::move(fx));
+    InstallEditorSessionHooks(hooks);
 }
 
 }  // namespace
@@ -137,7 +152,8 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.media = &PluginMediaSession();
     InstallPluginPhotos(ctx, fx.hooks);
     InstallPluginEditorWindow();
-    InstallSessionEffects(std::move(fx), IsGameInFront, nullptr);
+    InstallPluginEditor(ctx, fx.hooks);
+    InstallSessionEffects(std::move(fx), IsGameInFront, [] { return PluginOverlay().editor_open.load(); });
 }
 
 }  // namespace hm

@@ -49,6 +49,7 @@ HotkeyKeys SampleHotkeys() {
     keys.f9 = down(VK_F9);
     keys.f10 = down(VK_F10);
     keys.f11 = down(VK_F11);
+    keys.f12 = down(VK_F12);
     DWORD owner = 0;
     if (HWND foreground = GetForegroundWindow()) GetWindowThreadProcessId(foreground, &owner);
     keys.game_in_foreground = owner != 0 && owner == GetCurrentProcessId();

@@ -17,6 +17,7 @@ struct HotkeyKeys {
     bool f9 = false;
     bool f10 = false;
     bool f11 = false;
+    bool f12 = false;  // Ctrl+F12 minimises the computer (edge taken by EditorSync)
     bool game_in_foreground = false;  // the foreground window belongs to the game process
 };
 

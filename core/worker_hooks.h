@@ -25,6 +25,10 @@ void TogglePhotoVisible();                               // Ctrl+F11
 // poll and what hangs on it (release check, TV state: the session's hooks, core/session.h).
 // ctx.hotkeys.consent carries this pass's Ctrl+F10.
 void RunSessionSteps(WorkerContext& ctx, Tick now);
+// The editor exchange (EditorSync): the minimise key every pass, the rest while the session
+// has handed it a token (core/editor_steps.h).
+void RunEditorSync(WorkerContext& ctx, Tick now, const HotkeyKeys& keys);
+void ReleaseEditorObjects(WorkerContext& ctx);             // at stop, before COM goes
 void PublishMediaSession(WorkerContext& ctx);            // token for voice and NPC voices
 void ReleaseSessionObjects(WorkerContext& ctx);          // at stop, before COM goes
 

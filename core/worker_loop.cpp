@@ -35,6 +35,7 @@ void WorkerPass(WorkerContext& ctx, Tick now, const HotkeyKeys& keys) {
     if (ctx.hotkeys.update_dialog) Guarded([&] { OpenUpdateDialog(ctx); });
     if (ctx.hotkeys.photo_visible) Guarded([] { TogglePhotoVisible(); });
     Guarded([&] { RunSessionSteps(ctx, now); });
+    Guarded([&] { RunEditorSync(ctx, now, keys); });
     Guarded([&] { PublishMediaSession(ctx); });
 }
 
@@ -43,6 +44,7 @@ void RunWorkerLoop(WorkerContext& ctx, const WorkerLoopSeams& seams) {
         if (seams.stop_requested()) {
             if (seams.release_imaging_factory) seams.release_imaging_factory(ctx);
             Guarded([&] { ReleaseSessionObjects(ctx); });
+            Guarded([&] { ReleaseEditorObjects(ctx); });
             return;
         }
         WorkerPass(ctx, seams.now(), seams.sample_keys());

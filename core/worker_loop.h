@@ -19,7 +19,7 @@ struct WorkerLoopSeams {
 };
 
 // One pass without the stop test and the sleep: TV heartbeat, the disconnected reset, hotkeys,
-// session steps, release check, TV step when due, media session token. An exception escaping a
+// session steps, the editor exchange, release check, TV step when due, media session token. An exception escaping a
 // step ends only that step; the next pass retries on its timers.
 void WorkerPass(WorkerContext& ctx, Tick now, const HotkeyKeys& keys);
 

@@ -1,6 +1,7 @@
 // The fake community API as a program, for the demo and for trying the plugin by hand.
 //   fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] [--https]
 //                   [--photo-world PICTURE] [--voice-room] [--newer-package FILE --newer-sha256 HEX]
+//                   [--editor-world POLLS]
 // Serves the scripted demo world until SIGINT or SIGTERM. Every request goes to the log (or
 // standard output) as it arrives; --ready-file receives the base URL once the port listens.
 // --https serves TLS with a throw-away certificate; the log names its DER file, and the ready
@@ -9,6 +10,8 @@
 // radio) whose dispatcher (speaker 7, gain 200) repeats what the player says; each exchange is
 // logged as one line (channel, samples sent, frames got). --newer-package with --newer-sha256
 // announces build 17306 "1.01" whose package is FILE, held back 6 s so the download shows.
+// --editor-world opens the computer's form 7 (kind 10) after POLLS editor polls; editor request
+// bodies (answers, action bodies, sketch sizes) are logged under their request.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,12 +20,14 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include <sys/time.h>
 
 #include "tools/fake_api/demo_world.h"
+#include "tools/fake_api/editor_world.h"
 #include "tools/fake_api/voice_room.h"
 #include "tools/fake_api/fake_api.h"
 
@@ -33,7 +38,7 @@ std::string Now() { return hm::fake::ClockTime(); }
 int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
                  "[--https]\n"
-                 "                       [--photo-world PICTURE] [--voice-room]\n"
+                 "                       [--photo-world PICTURE] [--voice-room] [--editor-world POLLS]\n"
                  "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n";
     return 2;
 }
@@ -41,11 +46,12 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0, waitPolls = 3;
+    int port = 0, waitPolls = 3, editorPolls = -1;
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
     hm::fake::VoiceRoom room;
+    std::unique_ptr<hm::fake::EditorWorld> editor;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--voice-room") {
@@ -66,6 +72,7 @@ int main(int argc, char** argv) {
         else if (arg == "--photo-world") photoWorld = value;
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
+        else if (arg == "--editor-world") editorPolls = std::atoi(value.c_str());
         else return Usage();
     }
 
@@ -95,6 +102,12 @@ int main(int argc, char** argv) {
             if (!picture) throw std::runtime_error("cannot read " + photoWorld);
             hm::fake::ScriptPhotoWorld(api, std::string(std::istreambuf_iterator<char>(picture), {}));
         }
+        if (editorPolls >= 0) {
+            hm::fake::EditorWorldOptions options;
+            options.open_after_polls = editorPolls;
+            editor = std::make_unique<hm::fake::EditorWorld>(options);
+            editor->Attach(api);
+        }
         if (voiceRoom) {
             room.SetCapability("35");
             room.SetLoopback(7, 200);
@@ -122,6 +135,8 @@ int main(int argc, char** argv) {
                 return;
             }
             log << Now() << " " << hm::fake::DescribeRequest(request, reply.status) << std::endl;
+            if (request.path.rfind("/editor/", 0) == 0 && !request.body.empty())
+                log << "    editor body: " << hm::fake::DescribeEditorBody(request.body) << std::endl;
         });
         {
             std::lock_guard<std::mutex> lock(logLock);

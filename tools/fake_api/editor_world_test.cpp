@@ -1,0 +1,124 @@
+// The editor world of the fake API, met by the plugin's own EditorSync through an independent
+// HTTP client: the form opens, polls carry "?current=7" and get the clock, an answer closes it,
+// a sketch arrives as a PNG.
+#include "tools/fake_api/editor_world.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "base/text1250.h"
+#include "computer/editor_sync.h"
+#include "tools/fake_api/demo_world.h"
+#include "ui/png_file.h"
+
+namespace hm::fake {
+namespace {
+
+class EditorWorldTest : public testing::Test {
+protected:
+    void Start(EditorWorldOptions options) {
+        world = std::make_unique<EditorWorld>(options);
+        world->Attach(api);
+        client = std::make_unique<httplib::Client>("127.0.0.1", api.port());
+        fx.request = [this](const ApiClient&, const std::string& method, const std::string& path,
+                            const std::string& bearer, const std::string& body, std::uint32_t) {
+            httplib::Headers headers{{"Authorization", "Bearer " + bearer}};
+            const std::string target = api.BasePath() + path;
+            auto res = method == "GET" ? client->Get(target.c_str(), headers)
+                                       : client->Post(target.c_str(), headers, body, "application/octet-stream");
+            if (!res) throw std::runtime_error("HTTPS request failed");
+            return ApiResponse{res->status, res->body};
+        };
+        fx.encode_sketch = [](const Pixels& p) {
+            const std::vector<std::uint8_t> png = EncodePng(p);
+            return std::string(png.begin(), png.end());
+        };
+        window.start = [this](const EditorState& s) {
+            if (!ClaimEditorOpen(ex, s)) return false;
+            shown.push_back(s);
+            return true;
+        };
+        window.post_new_state = [this](const EditorState& s) {
+            shown.push_back(s);
+            return true;
+        };
+        window.post_close = [this] {
+            ++closes;
+            EditorWindowGone(ex);
+            ReleaseEditorOpen(ex);
+            return true;
+        };
+        fx.window = &window;
+        OfferEditorSession(sync, ApiClient{}, kDemoSessionToken);
+    }
+    void Pass() {
+        EditorSyncPass(ex, sync, fx, now, EditorKeys{});
+        now += kEditorPacingMs;
+    }
+
+    FakeApi api;
+    std::unique_ptr<EditorWorld> world;
+    std::unique_ptr<httplib::Client> client;
+    OverlayState overlay;
+    EditorExchange ex{overlay};
+    EditorSyncRecord sync;
+    EditorSyncEffects fx;
+    EditorWindowSeam window;
+    std::vector<EditorState> shown;
+    int closes = 0;
+    Tick now = 1000;
+};
+
+TEST_F(EditorWorldTest, TheFormOpensWaitsForItsAnswerAndClosesAfterIt) {
+    Start({2, 1234, 0, 0});
+    Pass();
+    Pass();
+    EXPECT_TRUE(shown.empty()) << "204 before the form opens";
+    Pass();
+    ASSERT_EQ(shown.size(), 1u);
+    const EditorState& form = shown[0];
+    EXPECT_EQ(form.request_id, 7);
+    EXPECT_EQ(form.kind, 10);
+    EXPECT_EQ(Cp1250ToUtf16(form.title), u"Žádost o vyjádření");
+    EXPECT_EQ(form.buttons[0], "Odeslat");
+    EXPECT_EQ(GameClockText(ex), L"20:34");
+    Pass();
+    const auto polls = api.RequestsTo("GET", "/editor/state");
+    EXPECT_EQ(polls.back().query, "current=7");
+    EXPECT_EQ(api.Requests().back().Header("Authorization"), "Bearer " + kDemoSessionToken);
+
+    ASSERT_TRUE(SubmitEditorResult(ex, {7, 1, "{\\rtf1\\ansi ahoj}"}, true, now));
+    Pass();
+    EXPECT_THAT(world->Results(), testing::ElementsAre("7\n1\n{\\rtf1\\ansi ahoj}"));
+    Pass();
+    EXPECT_EQ(closes, 1) << "204 after the answer";
+    EXPECT_FALSE(world->FormOpen());
+}
+
+TEST_F(EditorWorldTest, ASketchArrivesAsAPngOfItsSize) {
+    Start({0, 1234, 1, 3});
+    Pass();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].picture_slot, 1);
+    EXPECT_EQ(shown[0].picture_mode, 3);
+    SetPendingSketch(ex, 7, MakePixels(267, 294));
+    Pass();
+    const auto sketches = world->Sketches();
+    ASSERT_EQ(sketches.size(), 1u);
+    EXPECT_EQ(sketches[0].query, "request=7");
+    EXPECT_EQ(sketches[0].width, 267u);
+    EXPECT_EQ(sketches[0].height, 294u);
+    // Awaiting the server after the upload: the form comes again and reaches the window.
+    Pass();
+    EXPECT_EQ(shown.size(), 2u);
+}
+
+TEST(EditorWorldLog, BodiesAreReadable) {
+    EXPECT_EQ(DescribeEditorBody("7\n1\n{\\rtf1 \xe8\x61j}"), "7\\n1\\n{\\\\rtf1 \\xe8aj}");
+    std::string png = "\x89PNG\r\n\x1a\n" + std::string("\0\0\0\x0dIHDR\0\0\x01\x0b\0\0\x01\x26", 16) + "rest";
+    EXPECT_EQ(DescribeEditorBody(png), "PNG 267 x 294, 28 bytes");
+}
+
+}  // namespace
+}  // namespace hm::fake

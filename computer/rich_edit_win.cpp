@@ -51,9 +51,12 @@ HWND CreateRichEdit(HWND parent, const ControlBox& box, int limit, bool visible)
     SendMessageW(c, EM_SETBKGNDCOLOR, 0, LPARAM(RGB(255, 255, 255)));
     CHARFORMAT2W cf{};
     cf.cbSize = sizeof(cf);
-    cf.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE;
+    cf.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_CHARSET;
     cf.yHeight = 200;  // twips: 10 pt
     cf.crTextColor = kTextColour;
+    // Central European: the control writes its RTF in code page 1250, as the server reads it
+    // (Wine's writer maps characters outside the font's code page to look-alikes).
+    cf.bCharSet = EASTEUROPE_CHARSET;
     wcscpy(cf.szFaceName, L"Arial");
     SendMessageW(c, EM_SETCHARFORMAT, SCF_ALL, LPARAM(&cf));
     SendMessageW(c, EM_SETCHARFORMAT, SCF_DEFAULT, LPARAM(&cf));

@@ -218,12 +218,17 @@ ControlWord ReadControlWord(std::string_view rtf, std::size_t i) {
     while (i < rtf.size() && ((rtf[i] >= 'a' && rtf[i] <= 'z') || (rtf[i] >= 'A' && rtf[i] <= 'Z'))) ++i;
     c.word = rtf.substr(start, i - start);
     std::size_t digits = i;
-    if (digits < rtf.size() && rtf[digits] == '-') ++digits;
+    const bool negative = digits < rtf.size() && rtf[digits] == '-';
+    if (negative) ++digits;
     std::size_t j = digits;
-    while (j < rtf.size() && rtf[j] >= '0' && rtf[j] <= '9' && j - digits < 10) ++j;
+    long value = 0;  // every digit belongs to the number; the value saturates
+    while (j < rtf.size() && rtf[j] >= '0' && rtf[j] <= '9') {
+        value = value > 214748364L ? 2147483647L : std::min(2147483647L, value * 10 + (rtf[j] - '0'));
+        ++j;
+    }
     if (j > digits) {
         c.has_number = true;
-        c.number = std::strtol(std::string(rtf.substr(i, j - i)).c_str(), nullptr, 10);
+        c.number = negative ? -value : value;
         i = j;
     }
     if (i < rtf.size() && rtf[i] == ' ') ++i;
@@ -270,6 +275,28 @@ std::size_t SkipGroup(std::string_view rtf, std::size_t brace) {
     return rtf.size();
 }
 
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether the text ends in a control word (a backslash, letters, an optional signed number).
+bool EndsWithControlWord(const std::string& out) {
+    std::size_t i = out.size();
+    while (i > 0 && out[i - 1] >= '0' && out[i - 1] <= '9') --i;
+    if (i > 0 && out[i - 1] == '-') --i;
+    const std::size_t letters_end = i;
+    while (i > 0 && IsLetter(out[i - 1])) --i;
+    if (i == letters_end || i == 0 || out[i - 1] != '\\') return false;
+    std::size_t backslashes = 0;  // "\\word" is an escaped backslash and text
+    while (backslashes < i && out[i - 1 - backslashes] == '\\') ++backslashes;
+    return backslashes % 2 == 1;
+}
+
+// After something was cut out, what follows must not join what came before: "{" + "\\pict"
+// would make the group a picture, "\\bin" + "4" a length. A blank keeps them apart (after a
+// control word it is the word's delimiter).
+void KeepApart(std::string& out) {
+    if (!out.empty() && (out.back() == '{' || EndsWithControlWord(out))) out.push_back(' ');
+}
+
 }  // namespace
 
 std::string StripRtfObjects(std::string_view rtf) {
@@ -282,6 +309,7 @@ std::string StripRtfObjects(std::string_view rtf) {
         if (ch == '{') {
             if (IsObjectGroup(rtf, i)) {
                 i = SkipGroup(rtf, i);
+                KeepApart(out);
                 continue;
             }
             ++depth;
@@ -290,19 +318,23 @@ std::string StripRtfObjects(std::string_view rtf) {
             continue;
         }
         if (ch == '}') {
-            if (depth > 0) {  // a stray closing brace would end the document early
+            if (depth > 0) {
                 --depth;
                 out.push_back(ch);
+            } else {
+                KeepApart(out);  // a stray closing brace would end the document early
             }
             ++i;
             continue;
         }
-        if (ch == '\\' && i + 1 < rtf.size()) {
+        if (ch == '\\') {
+            if (i + 1 == rtf.size()) break;  // a lone backslash would escape the closing brace
             const char next = rtf[i + 1];
             if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
                 const ControlWord c = ReadControlWord(rtf, i + 1);
                 if (c.word == "bin" && c.has_number) {
                     i = SkipBin(rtf, c.end, c.number);  // binary data outside a picture: dropped
+                    KeepApart(out);
                     continue;
                 }
                 out.append(rtf.substr(i, c.end - i));
@@ -331,13 +363,20 @@ std::string BoundRtfNesting(std::string_view rtf, int max_depth) {
             if (depth == max_depth) break;
             ++depth;
         } else if (ch == '}') {
-            if (depth == 0) break;  // the document has ended
-            --depth;
-        } else if (ch == '\\' && i + 1 < rtf.size()) {
+            if (depth == 0) break;
+            if (--depth == 0) {  // the document ends here; what follows is not RTF
+                out.push_back(ch);
+                break;
+            }
+        } else if (ch == '\\') {
+            if (i + 1 == rtf.size()) break;  // a lone backslash would escape the closing brace
             const char next = rtf[i + 1];
             if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
                 const ControlWord c = ReadControlWord(rtf, i + 1);
-                const std::size_t end = c.word == "bin" && c.has_number ? SkipBin(rtf, c.end, c.number) : c.end;
+                const bool bin = c.word == "bin" && c.has_number && c.number > 0;
+                // Binary data cut off by the end of the text would swallow the closing braces.
+                if (bin && std::size_t(c.number) > rtf.size() - c.end) break;
+                const std::size_t end = bin ? SkipBin(rtf, c.end, c.number) : c.end;
                 out.append(rtf.substr(i, end - i));
                 i = end;
                 continue;

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text1250.h"
@@ -23,6 +24,16 @@ constexpr CanvasPoint kConsentPanel{30, 300};
 constexpr CanvasPoint kConsentPrimary{30, 720};  // inside "Souhlasím", left of its label
 constexpr unsigned kPanelRgb = 0xFFFFFF;
 constexpr unsigned kPrimaryRgb = 0x2260AA;  // the primary button colour 0xAA6022 as RGB
+
+long long Counter(Scenario& s, int which) { return std::stoll(s.Ok("graphics " + std::to_string(which))); }
+constexpr int kPresents = 0, kOverlayUploads = 1;
+
+// Overlay texture uploads and frames over `ms` of the game running.
+std::pair<long long, long long> UploadsDuring(Scenario& s, int ms) {
+    const long long uploads = Counter(s, kOverlayUploads), frames = Counter(s, kPresents);
+    s.Ok("run " + std::to_string(ms));
+    return {Counter(s, kOverlayUploads) - uploads, Counter(s, kPresents) - frames};
+}
 
 std::string ClickAt(CanvasPoint p) { return "canvasclick " + std::to_string(p.x) + " " + std::to_string(p.y); }
 
@@ -65,6 +76,10 @@ TEST_F(ConsentInGame, EscRefusesAndAClickOnSouhlasimPairs) {
     s.Screenshot("consent.png");
     EXPECT_EQ(CanvasColour(s, kConsentPanel.x, kConsentPanel.y), long(kPanelRgb));
     EXPECT_EQ(CanvasColour(s, kConsentPrimary.x, kConsentPrimary.y), long(kPrimaryRgb));
+    // A dialog that does not change is uploaded once, then no more.
+    const auto [uploads, frames] = UploadsDuring(s, 3000);
+    std::printf("[ figures  ] static consent dialog: %lld overlay uploads in %lld frames (3 s)\n", uploads, frames);
+    EXPECT_EQ(uploads, 0);
     s.Ok("events");  // forget what came before
     s.Ok(ClickAt(kConsentAgree));
     ASSERT_TRUE(s.api().WaitFor("POST", "/pair", 20s).has_value());
@@ -225,6 +240,12 @@ TEST_F(ServerFormInGame, FormIsShownMinimisedRestoredTypedAndAnsweredAndItsSketc
     EXPECT_NE(CanvasColour(s, kFormHeader.x, kFormHeader.y), long(kDialogHeaderRgb));
     s.Ok(ClickAt(kRestoreBarPoint));
     ASSERT_TRUE(RenderUntilCanvasColour(s, kFormHeader.x, kFormHeader.y, kDialogHeaderRgb, 20s));
+
+    // The form's text box blinks its caret twice a second: that many uploads, no more.
+    const auto [uploads, frames] = UploadsDuring(s, 4000);
+    std::printf("[ figures  ] form with a caret: %lld overlay uploads in %lld frames (4 s)\n", uploads, frames);
+    EXPECT_GE(uploads, 1);
+    EXPECT_LE(uploads, 10);
 
     // "ahoj" typed on the game's keyboard, the first button sends it.
     for (const char* key : {"A", "H", "O", "J"}) s.Ok(std::string("key tap ") + key);

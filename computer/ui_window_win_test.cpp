@@ -388,6 +388,39 @@ TEST_F(UiWindowTest, RecordsStillQueuedWhenTheWindowEndsAreFreed) {
     EXPECT_FALSE(IsWindow(w));
 }
 
+double ThreadCpuSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;
+    auto seconds = [](const FILETIME& f) { return double((std::uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7; };
+    return seconds(kernel) + seconds(user);
+}
+
+// A fixed integer workload: its time here against the same on the host is the emulation factor.
+double WorkloadMs() {
+    const auto start = std::chrono::steady_clock::now();
+    volatile std::uint32_t h = 0x811C9DC5u;
+    for (std::uint32_t i = 0; i < 20000000u; ++i) h = (h ^ (i & 0xFF)) * 16777619u;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(UiWindowTest, AStaticScreenCostsLittleCpu) {
+    Open(Consent("Test_Player"));
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, UiThreadId());
+    ASSERT_TRUE(thread);
+    const double cpu0 = ThreadCpuSeconds(thread);
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(10s);
+    const double cpu = ThreadCpuSeconds(thread) - cpu0;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CloseHandle(thread);
+    const double ticks = wall * 1000.0 / kRenderPeriodMs;
+    std::printf("[ figures  ] UI thread on a static screen: %.2f s CPU in %.1f s = %.1f %% of a core, %.2f ms a tick; "
+                "20M-step workload %.0f ms here\n",
+                cpu, wall, 100.0 * cpu / wall, 1000.0 * cpu / ticks, WorkloadMs());
+    // Under emulation the share is many times the native one; this only catches a runaway loop.
+    EXPECT_LT(cpu / wall, 0.9);
+}
+
 TEST_F(UiWindowTest, FiftyOpensLeaveNoGdiOrUserObjects) {
     Open(Form(7, 10, ""));  // the first open loads the library and registers the class
     PostCloseEditor();

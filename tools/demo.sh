@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo: the fake community API and the fake game with the shipped HM_Plugin.dll under 32-bit
 # Wine play three short evenings:
-#   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10);
+#   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10), agrees in
+#                               the consent dialog, and answers the form the server opens on the
+#                               in-game computer;
 #   2. tools/demo_photos.txt    a later start resumes the remembered device of an earlier pairing,
 #                               fetches and verifies the newer release the server announces, and
 #                               takes and shows photos;
@@ -58,7 +60,7 @@ rm -rf "$session_dir"/wine-win32/prefix/drive_c/users/*/Downloads/HM_Plugin
 
 step "starting the fake API (newer release 1.01, package $(basename "$package"), $(stat -c %s "$package") bytes)"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg --voice-room --newer-package "$package" --newer-sha256 "$package_sha" &
+  --photo-world ui/pictures/picture0.jpg --voice-room --editor-world 3 --newer-package "$package" --newer-sha256 "$package_sha" &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }
@@ -77,7 +79,7 @@ probe() { "$HM_WINE_RUN" win32 "$HM_WIN32_BIN/session_probe.exe" "$@" >>"$out/dr
 credential=de71ce0000000000000000000000000000000000000000000000000000000001
 
 play_started=$(date +%s)
-step "first evening: the player asks to connect (tools/demo_scenario.txt)"
+step "first evening: the player connects and answers a form on the computer (tools/demo_scenario.txt)"
 play first tools/demo_scenario.txt
 rc=$?
 

@@ -254,6 +254,7 @@ TEST_F(ServerFormInGame, FormIsShownMinimisedRestoredTypedAndAnsweredAndItsSketc
     ASSERT_TRUE(s.RenderUntil([&] { return !world.Results().empty(); }, 30s));
     const std::string answer = world.Results().front();
     EXPECT_EQ(answer.rfind("7\n1\n{\\rtf1", 0), 0u) << answer;
+    EXPECT_EQ(answer.find('\0'), std::string::npos) << "a NUL byte went to the server";
     // The document holds the form's own text and what was typed.
     const std::string text = RtfText(answer.substr(answer.find('{')));
     EXPECT_NE(text.find("Napiš krátkou odpověď úřednici městského úřadu."), std::string::npos) << text;

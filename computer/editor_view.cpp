@@ -345,7 +345,7 @@ std::string StripRtfObjects(std::string_view rtf) {
             i += 2;
             continue;
         }
-        out.push_back(ch);
+        if (ch != '\0') out.push_back(ch);  // some writers end the stream with a NUL byte
         ++i;
     }
     out.append(std::size_t(depth), '}');

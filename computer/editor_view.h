@@ -89,7 +89,7 @@ constexpr std::string_view kEmptyRtf = "{\\rtf1}";
 // Whether action a on this screen sends the control's RTF (else the base payload "{\rtf1}").
 bool SendsDocumentRtf(const EditorState& s, int action);
 // Removes embedded objects and pictures ({\object ...}, {\pict ...}, {\*\objdata ...}, \bin
-// data) from RTF text; unbalanced input is closed where it ends.
+// data) and NUL bytes from RTF text; unbalanced input is closed where it ends.
 std::string StripRtfObjects(std::string_view rtf);
 // Incoming RTF made safe for the control: groups nested deeper than `max_depth` end the text
 // there (what came before is kept), and groups still open at the end are closed. \bin data is

@@ -261,6 +261,7 @@ TEST_F(UiWindowTest, TypedTextIsSentAsTheDocumentAndTheViewWaitsForTheServer) {
     EXPECT_EQ(sent.rfind("7\n1\n{\\rtf1", 0), 0u) << sent;
     EXPECT_NE(sent.find("ahoj"), std::string::npos) << sent;
     EXPECT_EQ(sent.find("\\object"), std::string::npos);
+    EXPECT_EQ(sent.find('\0'), std::string::npos) << "Wine's writer ends the stream with a NUL byte";
     EXPECT_TRUE(PluginEditorExchange().awaiting_answer.load());
     EXPECT_TRUE(UiWindow()) << "the window waits for the next state";
     // A second answer before the next state is not taken.

@@ -287,7 +287,8 @@ void OnKey(UiView& v, const ForwardedInput& r) {
     k.ctrl = Held(keys, VK_CONTROL);
     k.alt = Held(keys, VK_MENU);
     HWND c = v.main;
-    switch (DecideKey(message, r.wParam, k)) {
+    const KeyAction action = DecideKey(message, r.wParam, k);
+    switch (action) {
         case KeyAction::kSwallow: return;
         case KeyAction::kToControl:
             if (c) SendMessageW(c, message, r.wParam, r.lParam);
@@ -298,7 +299,7 @@ void OnKey(UiView& v, const ForwardedInput& r) {
         default: break;
     }
     if (!c) return;
-    switch (DecideKey(message, r.wParam, k)) {
+    switch (action) {
         case KeyAction::kBold: ToggleEffect(c, CFM_BOLD, CFE_BOLD); break;
         case KeyAction::kItalic: ToggleEffect(c, CFM_ITALIC, CFE_ITALIC); break;
         case KeyAction::kUnderline: ToggleEffect(c, CFM_UNDERLINE, CFE_UNDERLINE); break;

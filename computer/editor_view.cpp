@@ -460,4 +460,36 @@ int DragScrollPosition(const ScrollGeometry& g, int total, int page, int start_p
     return std::clamp(start_position + int(std::int64_t(dy) * range / room), 0, range);
 }
 
+bool HasToolbar(const EditorState& s) { return s.kind == 0 && !s.paper; }
+
+ToolbarControl HitToolbar(int x, int y, bool read_only) {
+    for (const ToolbarItem& item : kToolbar) {
+        const bool colour = item.control == ToolbarControl::kTextColour || item.control == ToolbarControl::kBackColour;
+        if (colour && read_only) continue;
+        if (item.box.Contains(x, y)) return item.control;
+    }
+    return ToolbarControl::kNone;
+}
+
+int ToolbarFontSize(ToolbarControl c) {
+    switch (c) {
+        case ToolbarControl::kSize9: return 9;
+        case ToolbarControl::kSize10: return 10;
+        case ToolbarControl::kSize11: return 11;
+        case ToolbarControl::kSize14: return 14;
+        default: return 0;
+    }
+}
+
+ButtonBox ColourCell(int i) {
+    const int left = 34 + kColourCell * (i % 8), top = 208 + kColourCell * (i / 8);
+    return {left, top, left + kColourCell, top + kColourCell};
+}
+
+int HitColourCell(int x, int y) {
+    for (int i = 0; i < 24; ++i)
+        if (ColourCell(i).Contains(x, y)) return i;
+    return -1;
+}
+
 }  // namespace hm

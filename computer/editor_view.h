@@ -117,6 +117,50 @@ constexpr ButtonBox kCloseGlyph{760, 0, 802, 48};
 std::optional<int> ClickAction(const EditorState& s, int x, int y);
 
 
+// ---- Formatting toolbar of a free document (kind 0) --------------------------------------------
+enum class ToolbarControl {
+    kNone, kBold, kItalic, kUnderline, kSize9, kSize10, kSize11, kSize14,
+    kAlignLeft, kAlignCenter, kAlignRight, kAlignJustify, kUndo, kRedo, kTextColour, kBackColour,
+};
+struct ToolbarItem {
+    ToolbarControl control;
+    ButtonBox box;
+    const wchar_t* label;
+};
+// The row y 104..135, then (not read-only) the two colour buttons at y 140.
+constexpr ToolbarItem kToolbar[] = {
+    {ToolbarControl::kBold, {24, 104, 54, 136}, L"B"},
+    {ToolbarControl::kItalic, {60, 104, 90, 136}, L"I"},
+    {ToolbarControl::kUnderline, {96, 104, 126, 136}, L"U"},
+    {ToolbarControl::kSize9, {134, 104, 158, 136}, L"9"},
+    {ToolbarControl::kSize10, {160, 104, 184, 136}, L"10"},
+    {ToolbarControl::kSize11, {186, 104, 210, 136}, L"11"},
+    {ToolbarControl::kSize14, {212, 104, 236, 136}, L"14"},
+    {ToolbarControl::kAlignLeft, {304, 104, 376, 136}, L"Vlevo"},
+    {ToolbarControl::kAlignCenter, {382, 104, 454, 136}, L"Na střed"},
+    {ToolbarControl::kAlignRight, {460, 104, 532, 136}, L"Vpravo"},
+    {ToolbarControl::kAlignJustify, {538, 104, 610, 136}, L"Do bloku"},
+    {ToolbarControl::kUndo, {628, 104, 698, 136}, L"Zpět"},
+    {ToolbarControl::kRedo, {706, 104, 786, 136}, L"Znovu"},
+    {ToolbarControl::kTextColour, {24, 140, 174, 172}, L"Barva textu ▾"},
+    {ToolbarControl::kBackColour, {226, 140, 376, 172}, L"Podbarvení ▾"},
+};
+bool HasToolbar(const EditorState& s);  // kind 0, not paper
+// The control under (x, y); the colour buttons only when the document may be edited.
+ToolbarControl HitToolbar(int x, int y, bool read_only);
+// Font size in points of a size control, 0 for others.
+int ToolbarFontSize(ToolbarControl c);
+
+// The colour menu: 24 cells of 28 px in 3 rows of 8 from (34, 208); RGB values row by row.
+constexpr std::uint32_t kMenuColoursRgb[24] = {
+    0x000000, 0x464646, 0x808080, 0xFFFFFF, 0x8C0000, 0xDC1E1E, 0xFF6E00, 0xEBB900,
+    0x005519, 0x009141, 0x64AA1E, 0x00918C, 0x002873, 0x1E5ABE, 0x2891E1, 0x78BEEB,
+    0x4B0073, 0x8728B4, 0xC83C91, 0xEB78AA, 0x643719, 0xA06437, 0x646E78, 0xAFBECD,
+};
+constexpr int kColourCell = 28;
+ButtonBox ColourCell(int index);
+int HitColourCell(int x, int y);  // -1 outside the cells
+
 // ---- Scroll bar -----------------------------------------------------------------------------
 // Text screens other than lists and kind 3 show a 16 px bar 4 px right of the text box, as tall
 // as the box, with an 18 px arrow cell at each end.

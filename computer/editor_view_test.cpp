@@ -290,6 +290,42 @@ TEST(EditorView, ClicksOnButtons) {
     EXPECT_EQ(ClickAction(update, 780, 20), std::nullopt);
 }
 
+TEST(EditorView, ToolbarAndColourMenu) {
+    struct Case {
+        const char* name;
+        int x, y;
+        bool read_only;
+        ToolbarControl expected;
+    } cases[] = {
+        {"B", 24, 104, false, ToolbarControl::kBold},
+        {"I", 75, 120, false, ToolbarControl::kItalic},
+        {"U right edge", 125, 135, false, ToolbarControl::kUnderline},
+        {"between U and 9", 130, 120, false, ToolbarControl::kNone},
+        {"size 14", 220, 120, false, ToolbarControl::kSize14},
+        {"justify", 600, 110, false, ToolbarControl::kAlignJustify},
+        {"undo", 650, 120, false, ToolbarControl::kUndo},
+        {"redo", 785, 120, false, ToolbarControl::kRedo},
+        {"text colour", 100, 150, false, ToolbarControl::kTextColour},
+        {"background colour", 300, 150, false, ToolbarControl::kBackColour},
+        {"colour read-only", 100, 150, true, ToolbarControl::kNone},
+        {"bold read-only", 30, 110, true, ToolbarControl::kBold},
+        {"above", 30, 103, false, ToolbarControl::kNone},
+    };
+    for (const auto& c : cases) EXPECT_EQ(HitToolbar(c.x, c.y, c.read_only), c.expected) << c.name;
+    EXPECT_EQ(ToolbarFontSize(ToolbarControl::kSize11), 11);
+    EXPECT_EQ(ToolbarFontSize(ToolbarControl::kBold), 0);
+    EXPECT_EQ(HitColourCell(34, 208), 0);
+    EXPECT_EQ(HitColourCell(34 + 28 * 7 + 27, 208), 7);
+    EXPECT_EQ(HitColourCell(34, 208 + 28), 8);
+    EXPECT_EQ(HitColourCell(34 + 28 * 7 + 27, 208 + 28 * 2 + 27), 23);
+    EXPECT_EQ(HitColourCell(34 + 28 * 8, 208), -1);
+    EXPECT_EQ(HitColourCell(33, 208), -1);
+    EXPECT_EQ(kMenuColoursRgb[13], 0x1E5ABEu);
+    EXPECT_TRUE(HasToolbar(State(0)));
+    EXPECT_FALSE(HasToolbar(With(State(0), [](EditorState& s) { s.paper = true; })));
+    EXPECT_FALSE(HasToolbar(State(10)));
+}
+
 TEST(EditorView, ScrollBar) {
     const ControlBox box{46, 180, 698, 120};
     const ScrollGeometry top = PlaceScrollBar(box, 0, 480, 120);

@@ -1,5 +1,7 @@
 #include "computer/screens_win.h"
 
+#include <richedit.h>
+
 #include "base/overlay_frame.h"
 #include "base/text1250.h"
 #include "computer/rich_edit_win.h"
@@ -142,6 +144,52 @@ void DrawUpdateDialog(HDC dc, const ScreenFrame& f) {
     }
 }
 
+// The formatting toolbar of a free document, lit where the selection has the format.
+void DrawToolbar(HDC dc, const ScreenFrame& f) {
+    const EditorState& s = *f.state;
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof(cf);
+    PARAFORMAT2 pf{};
+    pf.cbSize = sizeof(pf);
+    if (f.main) {
+        SendMessageW(f.main, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+        SendMessageW(f.main, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+    }
+    const bool read_only = IsReadOnlyScreen(s);
+    for (const ToolbarItem& item : kToolbar) {
+        bool lit = false;
+        switch (item.control) {
+            case ToolbarControl::kBold: lit = (cf.dwEffects & CFE_BOLD) != 0; break;
+            case ToolbarControl::kItalic: lit = (cf.dwEffects & CFE_ITALIC) != 0; break;
+            case ToolbarControl::kUnderline: lit = (cf.dwEffects & CFE_UNDERLINE) != 0; break;
+            case ToolbarControl::kSize9:
+            case ToolbarControl::kSize10:
+            case ToolbarControl::kSize11:
+            case ToolbarControl::kSize14: lit = (cf.dwMask & CFM_SIZE) && cf.yHeight == ToolbarFontSize(item.control) * 20; break;
+            case ToolbarControl::kTextColour:
+            case ToolbarControl::kBackColour:
+                if (read_only) continue;
+                break;
+            default: break;
+        }
+        const ButtonBox& b = item.box;
+        DrawButton(dc, *f.fonts, s.Flags(), b.left, b.top, b.right, b.bottom, item.label, lit);
+        if (item.control == ToolbarControl::kTextColour || item.control == ToolbarControl::kBackColour) {
+            const bool text = item.control == ToolbarControl::kTextColour;
+            COLORREF swatch = text ? cf.crTextColor : cf.crBackColor;
+            if (!text && (cf.dwEffects & CFE_AUTOBACKCOLOR)) swatch = RGB(255, 255, 255);
+            FillSolidRect(dc, b.right + 6, b.top + 6, b.right + 26, b.bottom - 6, swatch);
+        }
+    }
+    if (!f.colour_menu) return;
+    FillRoundRect(dc, 24, 198, 34 + 8 * kColourCell + 10, 208 + 3 * kColourCell + 10, kPanel, 12);
+    for (int i = 0; i < 24; ++i) {
+        const ButtonBox c = ColourCell(i);
+        const std::uint32_t rgb = kMenuColoursRgb[i];
+        FillSolidRect(dc, c.left + 2, c.top + 2, c.right - 2, c.bottom - 2, RgbRef(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    }
+}
+
 void DrawDocument(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
     if (s.paper) {
@@ -166,6 +214,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
         FillSolidRect(dc, b.x - 2, b.y - 2, b.x + b.width + 2, b.y + b.height + 2, kFrame);
     }
     DrawControl(dc, f);
+    if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
     DrawBottomButtons(dc, f);
 }

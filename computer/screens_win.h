@@ -21,6 +21,8 @@ struct ScreenFrame {
     std::wstring status;   // status text
     bool submitted = false;
     bool caret_on = false;  // blink phase: caret painted in an editable box
+    bool colour_menu = false;        // the colour menu of a free document is open
+    bool colour_background = false;  // ... for the background colour (else the text colour)
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

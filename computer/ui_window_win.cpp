@@ -48,6 +48,8 @@ struct UiView {
     UiFonts fonts;
     std::wstring status;
     bool submitted = false;
+    bool colour_menu = false;
+    bool colour_background = false;
     SignatureGate gate;
     // Scroll thumb drag.
     bool dragging = false;
@@ -218,6 +220,8 @@ void RenderTick(UiView& v) {
     frame.status = v.status;
     frame.submitted = v.submitted;
     frame.caret_on = GetTickCount64() % 1000 < 500;
+    frame.colour_menu = v.colour_menu;
+    frame.colour_background = v.colour_background;
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -295,6 +299,10 @@ void OnKey(UiView& v, const ForwardedInput& r) {
             return;
         case KeyAction::kAnswerOk: return Answer(v, 1);
         case KeyAction::kAnswerCancel:
+            if (v.colour_menu) {
+                v.colour_menu = false;
+                return;
+            }
             return Answer(v, s.kind == sk::kSignOrDecline ? 2 : 0);
         default: break;
     }
@@ -314,6 +322,64 @@ void OnKey(UiView& v, const ForwardedInput& r) {
         case KeyAction::kAlignRight: SetParagraphAlignment(c, PFA_RIGHT); break;
         default: break;
     }
+}
+
+void SetSelectionFormat(HWND c, DWORD mask, const CHARFORMAT2W& values) {
+    CHARFORMAT2W cf = values;
+    cf.cbSize = sizeof(cf);
+    cf.dwMask = mask;
+    SendMessageW(c, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+}
+
+// A click on the toolbar or into the open colour menu; false when it hit neither.
+bool OnToolbarClick(UiView& v, int x, int y) {
+    HWND c = v.main;
+    const bool read_only = IsReadOnlyScreen(v.state);
+    if (v.colour_menu) {
+        v.colour_menu = false;  // any click closes it
+        const int cell = HitColourCell(x, y);
+        if (cell < 0 || read_only) return true;
+        const std::uint32_t rgb = kMenuColoursRgb[cell];
+        CHARFORMAT2W cf{};
+        const COLORREF colour = RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        if (v.colour_background) {
+            cf.crBackColor = colour;
+            SetSelectionFormat(c, CFM_BACKCOLOR, cf);
+        } else {
+            cf.crTextColor = colour;
+            SetSelectionFormat(c, CFM_COLOR, cf);
+        }
+        return true;
+    }
+    const ToolbarControl hit = HitToolbar(x, y, read_only);
+    if (hit == ToolbarControl::kNone) return false;
+    if (read_only) return true;
+    CHARFORMAT2W cf{};
+    switch (hit) {
+        case ToolbarControl::kBold: ToggleEffect(c, CFM_BOLD, CFE_BOLD); break;
+        case ToolbarControl::kItalic: ToggleEffect(c, CFM_ITALIC, CFE_ITALIC); break;
+        case ToolbarControl::kUnderline: ToggleEffect(c, CFM_UNDERLINE, CFE_UNDERLINE); break;
+        case ToolbarControl::kSize9:
+        case ToolbarControl::kSize10:
+        case ToolbarControl::kSize11:
+        case ToolbarControl::kSize14:
+            cf.yHeight = ToolbarFontSize(hit) * 20;
+            SetSelectionFormat(c, CFM_SIZE, cf);
+            break;
+        case ToolbarControl::kAlignLeft: SetParagraphAlignment(c, PFA_LEFT); break;
+        case ToolbarControl::kAlignCenter: SetParagraphAlignment(c, PFA_CENTER); break;
+        case ToolbarControl::kAlignRight: SetParagraphAlignment(c, PFA_RIGHT); break;
+        case ToolbarControl::kAlignJustify: SetParagraphAlignment(c, PFA_JUSTIFY); break;
+        case ToolbarControl::kUndo: SendMessageW(c, EM_UNDO, 0, 0); break;
+        case ToolbarControl::kRedo: SendMessageW(c, EM_REDO, 0, 0); break;
+        case ToolbarControl::kTextColour:
+        case ToolbarControl::kBackColour:
+            v.colour_menu = true;
+            v.colour_background = hit == ToolbarControl::kBackColour;
+            break;
+        case ToolbarControl::kNone: break;
+    }
+    return true;
 }
 
 void OnMouse(UiView& v, const ForwardedInput& r) {
@@ -354,6 +420,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
             case ScrollHit::kNone: break;
         }
     }
+    if (v.main && HasToolbar(s) && OnToolbarClick(v, x, y)) return;
     if (const std::optional<int> action = ClickAction(s, x, y)) return Answer(v, *action);
     const ControlBox& b = v.plan.box;
     if (v.main && !IsReadOnlyScreen(s) && x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height) {
@@ -384,6 +451,7 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
         BuildScreen(v);
     }
     v.submitted = false;
+    v.colour_menu = false;
     v.gate.Clear();
 }
 

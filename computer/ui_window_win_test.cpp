@@ -308,6 +308,27 @@ TEST_F(UiWindowTest, FormattingKeysFollowTheKind) {
     }
 }
 
+TEST_F(UiWindowTest, ToolbarAndColourMenuFormatTheSelection) {
+    const FrameRef f = Open(Form(9, 0, ""));
+    Type(L"slovo");
+    Key('A', true);
+    Click(30, 120);   // "B"
+    Click(100, 150);  // "Barva textu ▾"
+    Click(34 + 28 * 5 + 14, 208 + 14);  // RGB(220,30,30)
+    Click(200, 120);  // size 11
+    Click(400, 120);  // centre
+    ASSERT_TRUE(WaitFor([] {
+        const FrameRef now = Frame();
+        return !IsEmptyFrame(now) && ColourAt(*now, 30, 120) == RgbRef(34, 96, 170);  // "B" lit
+    })) << "the toolbar shows the selection's bold";
+    Save(Frame(), "free_document.png");
+    Click(116, 728);
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    const std::string sent = Result();
+    for (const char* word : {"\\b", "\\red220\\green30\\blue30", "\\fs22", "\\qc"})
+        EXPECT_NE(sent.find(word), std::string::npos) << word << " in " << sent;
+}
+
 TEST_F(UiWindowTest, DocumentsOverSixteenThousandBytesOfRtfStayInTheEditor) {
     // A Czech letter is four bytes of RTF ("\\'f8"): 5000 of them cannot be sent, 1000 can.
     struct Case {

@@ -177,11 +177,7 @@ void ClearSentResult(EditorExchange& ex, const std::string& sent) {
     if (ex.result == sent) ex.result.clear();
 }
 
-bool IsSignButton(const std::string& label) {
-    static const std::string& sign = *new std::string("Podepsat");
-    static const std::string& esign = *new std::string("Elektronicky podepsat");
-    return label == sign || label == esign;
-}
+bool IsSignButton(const std::string& label) { return label == "Podepsat" || label == "Elektronicky podepsat"; }
 
 // Step 10 with the failure handling of /editor/result. Returns whether an answer was pending.
 bool SendResult(EditorExchange& ex, EditorSyncRecord& sync, EditorSyncEffects& fx) {

@@ -51,6 +51,12 @@ struct UiView {
     bool colour_menu = false;
     bool colour_background = false;
     SignatureGate gate;
+    // Drawing a screen costs milliseconds of GDI: a tick draws only when something that shows may
+    // have changed (a message was handled, the caret blinked, minimised or not) or a second passed.
+    bool dirty = true;
+    int drawn_caret_phase = -1;
+    bool drawn_minimized = false;
+    Tick drawn_at = 0;
     // Scroll thumb drag.
     bool dragging = false;
     int drag_start_y = 0;
@@ -181,10 +187,22 @@ void TearDownScreen(UiView& v) {
 
 // ---- Render tick ------------------------------------------------------------------------------
 
+constexpr Tick kRedrawAtLeastMs = 1000;
+
 void RenderTick(UiView& v) {
     OverlayState& overlay = v.ex.overlay;
     PluginInput().non_minimisable.store(v.ex.login_screen.load());
-    if (overlay.computer_minimized.load()) {
+    const Tick now = GetTickCount64();
+    const bool minimized = overlay.computer_minimized.load();
+    const int caret_phase = v.main && !IsReadOnlyScreen(v.state) ? int(now % 1000 < 500) : 0;
+    if (!v.dirty && caret_phase == v.drawn_caret_phase && minimized == v.drawn_minimized &&
+        now < v.drawn_at + kRedrawAtLeastMs)
+        return;
+    v.dirty = false;
+    v.drawn_caret_phase = caret_phase;
+    v.drawn_minimized = minimized;
+    v.drawn_at = now;
+    if (minimized) {
         RunMinimizedPass(overlay, v.gate, v.fonts);
         return;
     }
@@ -219,7 +237,7 @@ void RenderTick(UiView& v) {
     frame.plan = v.plan;
     frame.status = v.status;
     frame.submitted = v.submitted;
-    frame.caret_on = GetTickCount64() % 1000 < 500;
+    frame.caret_on = caret_phase == 1;
     frame.colour_menu = v.colour_menu;
     frame.colour_background = v.colour_background;
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
@@ -486,6 +504,7 @@ LRESULT CALLBACK UiWindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
         if (message >= uimsg::kFirst && message <= uimsg::kLast) FreePayload(message, lp);
         return DefWindowProcW(w, message, wp, lp);
     }
+    if (message >= uimsg::kFirst && message <= uimsg::kLast) v->dirty = true;
     switch (message) {
         case WM_CREATE:
             return AtTheEdgeOr([&]() -> LRESULT { BuildScreen(*v); return 0; }, []() -> LRESULT { return -1; });

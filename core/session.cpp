@@ -356,6 +356,19 @@ DialogRequest UpdateRequiredDialog(const std::string& required_version) {
     return d;
 }
 
+EditorState DialogScreen(const DialogRequest& request) {
+    EditorState s;
+    s.request_id = request.id;
+    s.kind = request.kind;
+    s.title = request.title;
+    s.caption = request.body;
+    s.content = request.player_name;
+    s.buttons[0] = request.first_button;
+    s.buttons[1] = request.second_button;
+    s.read_only = true;
+    return s;
+}
+
 void StartSession(SessionRecord& s, const SessionSettings& settings, SessionEffects& fx) {
     s = SessionRecord();
     s.settings = settings;

@@ -18,6 +18,7 @@
 #include "base/plugin.h"
 #include "base/shared_state.h"
 #include "base/ticks.h"
+#include "computer/editor_state.h"
 #include "net/api_formats.h"
 #include "net/api_types.h"
 
@@ -158,5 +159,9 @@ void EndSession(SessionRecord& session, SessionEffects& fx);
 // The dialogs' texts (UTF-16 before conversion).
 DialogRequest ConsentDialog(const std::wstring& api_url, const std::string& player_name);
 DialogRequest UpdateRequiredDialog(const std::string& required_version);
+// The screen the UI thread shows for a session dialog: its id and kind, the title, the body as
+// the caption, the two button labels and, for the consent dialog, the player name as the
+// (read-only) content of the nickname box.
+EditorState DialogScreen(const DialogRequest& request);
 
 }  // namespace hm

@@ -3,7 +3,7 @@
 // frames are stood in for by writing LastFrameTick every pass.
 //   session_probe save <device file> <api url> <credential>
 //   session_probe run <device file> <api url> <log file> <run ms> [agree]
-//     agree: answer every consent dialog with its first button ("Souhlasím"), as the player would
+//     agree: answer every consent dialog with Enter on its window, as the player would
 //   session_probe save-plugin <api url> <credential>   device.bin where the plugin looks for it
 //   session_probe forget-plugin                        deletes that device.bin
 // The log gets one line per notice change ("notice <ms since start> <UTF-8 text>"), per dialog
@@ -19,6 +19,8 @@
 #include "core/config.h"
 #include "core/config_win.h"
 #include "base/dialog_mailbox.h"
+#include "base/ui_messages.h"
+#include "game/input_state.h"
 #include "base/plugin.h"
 #include "core/session_win.h"
 #include "base/shared_state.h"
@@ -42,6 +44,18 @@ std::string Utf8(const std::wstring& text) {
     std::string out(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], n, nullptr, nullptr);
     return out;
+}
+
+// Enter, as the game window would forward it, once the UI thread's window is up.
+bool PressEnterOnUi() {
+    HWND ui = reinterpret_cast<HWND>(hm::PluginInput().ui_window.load());
+    if (!ui) return false;
+    auto* record = new hm::ForwardedInput{WM_KEYDOWN, VK_RETURN, 1, {}};
+    if (!PostMessageW(ui, hm::uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(record))) {
+        delete record;
+        return false;
+    }
+    return true;
 }
 
 int Run(const std::wstring& deviceFile, const std::wstring& url, const char* logPath, unsigned runMs, bool agree) {
@@ -71,6 +85,7 @@ int Run(const std::wstring& deviceFile, const std::wstring& url, const char* log
     std::wstring shown;
     std::string bind;
     std::size_t dialogs = 0;
+    bool press_enter = false;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
         if (now - start >= runMs) break;
@@ -94,13 +109,9 @@ int Run(const std::wstring& deviceFile, const std::wstring& url, const char* log
         const std::vector<hm::DialogRequest> requests = hm::RecordedDialogRequests();
         for (; dialogs < requests.size(); ++dialogs) {
             std::fprintf(log, "dialog %llu %d %s\n", at, requests[dialogs].id, requests[dialogs].title.c_str());
-            if (agree && requests[dialogs].id == hm::kConsentDialogId) {
-                hm::DialogResult answer;
-                answer.dialog_id = hm::kConsentDialogId;
-                answer.button = 1;
-                hm::PluginDialogMailbox().Post(answer);
-            }
+            if (agree && requests[dialogs].id == hm::kConsentDialogId) press_enter = true;
         }
+        if (press_enter && PressEnterOnUi()) press_enter = false;
         if (current != shown) {
             shown = current;
             std::fprintf(log, "notice %llu %s\n", at, Utf8(current).c_str());

@@ -7,6 +7,7 @@
 #include "base/dialog_mailbox.h"
 #include "base/media_session.h"
 #include "computer/sketch_png_win.h"
+#include "computer/ui_window_win.h"
 #include "core/editor_steps.h"
 #include "core/photo_upload.h"
 #include "core/session_steps.h"
@@ -28,8 +29,8 @@
 namespace hm {
 namespace {
 
-// Dialog requests recorded until the UI thread shows them; the last few are kept. Never
-// destroyed, like the other process-wide records.
+// The session's dialog requests, the last few kept for support. Never destroyed, like the other
+// process-wide records.
 struct DialogLog {
     std::mutex lock;
     std::vector<DialogRequest> requests;
@@ -120,12 +121,15 @@ void InstallPluginSession(WorkerContext& ctx) {
         n.display_deadline = now + ms;
     };
     fx.show_dialog = [](const DialogRequest& request) {
-        // The UI thread that draws the dialog is not part of the plugin yet: keep the request.
-        DialogLog& log = Dialogs();
-        std::lock_guard<std::mutex> hold(log.lock);
-        if (log.requests.size() == kKeptDialogRequests) log.requests.erase(log.requests.begin());
-        log.requests.push_back(request);
-        ++log.total;
+        {
+            // Kept for support: the last few requests and their count.
+            DialogLog& log = Dialogs();
+            std::lock_guard<std::mutex> hold(log.lock);
+            if (log.requests.size() == kKeptDialogRequests) log.requests.erase(log.requests.begin());
+            log.requests.push_back(request);
+            ++log.total;
+        }
+        StartEditorUi(PluginEditorExchange(), DialogScreen(request));
     };
     fx.take_dialog_result = [] { return PluginDialogMailbox().Take(); };
     // Start-up already read device.bin (only with AutoConnect); the session adopts that.
@@ -149,6 +153,7 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.shared = &PluginShared();
     fx.media = &PluginMediaSession();
     InstallPluginPhotos(ctx, fx.hooks);
+    InstallPluginEditorWindow();
     InstallPluginEditor(ctx, fx.hooks);
     // The TV state step keeps its own 700 ms / 15 s timer and handles its own failures.
     fx.hooks.tv_state = [&ctx](Tick now, const std::string& token) {

@@ -15,6 +15,7 @@
 
 #include "base/owners_win.h"
 #include "base/pixels.h"
+#include "base/ui_messages.h"
 
 namespace hm {
 
@@ -36,12 +37,8 @@ ComPtr<IDirect3DTexture9> TextureFromPixels(IDirect3DDevice9* device, const Pixe
 // (the caller's state block puts the game's back). `blend`: source-alpha blending, else opaque.
 void SetPluginQuadStates(IDirect3DDevice9* device, IDirect3DTexture9* texture, bool blend);
 
-// Message 0x8019 to the UiWindow: lParam a heap PictureRecord that the receiver deletes.
-constexpr UINT kPictureMessage = 0x8019;
-struct PictureRecord {
-    int request_id;
-    PixelsRef image;
-};
+// The picture for the screen that asked for it goes to the UiWindow as a PictureRecord.
+constexpr UINT kPictureMessage = uimsg::kPicture;
 
 // Counters for tests, support and the frame-time figures.
 struct GraphicsCounters {

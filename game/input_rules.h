@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/ticks.h"
+#include "base/ui_messages.h"
 
 namespace hm {
 
@@ -18,8 +19,8 @@ constexpr std::uint32_t kSysKeyDown = 0x0104, kSysKeyUp = 0x0105, kSysChar = 0x0
 constexpr std::uint32_t kKeyLast = 0x0109;
 constexpr std::uint32_t kMouseMove = 0x0200, kLButtonDown = 0x0201, kLButtonUp = 0x0202, kLButtonDblClk = 0x0203;
 constexpr std::uint32_t kRButtonDown = 0x0204, kRButtonUp = 0x0205, kMouseWheel = 0x020A, kMouseLast = 0x020E;
-constexpr std::uint32_t kInputEventMessage = 0x8014;  // keyboard record to the UiWindow
-constexpr std::uint32_t kMouseEventMessage = 0x8015;  // mouse record to the UiWindow
+constexpr std::uint32_t kInputEventMessage = uimsg::kInputEvent;  // keyboard record to the UiWindow
+constexpr std::uint32_t kMouseEventMessage = uimsg::kMouseEvent;  // mouse record to the UiWindow
 }  // namespace msg
 
 namespace vk {
@@ -43,15 +44,6 @@ CanvasPoint MapToCanvas(int clientX, int clientY, const CanvasPlacement& placeme
 bool IsOnRestoreBar(CanvasPoint p);
 // Mouse record lParam: y in the high 16 bits, x in the low 16.
 std::uint32_t PackCanvasPoint(CanvasPoint p);
-
-// The record posted to the UiWindow; the receiver frees it (the sender when posting fails).
-struct ForwardedInput {
-    std::uint32_t message;
-    std::uint32_t wParam;
-    std::uint32_t lParam;
-    std::uint8_t key_state[256];
-};
-static_assert(sizeof(ForwardedInput) == 268, "record layout is shared with the UI thread");
 
 struct GameWindowInputs {
     bool in_front = false;         // foreground window belongs to this process

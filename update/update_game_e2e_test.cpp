@@ -61,7 +61,7 @@ protected:
     }
 
     // Connected through the remembered device, a newer build on the server.
-    void Connect(Scenario& s, const std::string& autoDownload, bool testHooks, int packageDelayMs) {
+    void Connect(Scenario& s, const std::string& autoDownload, int packageDelayMs) {
         fake::FakeApi& api = s.api();
         api.OnRequest([this](const fake::RecordedRequest& r, const fake::Reply&) {
             std::lock_guard<std::mutex> hold(lock);
@@ -82,9 +82,7 @@ protected:
         ini.push_back({"AutoConnect", "1"});
         ini.push_back({"AutoDownloadUpdates", autoDownload});
         s.WriteIni(ini);
-        GameOptions options;
-        options.testHooks = testHooks;
-        s.StartGame(options);
+        s.StartGame();
     }
 
     std::vector<Clock::time_point> Times(const std::string& key) {
@@ -103,7 +101,7 @@ protected:
 TEST_F(UpdateInGame, NewerReleaseIsDownloadedWhileTheStatePollsGoOn) {
     Scenario s("update_download");
     ForgetDeviceAtEnd forget{s.dir()};
-    Connect(s, "1", false, 3000);
+    Connect(s, "1", 3000);
     fake::FakeApi& api = s.api();
     ASSERT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", kPackagePath).empty(); }, 60s))
         << s.Ok("plugin") << "\n" << s.GameLog();
@@ -141,7 +139,7 @@ TEST_F(UpdateInGame, NewerReleaseIsDownloadedWhileTheStatePollsGoOn) {
 TEST_F(UpdateInGame, AutoDownloadOffAnnouncesAndWaitsForTheDialogButton) {
     Scenario s("update_announce_only");
     ForgetDeviceAtEnd forget{s.dir()};
-    Connect(s, "0", true, 0);
+    Connect(s, "0", 0);
     fake::FakeApi& api = s.api();
     ASSERT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", "/client/release").empty(); }, 60s))
         << s.Ok("plugin") << "\n" << s.GameLog();
@@ -156,7 +154,8 @@ TEST_F(UpdateInGame, AutoDownloadOffAnnouncesAndWaitsForTheDialogButton) {
     s.Ok("key up CTRL");
     ASSERT_TRUE(s.RenderUntil([&] { return api.RequestsTo("GET", "/client/release").size() >= 2; }, 30s))
         << s.Ok("plugin");
-    s.Ok("dialog -2 1");
+    ASSERT_TRUE(RenderUntilCanvasColour(s, kUpdateHeader.x, kUpdateHeader.y, kDialogHeaderRgb, 30s));
+    s.Ok("canvasclick " + std::to_string(kUpdateFirstButton.x) + " " + std::to_string(kUpdateFirstButton.y));
     EXPECT_TRUE(s.RenderUntil([&] { return !api.RequestsTo("GET", kPackagePath).empty(); }, 60s));
     EXPECT_EQ(api.RequestsTo("GET", "/client/update").size(), 1u);
     EXPECT_EQ(s.Quit(), 0);

@@ -102,6 +102,16 @@ int Field(const std::string& answer, const std::string& name) {
     return std::stoi(answer.substr(at + name.size() + 1));
 }
 
+long CanvasColour(Scenario& s, int x, int y) {
+    const std::string answer = s.Command("canvaspixel " + std::to_string(x) + " " + std::to_string(y));
+    if (answer.rfind("ok ", 0) != 0) return -1;
+    return long(std::stoul(answer.substr(3), nullptr, 16) & 0xFFFFFFu);
+}
+
+bool RenderUntilCanvasColour(Scenario& s, int x, int y, unsigned rgb, std::chrono::milliseconds timeout) {
+    return s.RenderUntil([&] { return CanvasColour(s, x, y) == long(rgb); }, timeout);
+}
+
 std::string WindowsPath(const std::string& unixPath) {
     std::string out = "Z:" + fs::absolute(unixPath).lexically_normal().string();
     for (char& c : out)

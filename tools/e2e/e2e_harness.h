@@ -140,4 +140,20 @@ std::vector<std::int16_t> NonZeroWavSamples(const std::string& path);
 // The same over raw 16-bit little-endian bytes from `from` on.
 std::vector<std::int16_t> NonZeroSamples(const std::string& pcm, std::size_t from = 0);
 
+// The plugin's 810 x 760 canvas in the game picture, through the fake game's canvaspixel: the
+// colour (0xRRGGBB) shown at canvas point (x, y), or -1 when the game cannot tell.
+long CanvasColour(Scenario& s, int x, int y);
+// Keeps the game rendering until canvas point (x, y) shows `rgb` (0xRRGGBB); returns whether it did.
+bool RenderUntilCanvasColour(Scenario& s, int x, int y, unsigned rgb, std::chrono::milliseconds timeout);
+
+// Canvas points of the session dialogs' first and second buttons.
+struct CanvasPoint {
+    int x, y;
+};
+constexpr CanvasPoint kConsentAgree{116, 728};    // "Souhlasím"
+constexpr CanvasPoint kConsentHeader{300, 20};    // the dialog's header bar, RGB(25,43,65)
+constexpr CanvasPoint kUpdateFirstButton{274, 510};
+constexpr CanvasPoint kUpdateHeader{400, 220};
+constexpr unsigned kDialogHeaderRgb = 0x192B41;
+
 }  // namespace hm::e2e

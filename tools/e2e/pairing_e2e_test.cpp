@@ -25,7 +25,6 @@ TEST(Pairing, BindCodeReachesTheChatOnlyWhenItIsFree) {
     std::filesystem::copy_file(std::string(std::getenv("HM_WIN32_BIN")) + "/samp.dll", s.dir() + "/samp.dll");
     GameOptions options;
     options.extraArgs = {"--hm-samp"};
-    options.testHooks = true;  // consent is answered through the test door until the dialog window exists
     s.StartGame(options);
     ASSERT_TRUE(s.RenderUntil([&] { return Field(s.Ok("plugin"), "worker_stage") >= 4; }, 60s));
     ASSERT_EQ(s.Ok("focus").find("foreground=1"), 0u);
@@ -39,8 +38,9 @@ TEST(Pairing, BindCodeReachesTheChatOnlyWhenItIsFree) {
     s.Ok("key tap F10");
     s.Ok("key up CTRL");
     ASSERT_TRUE(s.RenderUntil([&] { return Field(s.Ok("plugin"), "dialogs") >= 1; }, 10s));
+    ASSERT_TRUE(RenderUntilCanvasColour(s, kConsentHeader.x, kConsentHeader.y, kDialogHeaderRgb, 30s));
     s.Ok("sampchat 1");  // the player is typing: the command must wait
-    s.Ok("dialog -1 1");
+    s.Ok("canvasclick " + std::to_string(kConsentAgree.x) + " " + std::to_string(kConsentAgree.y));
     ASSERT_TRUE(s.api().WaitFor("POST", "/pair", 20s).has_value());
     ASSERT_TRUE(s.RenderUntil([&] { return !s.api().RequestsTo("GET", "/state").empty(); }, 20s));
     s.Ok("run 1500");

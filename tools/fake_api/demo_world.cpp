@@ -2,7 +2,10 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <ctime>
 #include <vector>
 
@@ -25,12 +28,30 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls) {
 
 void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {
     // Polls come every 350 ms: about 3 s of an idle session, 9 s with the shot asked for, 21 s
-    // with photo 5 named; then nothing to show, so later evenings start without a photo.
+    // with photo 5 named; then nothing to show, so later evenings start without a photo. The
+    // count starts with the first resumed session: an evening that pairs first (the consent
+    // evening) sees an idle session and leaves the sequence to the evening that resumes.
     std::vector<Reply> state(8, Reply{200, "OK\n0\n0\n"});
     state.insert(state.end(), 25, Reply{200, "OK\n1\n0\n"});
     state.insert(state.end(), 60, Reply{200, "OK\n1\n5\n1\n"});
     state.push_back(Reply{200, "OK\n0\n0\n"});
-    api.ScriptSequence("GET", "/state", state);
+    struct Sequence {
+        std::mutex lock;
+        bool resumed = false;
+        std::size_t next = 0;
+    };
+    auto seq = std::make_shared<Sequence>();
+    const std::string grant = kDemoSessionToken + "\n" + kDemoBindCode + "\n";
+    api.Respond("POST", "/resume", [seq, grant](const RecordedRequest&) {
+        std::lock_guard<std::mutex> hold(seq->lock);
+        seq->resumed = true;
+        return Reply{201, grant};
+    });
+    api.Respond("GET", "/state", [seq, state](const RecordedRequest&) {
+        std::lock_guard<std::mutex> hold(seq->lock);
+        if (!seq->resumed) return Reply{200, "OK\n0\n0\n"};
+        return state[std::min(seq->next++, state.size() - 1)];
+    });
     api.Script("POST", "/upload", Reply{201, ""});
     api.Script("GET", "/photo/5", Reply{200, photo});
     api.Script("GET", "/photo/5/access", Reply{200, ""});

@@ -20,6 +20,9 @@
 //   mouse move <x> <y>         client coordinates         -> ok cursor=<x>,<y>
 //   mouse down|up [left|right|middle]
 //   click <x> <y> [button]     move, press, release       -> ok cursor=<x>,<y>
+//   canvasclick <x> <y> [button]  click at the point of the plugin's 810 x 760 canvas, placed
+//                              over the frame the way the plugin places it -> ok cursor=<x>,<y>
+//   canvaspixel <x> <y>        -> ok <aarrggbb> of the presented frame at that canvas point
 //   events                     window messages since the last call, e.g. "ok KEYDOWN:65 CHAR:97"
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
 //   screenshot <windows path>  the presented frame as PNG -> ok <w>x<h> frame=<n>
@@ -27,7 +30,6 @@
 //   markers <id>...            replace the marker textures (see scene_layout.h)
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
 //                                 photo_visible=<0|1> dialogs=<n>
-//   dialog <id> <button>       answer the plugin's session dialog (HM_AnswerDialog) -> ok answered
 //   sampchat <0|1> [dialog]    open or close the fake samp.dll's chat box (or its dialog) -> ok
 //   unfocus                    hand the foreground to another process's window -> ok foreground=0|1
 //   image                      base, size and the game region's state at 0x53E230
@@ -67,6 +69,7 @@
 #include <vector>
 
 #include "base/owners_win.h"
+#include "game/present_rules.h"
 #include "tools/fake_game/game_image_win.h"
 #include "tools/fake_game/png_writer_win.h"
 #include "tools/fake_game/scene_layout.h"
@@ -601,6 +604,19 @@ std::string Execute(const std::string& line) {
         SettleInput();
         return moved;
     }
+    if ((cmd == "canvasclick" && (w.size() == 3 || w.size() == 4)) || (cmd == "canvaspixel" && w.size() == 3)) {
+        std::vector<std::uint32_t> px;
+        int width = 0, height = 0;
+        const std::string err = ReadFrame(px, width, height);
+        if (!err.empty()) return "error " + err;
+        const hm::CanvasPlacement place = hm::PlaceOverlay(float(width), float(height));
+        // The centre of the canvas pixel, in client pixels.
+        const int x = int(place.offset_x + (float(std::atoi(w[1].c_str())) + 0.5f) * place.scale);
+        const int y = int(place.offset_y + (float(std::atoi(w[2].c_str())) + 0.5f) * place.scale);
+        if (x < 0 || y < 0 || x >= width || y >= height) return "error outside the frame";
+        if (cmd == "canvaspixel") return Format("ok %08x", static_cast<unsigned>(px[std::size_t(y) * width + x]));
+        return Execute("click " + std::to_string(x) + " " + std::to_string(y) + (w.size() == 4 ? " " + w[3] : ""));
+    }
     if (cmd == "events") {
         PumpMessages();
         std::string out = "ok";
@@ -738,13 +754,6 @@ std::string Execute(const std::string& line) {
         GameVariable<std::uint8_t>(0xB6F081) = std::uint8_t(index);
         GameVariable<std::uint16_t>(0xB6F1A8 + std::uintptr_t(index) * 568) = std::uint16_t(std::atoi(w[2].c_str()));
         return Format("ok camera=%d", index);
-    }
-    if (cmd == "dialog" && w.size() == 3) {
-        if (!g.plugin) return "error no plugin";
-        auto answer = reinterpret_cast<void (*)(int, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_AnswerDialog")));
-        if (!answer) return "error no HM_AnswerDialog";
-        answer(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
-        return "ok answered";
     }
     if (cmd == "sampchat" && (w.size() == 2 || w.size() == 3)) {
         if (!g.samp) return "error no samp.dll (start with --hm-samp beside it)";

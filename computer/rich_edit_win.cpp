@@ -1,0 +1,157 @@
+#include "computer/rich_edit_win.h"
+
+#include <richedit.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/text1250.h"
+
+namespace hm {
+namespace {
+
+constexpr COLORREF kTextColour = RGB(24, 24, 24);
+
+struct ReadSource {
+    std::string_view text;
+    std::size_t at = 0;
+};
+
+DWORD CALLBACK ReadChunk(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* got) {
+    auto* src = reinterpret_cast<ReadSource*>(cookie);
+    const std::size_t n = std::min<std::size_t>(std::size_t(wanted), src->text.size() - src->at);
+    std::memcpy(buffer, src->text.data() + src->at, n);
+    src->at += n;
+    *got = LONG(n);
+    return 0;
+}
+
+struct WriteSink {
+    std::string text;
+    std::size_t max = 0;
+};
+
+DWORD CALLBACK WriteChunk(DWORD_PTR cookie, LPBYTE buffer, LONG n, LONG* taken) {
+    auto* sink = reinterpret_cast<WriteSink*>(cookie);
+    const std::size_t room = sink->max + 1 - std::min(sink->text.size(), sink->max + 1);
+    sink->text.append(reinterpret_cast<const char*>(buffer), std::min<std::size_t>(room, std::size_t(n)));
+    *taken = n;
+    return sink->text.size() > sink->max ? 1 : 0;  // non-zero stops the stream: already too long
+}
+
+}  // namespace
+
+HWND CreateRichEdit(HWND parent, const ControlBox& box, int limit, bool visible) {
+    const DWORD style = WS_CHILD | (visible ? WS_VISIBLE : 0) | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
+                        ES_NOHIDESEL;
+    HWND c = CreateWindowExW(0, kRichEditClass, L"", style, box.x, box.y, std::max(box.width, 1),
+                             std::max(box.height, 1), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!c) return nullptr;
+    SendMessageW(c, EM_EXLIMITTEXT, 0, LPARAM(limit));
+    SendMessageW(c, EM_SETBKGNDCOLOR, 0, LPARAM(RGB(255, 255, 255)));
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof(cf);
+    cf.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_CHARSET;
+    cf.yHeight = 200;  // twips: 10 pt
+    cf.crTextColor = kTextColour;
+    // Central European: the control writes its RTF in code page 1250, as the server reads it
+    // (Wine's writer maps characters outside the font's code page to look-alikes).
+    cf.bCharSet = EASTEUROPE_CHARSET;
+    wcscpy(cf.szFaceName, L"Arial");
+    SendMessageW(c, EM_SETCHARFORMAT, SCF_ALL, LPARAM(&cf));
+    SendMessageW(c, EM_SETCHARFORMAT, SCF_DEFAULT, LPARAM(&cf));
+    SendMessageW(c, EM_SETEVENTMASK, 0, 0);
+    return c;
+}
+
+void LoadContent(HWND control, std::string_view content) {
+    if (content.substr(0, 6) == "{\\rtf1") {
+        // Deeply nested groups break some Rich Edit builds inside the reader; unclosed ones are
+        // closed where the text ends.
+        const std::string bounded = BoundRtfNesting(content);
+        ReadSource src{bounded, 0};
+        EDITSTREAM es{};
+        es.dwCookie = reinterpret_cast<DWORD_PTR>(&src);
+        es.pfnCallback = &ReadChunk;
+        SendMessageW(control, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+        return;
+    }
+    const std::wstring text = Cp1250ToWide(content);
+    SETTEXTEX st{ST_DEFAULT, 1200};
+    SendMessageW(control, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&st), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring ControlText(HWND control) {
+    GETTEXTLENGTHEX len{GTL_DEFAULT | GTL_NUMCHARS, 1200};
+    const LRESULT n = SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);
+    if (n <= 0) return std::wstring();
+    std::wstring text(std::size_t(n) + 1, L'\0');
+    GETTEXTEX get{};
+    get.cb = DWORD(text.size() * sizeof(wchar_t));
+    get.flags = GT_DEFAULT;
+    get.codepage = 1200;
+    const LRESULT got = SendMessageW(control, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                                     reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(std::size_t(std::max<LRESULT>(got, 0)));
+    return text;
+}
+
+std::string StreamOutRtf(HWND control, std::size_t max_bytes) {
+    WriteSink sink;
+    sink.max = max_bytes;
+    EDITSTREAM es{};
+    es.dwCookie = reinterpret_cast<DWORD_PTR>(&sink);
+    es.pfnCallback = &WriteChunk;
+    SendMessageW(control, EM_STREAMOUT, SF_RTFNOOBJS | SFF_PLAINRTF, reinterpret_cast<LPARAM>(&es));
+    return sink.text;
+}
+
+void PrintControl(HWND control, HDC dc, const ControlBox& box) {
+    if (box.empty()) return;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, box.x, box.y, box.x + box.width, box.y + box.height);
+    OffsetViewportOrgEx(dc, box.x, box.y, nullptr);
+    // WM_PRINT draws what the control shows (scroll position included); EM_FORMATRANGE prints
+    // nothing under Wine.
+    SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
+    RestoreDC(dc, saved);
+}
+
+bool CaretPosition(HWND control, POINT& at, int& height) {
+    CHARRANGE sel{};
+    SendMessageW(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+    if (sel.cpMin != sel.cpMax) return false;
+    POINTL p{};
+    SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&p), LPARAM(sel.cpMin));
+    at = POINT{p.x, p.y};
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof(cf);
+    cf.dwMask = CFM_SIZE;
+    SendMessageW(control, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    height = std::max<int>(12, cf.yHeight / 15);  // twips / 15 = pixels at 96 dpi
+    return true;
+}
+
+ScrollState ReadScroll(HWND control) {
+    ScrollState s;
+    POINT pos{};
+    SendMessageW(control, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&pos));
+    s.position = pos.y;
+    RECT r{};
+    GetClientRect(control, &r);
+    s.page = r.bottom - r.top;
+    const LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    POINTL end{};
+    SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), LPARAM(length));
+    s.total = std::max(s.page, int(end.y) + s.position + 20);
+    return s;
+}
+
+void ScrollTo(HWND control, int position) {
+    POINT pos{0, std::max(0, position)};
+    SendMessageW(control, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&pos));
+}
+
+void ScrollBy(HWND control, int pixels) { ScrollTo(control, ReadScroll(control).position + pixels); }
+
+}  // namespace hm

@@ -1,0 +1,50 @@
+// The Rich Edit controls of the hidden UiWindow: made, filled and read through their messages
+// only (the window is never shown or activated, so nothing relies on focus), and printed into
+// the overlay canvas by the renderer. UI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "computer/editor_view.h"
+
+namespace hm {
+
+constexpr const wchar_t* kRichEditLibrary = L"Msftedit.dll";
+constexpr const wchar_t* kRichEditClass = L"RICHEDIT50W";
+
+// A child control at `box` (canvas pixels = client pixels of the UiWindow): multi-line, auto
+// vertical scroll, want-return; `limit` characters, white background, visible selection, default
+// format Arial 10 pt RGB(24,24,24). Null when it cannot be made.
+HWND CreateRichEdit(HWND parent, const ControlBox& box, int limit, bool visible = true);
+
+// Content text: "{\rtf1..." streams in as RTF (as far as it parses), anything else is plain text
+// in code page 1250.
+void LoadContent(HWND control, std::string_view content);
+// Plain text of the control (UTF-16).
+std::wstring ControlText(HWND control);
+// The control's text as RTF with plain-RTF output and no embedded objects. Stops reading after
+// `max_bytes` + 1 bytes: more than the limit is all a caller needs to know.
+std::string StreamOutRtf(HWND control, std::size_t max_bytes);
+
+// Prints the control as it shows (client, non-client and background) into `dc` at its box,
+// clipped to the box.
+void PrintControl(HWND control, HDC dc, const ControlBox& box);
+
+// The caret's top-left in the control's client pixels and the character height; false when the
+// selection is not empty.
+bool CaretPosition(HWND control, POINT& at, int& height);
+
+// Vertical scroll state of a control (pixels).
+struct ScrollState {
+    int position = 0;  // first visible pixel row
+    int total = 0;     // height of the whole text
+    int page = 0;      // visible height
+};
+ScrollState ReadScroll(HWND control);
+void ScrollBy(HWND control, int pixels);
+void ScrollTo(HWND control, int position);
+
+}  // namespace hm

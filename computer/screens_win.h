@@ -1,0 +1,41 @@
+// The screens the UI thread draws itself: the plugin's consent, the update dialog and the plain
+// document frame that server screens without a renderer of their own get. UI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "computer/editor_view.h"
+#include "ui/draw_win.h"
+#include "ui/masks.h"
+
+namespace hm {
+
+// What a screen renderer needs of the view besides the state.
+struct ScreenFrame {
+    const EditorState* state = nullptr;
+    const UiFonts* fonts = nullptr;
+    HWND main = nullptr;   // the main control, printed at plan.box (may be null)
+    MainControlPlan plan;
+    std::wstring status;   // status text
+    bool submitted = false;
+    bool caret_on = false;  // blink phase: caret painted in an editable box
+    bool colour_menu = false;        // the colour menu of a free document is open
+    bool colour_background = false;  // ... for the background colour (else the text colour)
+};
+
+constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)
+constexpr ColorRef kDocumentBackground = 0xF9F3EE;  // RGB(238,243,249)
+
+// Background colour the pass fills before the renderer draws.
+ColorRef ScreenBackground(const EditorState& s);
+// The mask that cuts the game free around the screen.
+TransparencyMask ScreenMask(const EditorState& s);
+
+void DrawScreen(HDC dc, const ScreenFrame& f);
+
+// The status line: "Načítání…" while an answer is awaited, else the status text, else the hint.
+std::wstring HintLine(const EditorState& s, const std::wstring& status, bool submitted);
+
+}  // namespace hm

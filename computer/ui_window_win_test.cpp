@@ -1,0 +1,464 @@
+// The UI thread under Wine with the real window and Rich Edit: it stays hidden and inactive,
+// shows the session dialogs and server screens, takes forwarded input, answers, and leaves
+// nothing behind when it closes. Renders go to HM_TEST_OUTPUT_DIR for a person to look at.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "base/dialog_mailbox.h"
+#include "base/text1250.h"
+#include "base/ui_messages.h"
+#include "computer/editor_exchange.h"
+#include "computer/ui_window_win.h"
+#include "game/input_state.h"
+#include "ui/colour.h"
+#include "ui/png_file.h"
+
+#ifndef HM_TEST_OUTPUT_DIR
+#define HM_TEST_OUTPUT_DIR "."
+#endif
+
+namespace hm {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return done();
+}
+
+HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }
+HWND MainControl() { return UiWindow() ? FindWindowExW(UiWindow(), nullptr, L"RICHEDIT50W", nullptr) : nullptr; }
+
+FrameRef Frame() {
+    std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+    return PluginOverlay().frame;
+}
+
+std::string Result() {
+    std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+    return PluginEditorExchange().result;
+}
+
+std::wstring ControlText() {
+    HWND c = MainControl();
+    if (!c) return L"?";
+    wchar_t buffer[4096] = {};
+    SendMessageW(c, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+void Post(UINT message, std::uint32_t m, std::uint32_t wp, std::uint32_t lp, bool ctrl = false) {
+    auto* r = new ForwardedInput{m, wp, lp, {}};
+    if (ctrl) r->key_state[VK_CONTROL] = 0x80;
+    ASSERT_TRUE(PostMessageW(UiWindow(), message, 0, reinterpret_cast<LPARAM>(r)));
+}
+void Key(std::uint32_t vk, bool ctrl = false) {
+    Post(uimsg::kInputEvent, WM_KEYDOWN, vk, 1, ctrl);
+    Post(uimsg::kInputEvent, WM_KEYUP, vk, 0xC0000001u, ctrl);
+}
+void Type(const std::wstring& text) {
+    for (wchar_t ch : text) Post(uimsg::kInputEvent, WM_CHAR, std::uint32_t(ch), 1);
+}
+void Click(int x, int y) {
+    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, (std::uint32_t(y) << 16) | std::uint32_t(x));
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, (std::uint32_t(y) << 16) | std::uint32_t(x));
+}
+
+// Posts go to the UI thread's queue; a synchronous message behind them means they were handled.
+// Sent messages overtake posted ones, so only time tells that nothing more will happen.
+void Settle() { std::this_thread::sleep_for(400ms); }
+
+ColorRef ColourAt(const Pixels& p, int x, int y) { return ColorOfArgb(p.at(std::uint32_t(x), std::uint32_t(y))); }
+unsigned AlphaAt(const Pixels& p, int x, int y) { return p.at(std::uint32_t(x), std::uint32_t(y)) >> 24; }
+
+void Save(const FrameRef& f, const std::string& name) {
+    if (!IsEmptyFrame(f)) WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/" + name, *f);
+}
+
+EditorState Consent(const std::string& name) {
+    EditorState s;
+    s.request_id = kConsentDialogId;
+    s.kind = 3;
+    s.title = WideToCp1250(L"HM Plugin 1.00 BETA");
+    s.caption = WideToCp1250(L"Server: http://127.0.0.1/HM/MEDIA-PLUGIN/test-api\n\nPlugin propojí dokumenty.");
+    s.content = name;
+    s.buttons[0] = WideToCp1250(L"Souhlasím");
+    s.buttons[1] = "Odpojit";
+    s.read_only = true;
+    return s;
+}
+
+EditorState Form(int id, int kind, const std::string& content) {
+    EditorState s;
+    s.request_id = id;
+    s.kind = kind;
+    s.title = WideToCp1250(L"Žádost o výpis");
+    s.content = content;
+    s.buttons[0] = "Odeslat";
+    s.buttons[1] = WideToCp1250(L"Zrušit");
+    return s;
+}
+
+class UiWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        PluginDialogMailbox().Take();
+        std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+        PluginEditorExchange().result.clear();
+    }
+    void TearDown() override {
+        if (UiWindow()) PostCloseEditor();
+        EXPECT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+        SetRichEditLibraryForTests(nullptr);
+    }
+    // Starts the UI thread and waits for its first published frame.
+    FrameRef Open(const EditorState& s) {
+        const int before = PluginOverlay().version.load();
+        EXPECT_TRUE(StartEditorUi(PluginEditorExchange(), s));
+        EXPECT_TRUE(WaitFor([&] { return PluginOverlay().version.load() != before && !IsEmptyFrame(Frame()); }, 60s));
+        return Frame();
+    }
+};
+
+TEST_F(UiWindowTest, ConsentIsDrawnHiddenAndAnsweredByAClickOnItsFirstButton) {
+    // A window of this process in front, as the game's is.
+    HWND game = CreateWindowExW(0, L"STATIC", L"game", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(game);
+    SetForegroundWindow(game);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == game; }));
+    const FrameRef f = Open(Consent("Test_Player"));
+    Save(f, "consent.png");
+    ASSERT_TRUE(f);
+    HWND w = UiWindow();
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(IsWindowVisible(w));
+    EXPECT_EQ(GetForegroundWindow(), game);
+    EXPECT_EQ(GetActiveWindow(), game);
+    EXPECT_EQ(ColourAt(*f, 300, 20), RgbRef(25, 43, 65));   // header
+    EXPECT_EQ(ColourAt(*f, 30, 300), RgbRef(255, 255, 255));  // panel
+    EXPECT_EQ(ColourAt(*f, 30, 720), RgbRef(34, 96, 170));    // primary button (0xAA6022)
+    EXPECT_EQ(AlphaAt(*f, 5, 5), 255u);
+    EXPECT_EQ(ControlText(), L"Test_Player");
+    EXPECT_FALSE(IsWindowEnabled(MainControl()));
+
+    PluginInput().quiet_until.store(0);
+    Click(116, 728);
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    const std::optional<DialogResult> answer = PluginDialogMailbox().Take();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->dialog_id, kConsentDialogId);
+    EXPECT_EQ(answer->button, 1);
+    EXPECT_EQ(answer->text, "Test_Player");
+    EXPECT_GT(PluginInput().quiet_until.load(), GetTickCount64());  // the closing click stays out of the game
+    EXPECT_TRUE(Result().empty()) << "a local dialog never goes to the server";
+    // Flags and an empty frame after close.
+    EXPECT_EQ(PluginInput().ui_window.load(), 0u);
+    EXPECT_FALSE(PluginOverlay().plugin_cursor_visible.load());
+    EXPECT_FALSE(PluginInput().non_minimisable.load());
+    EXPECT_FALSE(PluginEditorExchange().login_screen.load());
+    EXPECT_TRUE(IsEmptyFrame(Frame()));
+    EXPECT_EQ(GetForegroundWindow(), game);
+    DestroyWindow(game);
+}
+
+TEST_F(UiWindowTest, ConsentWithoutAValidNameIsRefusedUntilEscCloses) {
+    for (const char* name : {"", "ab", "Bad Name", "A_very_long_player_name_x"}) {
+        Open(Consent(name));
+        Key(VK_RETURN);
+        Click(116, 728);
+        Settle();
+        EXPECT_TRUE(UiWindow()) << name;
+        EXPECT_FALSE(PluginDialogMailbox().Take()) << name;
+        Key(VK_ESCAPE);
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); })) << name;
+        const std::optional<DialogResult> answer = PluginDialogMailbox().Take();
+        ASSERT_TRUE(answer) << name;
+        EXPECT_EQ(answer->button, 0) << name;
+    }
+}
+
+TEST_F(UiWindowTest, UpdateDialogSitsInsideItsMaskWithTheRequestsLabels) {
+    EditorState s;
+    s.request_id = kUpdateDialogId;
+    s.kind = 4;
+    s.title = WideToCp1250(L"HM Plugin – aktualizace");
+    s.caption = WideToCp1250(L"Nainstalováno: HM Plugin 1.00 BETA\n\nMáš aktuální verzi pluginu.");
+    s.buttons[0] = "Zavrit";
+    s.buttons[1] = WideToCp1250(L"Zpět");
+    const FrameRef f = Open(s);
+    Save(f, "update_dialog.png");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(AlphaAt(*f, 119, 300), 0u);
+    EXPECT_EQ(AlphaAt(*f, 690, 300), 0u);
+    EXPECT_EQ(AlphaAt(*f, 400, 209), 0u);
+    EXPECT_EQ(AlphaAt(*f, 400, 550), 0u);
+    EXPECT_EQ(AlphaAt(*f, 5, 5), 0u);
+    EXPECT_EQ(AlphaAt(*f, 400, 400), 255u);
+    EXPECT_EQ(ColourAt(*f, 400, 220), RgbRef(25, 43, 65));
+    EXPECT_EQ(ColourAt(*f, 150, 494), RgbRef(34, 96, 170));  // first button, primary
+    Click(500, 510);  // second button
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    const std::optional<DialogResult> answer = PluginDialogMailbox().Take();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->dialog_id, kUpdateDialogId);
+    EXPECT_EQ(answer->button, 2);
+}
+
+TEST_F(UiWindowTest, MissingRichEditLibraryClosesServerScreensAndSendsNothingForLocalDialogs) {
+    SetRichEditLibraryForTests(L"hm_no_such_library.dll");
+    ASSERT_TRUE(StartEditorUi(PluginEditorExchange(), Form(7, 10, "")));
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    EXPECT_EQ(Result(), "7\n0\n");
+    EXPECT_EQ(PluginInput().ui_window.load(), 0u);
+
+    {
+        std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+        PluginEditorExchange().result.clear();
+    }
+    ASSERT_TRUE(StartEditorUi(PluginEditorExchange(), Consent("Test_Player")));
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    EXPECT_EQ(Result(), "");
+    EXPECT_FALSE(PluginDialogMailbox().Take());
+}
+
+TEST_F(UiWindowTest, CzechContentArrivesAsRtfAndAsCodePage1250Text) {
+    struct Case {
+        const char* name;
+        std::string content;
+    } cases[] = {
+        {"rtf", "{\\rtf1\\ansi\\ansicpg1250\\deff0{\\fonttbl{\\f0\\fnil\\fcharset238 Arial;}}\\f0 P\\'f8\\'edli\\'9a \\'9elu\\'9dou\\'e8k\\'fd k\\'f9\\'f2}"},
+        {"cp1250", WideToCp1250(L"Příliš žluťoučký kůň")},
+    };
+    for (const Case& c : cases) {
+        const FrameRef f = Open(Form(7, 10, c.content));
+        Save(f, std::string("czech_") + c.name + ".png");
+        EXPECT_EQ(ControlText(), L"Příliš žluťoučký kůň") << c.name;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+}
+
+TEST_F(UiWindowTest, TypedTextIsSentAsTheDocumentAndTheViewWaitsForTheServer) {
+    Open(Form(7, 10, ""));
+    Type(L"ahoj čau");
+    EXPECT_TRUE(WaitFor([] { return ControlText() == L"ahoj čau"; })) << ControlText().size();
+    Key(VK_RETURN);  // a short answer: Enter sends it
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    const std::string sent = Result();
+    EXPECT_EQ(sent.rfind("7\n1\n{\\rtf1", 0), 0u) << sent;
+    EXPECT_NE(sent.find("ahoj"), std::string::npos) << sent;
+    EXPECT_EQ(sent.find("\\object"), std::string::npos);
+    EXPECT_EQ(sent.find('\0'), std::string::npos) << "Wine's writer ends the stream with a NUL byte";
+    EXPECT_TRUE(PluginEditorExchange().awaiting_answer.load());
+    EXPECT_TRUE(UiWindow()) << "the window waits for the next state";
+    // A second answer before the next state is not taken.
+    {
+        std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+        PluginEditorExchange().result.clear();
+    }
+    Click(116, 728);
+    Settle();
+    EXPECT_EQ(Result(), "");
+}
+
+TEST_F(UiWindowTest, FormattingKeysFollowTheKind) {
+    struct Case {
+        int kind;
+        std::uint32_t key;
+        const char* word;
+        bool expected;
+    } cases[] = {
+        {0, 'B', "\\b", true},    {11, 'B', "\\b", false},
+        {11, 'E', "\\qc", true},  {0, 'E', "\\qc", false},
+    };
+    for (const Case& c : cases) {
+        {
+            std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+            PluginEditorExchange().result.clear();
+        }
+        Open(Form(9, c.kind, ""));
+        Type(L"slovo");
+        Key('A', true);
+        Key(c.key, true);
+        Click(116, 728);
+        ASSERT_TRUE(WaitFor([] { return !Result().empty(); })) << c.kind;
+        const std::string sent = Result();
+        // The word followed by a delimiter, so \b is not mistaken for \bin or \blue.
+        bool found = false;
+        for (std::size_t at = sent.find(c.word); at != std::string::npos; at = sent.find(c.word, at + 1)) {
+            const char next = at + std::strlen(c.word) < sent.size() ? sent[at + std::strlen(c.word)] : ' ';
+            if (next == ' ' || next == '\\' || next == '{' || next == '}' || next == '\r' || next == '\n') found = true;
+        }
+        EXPECT_EQ(found, c.expected) << "kind " << c.kind << " key " << char(c.key) << ": " << sent;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+}
+
+TEST_F(UiWindowTest, ToolbarAndColourMenuFormatTheSelection) {
+    const FrameRef f = Open(Form(9, 0, ""));
+    Type(L"slovo");
+    Key('A', true);
+    Click(30, 120);   // "B"
+    Click(100, 150);  // "Barva textu ▾"
+    Click(34 + 28 * 5 + 14, 208 + 14);  // RGB(220,30,30)
+    Click(200, 120);  // size 11
+    Click(400, 120);  // centre
+    ASSERT_TRUE(WaitFor([] {
+        const FrameRef now = Frame();
+        return !IsEmptyFrame(now) && ColourAt(*now, 30, 120) == RgbRef(34, 96, 170);  // "B" lit
+    })) << "the toolbar shows the selection's bold";
+    Save(Frame(), "free_document.png");
+    Click(116, 728);
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    const std::string sent = Result();
+    for (const char* word : {"\\b", "\\red220\\green30\\blue30", "\\fs22", "\\qc"})
+        EXPECT_NE(sent.find(word), std::string::npos) << word << " in " << sent;
+}
+
+TEST_F(UiWindowTest, DocumentsOverSixteenThousandBytesOfRtfStayInTheEditor) {
+    // A Czech letter is four bytes of RTF ("\\'f8"): 5000 of them cannot be sent, 1000 can.
+    struct Case {
+        int letters;
+        bool sent;
+    } cases[] = {{1000, true}, {5000, false}};
+    for (const Case& c : cases) {
+        {
+            std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+            PluginEditorExchange().result.clear();
+        }
+        std::string words = "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset238 Arial;}}\\f0 ";
+        for (int i = 0; i < c.letters; i += 5) words += "\\'f8\\'f8\\'f8\\'f8\\'f8 ";
+        EditorState s = Form(11, 0, words + "}");
+        s.paper = true;  // 60000 characters fit in the control
+        Open(s);
+        const auto start = std::chrono::steady_clock::now();
+        Click(116, 728);
+        if (c.sent) {
+            ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            std::printf("[ figures  ] click to stored answer, %zu bytes of RTF: %.1f ms\n", Result().size(), ms);
+        } else {
+            Settle();
+        }
+        const std::string sent = Result();
+        EXPECT_EQ(!sent.empty(), c.sent) << c.letters;
+        if (c.sent) {
+            EXPECT_LE(sent.size(), std::size_t(16000) + 6);
+        } else {
+            EXPECT_TRUE(UiWindow()) << "the editor stays open";
+        }
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }, 30s));
+    }
+}
+
+TEST_F(UiWindowTest, HostileRtfIsShownAsFarAsItGoes) {
+    struct Case {
+        const char* name;
+        std::string content;
+    } cases[] = {
+        {"unbalanced", "{\\rtf1 zacatek {\\b tucne"},
+        {"deep", "{\\rtf1 " + std::string(5000, '{') + "hluboko" + std::string(10, '}')},
+        {"deep 30", "{\\rtf1 " + std::string(30, '{') + "hluboko" + std::string(30, '}')},
+        {"huge bin", "{\\rtf1 pred {\\bin999999999 xyz} po}"},
+        {"junk object", "{\\rtf1 text {\\object\\objemb{\\*\\objdata 0102zz}{\\result obraz}} konec}"},
+    };
+    for (const Case& c : cases) {
+        {
+            std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+            PluginEditorExchange().result.clear();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        Open(Form(12, 0, c.content));
+        std::printf("hostile RTF %s: shown after %.0f ms\n", c.name,
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        Click(116, 728);
+        ASSERT_TRUE(WaitFor([] { return !Result().empty(); })) << c.name;
+        const std::string sent = Result();
+        EXPECT_EQ(sent.find("\\object"), std::string::npos) << c.name;
+        EXPECT_EQ(sent.find("\\objdata"), std::string::npos) << c.name;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); })) << c.name;
+    }
+}
+
+TEST_F(UiWindowTest, RecordsStillQueuedWhenTheWindowEndsAreFreed) {
+    Open(Form(7, 10, ""));
+    HWND w = UiWindow();
+    // Close first, then more records behind it: the window frees them as it goes.
+    ASSERT_TRUE(PostMessageW(w, uimsg::kCloseEditor, 0, 0));
+    for (int i = 0; i < 20; ++i) {
+        auto* r = new ForwardedInput{WM_CHAR, 'x', 1, {}};
+        if (!PostMessageW(w, uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(r))) delete r;
+        auto* st = new EditorState(Form(7, 10, ""));
+        if (!PostMessageW(w, uimsg::kNewState, 0, reinterpret_cast<LPARAM>(st))) delete st;
+    }
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    EXPECT_FALSE(IsWindow(w));
+}
+
+double ThreadCpuSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;
+    auto seconds = [](const FILETIME& f) { return double((std::uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7; };
+    return seconds(kernel) + seconds(user);
+}
+
+// A fixed integer workload: its time here against the same on the host is the emulation factor.
+double WorkloadMs() {
+    const auto start = std::chrono::steady_clock::now();
+    volatile std::uint32_t h = 0x811C9DC5u;
+    for (std::uint32_t i = 0; i < 20000000u; ++i) h = (h ^ (i & 0xFF)) * 16777619u;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(UiWindowTest, AStaticScreenCostsLittleCpu) {
+    Open(Consent("Test_Player"));
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, UiThreadId());
+    ASSERT_TRUE(thread);
+    const double cpu0 = ThreadCpuSeconds(thread);
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(10s);
+    const double cpu = ThreadCpuSeconds(thread) - cpu0;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CloseHandle(thread);
+    const double ticks = wall * 1000.0 / kRenderPeriodMs;
+    std::printf("[ figures  ] UI thread on a static screen: %.2f s CPU in %.1f s = %.1f %% of a core, %.2f ms a tick; "
+                "20M-step workload %.0f ms here\n",
+                cpu, wall, 100.0 * cpu / wall, 1000.0 * cpu / ticks, WorkloadMs());
+    // Under emulation the share is many times the native one; this only catches a runaway loop.
+    EXPECT_LT(cpu / wall, 0.9);
+}
+
+TEST_F(UiWindowTest, FiftyOpensLeaveNoGdiOrUserObjects) {
+    Open(Form(7, 10, ""));  // the first open loads the library and registers the class
+    PostCloseEditor();
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    if (gdi == 0 && user == 0) GTEST_SKIP() << "this Windows does not count GDI and USER objects";
+    for (int i = 0; i < 50; ++i) {
+        Open(Form(7, i % 2 ? 10 : 0, "{\\rtf1 text " + std::to_string(i) + "}"));
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2);
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2);
+}
+
+}  // namespace
+}  // namespace hm

@@ -1,6 +1,9 @@
 // Test hooks of the television, built only into HM_Plugin_testhooks.dll (never packaged).
 #include <windows.h>
 
+#include <mutex>
+
+#include "tv/tv_controller_win.h"
 #include "tv/tv_picture_win.h"
 
 namespace {
@@ -27,11 +30,6 @@ extern "C" __declspec(dllexport) void HM_PlaceCabScreen(const float* values, int
     hm::SetCabScreenSource(&WritePlaced);
 }
 
-#include <mutex>
-
-#include "base/shared_state.h"
-#include "tv/tv_controller_win.h"
-
 // What the television holds now: 0 TvScreenId, 1 helper running (1/0), 2 page status in the
 // block, 3 frame counter in the block, 4 the helper's process id (0 none).
 extern "C" __declspec(dllexport) long long HM_TelevisionState(int what) {
@@ -46,16 +44,4 @@ extern "C" __declspec(dllexport) long long HM_TelevisionState(int what) {
         case 4: return link.process ? GetProcessId(link.process) : 0;
         default: return -1;
     }
-}
-
-// The notice currently on the banner (its last accepted text), narrowed to 8 bits.
-extern "C" __declspec(dllexport) int HM_LastNotice(char* out, int size) {
-    if (!out || size <= 0) return 0;
-    hm::SharedState& shared = hm::PluginShared();
-    std::lock_guard<std::mutex> hold(shared.lock);
-    const std::wstring& text = shared.notices.last_accepted;
-    int n = 0;
-    for (; n + 1 < size && n < static_cast<int>(text.size()); ++n) out[n] = static_cast<char>(text[static_cast<std::size_t>(n)]);
-    out[n] = 0;
-    return n;
 }

@@ -739,14 +739,6 @@ std::string Execute(const std::string& line) {
         if (!fn) return "error no HM_TelevisionState";
         return Format("ok value=%lld", fn(std::atoi(w[1].c_str())));
     }
-    if (cmd == "notice") {
-        if (!g.plugin) return "error no plugin";
-        auto fn = reinterpret_cast<int (*)(char*, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_LastNotice")));
-        if (!fn) return "error no HM_LastNotice";
-        char text[512];
-        fn(text, int(sizeof text));
-        return std::string("ok ") + text;
-    }
     if (cmd == "camera" && w.size() == 3) {
         // The active camera index and its mode (46: the photo camera's viewfinder).
         const int index = std::atoi(w[1].c_str());

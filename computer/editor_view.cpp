@@ -345,7 +345,10 @@ std::string StripRtfObjects(std::string_view rtf) {
             i += 2;
             continue;
         }
-        if (ch != '\0') out.push_back(ch);  // some writers end the stream with a NUL byte
+        // Some writers end the stream with a NUL byte; dropped like any cut, it must not join
+        // "{" to a following "\\pict".
+        if (ch != '\0') out.push_back(ch);
+        else KeepApart(out);
         ++i;
     }
     out.append(std::size_t(depth), '}');

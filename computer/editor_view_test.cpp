@@ -221,6 +221,7 @@ TEST(EditorView, RtfAnswersCarryNoObjectsAndStopAtSixteenThousandBytes) {
         {"lone backslash at the end", "{\\rtf1 a\\", "{\\rtf1 a}"},
         {"no group becomes a picture", "{\\rtf1 {{\\object x}\\pict 01}}", "{\\rtf1 { \\pict 01}}"},
         {"NUL bytes", std::string("{\\rtf1 a}\r\n\0", 12), "{\\rtf1 a}\r\n"},
+        {"a NUL makes no picture", std::string("{\\rtf1 {\0\\pict 01}}", 19), "{\\rtf1 { \\pict 01}}"},
         {"no word takes a number", "{\\rtf1 \\fs{\\object x}24}", "{\\rtf1 \\fs 24}"},
     };
     for (const auto& c : cases) EXPECT_EQ(StripRtfObjects(c.in), c.out) << c.name;

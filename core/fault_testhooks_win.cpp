@@ -22,13 +22,22 @@ extern "C" __declspec(dllexport) long HM_ArmFault(int site, int kind) {
 
 extern "C" __declspec(dllexport) long HM_InjectedFaults() { return hm::PluginFaults().thrown.load(); }
 
-// Each of the plugin's process-wide locks tried once, as the render thread does: bit set when
-// it could be taken (and it is given back at once). 15 = all four free.
+// Each of the plugin's process-wide locks tried as the render thread does: bit set when it could
+// be taken (and it is given back at once). The plugin's threads hold them briefly in their normal
+// work, so one busy try proves nothing: a lock counts as held only when a second of tries never
+// finds it free. 15 = all four free.
 extern "C" __declspec(dllexport) int HM_TryPluginLocks() {
     int free = 0;
     auto tryOne = [&free](std::mutex& m, int bit) {
-        std::unique_lock<std::mutex> hold(m, std::try_to_lock);
-        if (hold.owns_lock()) free |= bit;
+        const DWORD start = GetTickCount();
+        do {
+            std::unique_lock<std::mutex> hold(m, std::try_to_lock);
+            if (hold.owns_lock()) {
+                free |= bit;
+                return;
+            }
+            Sleep(1);
+        } while (GetTickCount() - start < 1000);
     };
     tryOne(hm::PluginShared().lock, 1);
     tryOne(hm::PluginOverlay().lock, 2);

@@ -44,7 +44,7 @@
 //   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
 //   setcursor <x> <y>          the game calls SetCursorPos and SetCursor -> ok
 //   fault <site> <kind>        arms one fault site of the plugin (HM_ArmFault) -> ok thrown=<n>
-//   locks                      the plugin's locks tried once (HM_TryPluginLocks) -> ok free=<mask> thrown=<n>
+//   locks                      the plugin's locks, each tried up to 1 s (HM_TryPluginLocks) -> ok free=<mask> thrown=<n>
 //   notice                     the plugin's current notice (HM_CurrentNotice) -> ok <text>
 //   photo <id> <ms>            a photo request in the plugin, due in ms (HM_ArmPhotoRequest) -> ok armed
 //   twodpass                   calls of the game's 2-D pass method (needs --hm-2d-pass) -> ok calls=<n>
@@ -779,7 +779,7 @@ std::string Execute(const std::string& line) {
         return Format("ok thrown=%ld", fn(std::atoi(w[1].c_str()), std::atoi(w[2].c_str())));
     }
     if (cmd == "locks") {
-        // The plugin's process-wide locks tried once from this thread (HM_TryPluginLocks).
+        // The plugin's process-wide locks each tried from this thread until free or a second passed (HM_TryPluginLocks).
         if (!g.plugin) return "error no plugin";
         auto fn = reinterpret_cast<int (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_TryPluginLocks")));
         auto thrown = reinterpret_cast<long (*)()>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_InjectedFaults")));

@@ -1,132 +1,16 @@
 // ApiRequest's failure paths under Wine: each WinHTTP call fails in turn (wrappers around the
 // real calls, against a loopback server in this process) and exactly the transport's text comes
 // out, with every opened handle closed.
-#include <winsock2.h>
-#include <windows.h>
-#include <winhttp.h>
-
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "net/api_request_win.h"
+#include "net/winhttp_faults_win_test_util.h"
 
 namespace hm {
 namespace {
-
-// ---- A loopback server that answers every connection with one fixed response --------------
-
-class LoopbackServer {
-public:
-    explicit LoopbackServer(std::string response) : response_(std::move(response)) {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        int len = sizeof addr;
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        ::listen(listen_, 8);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~LoopbackServer() {
-        stop_ = true;
-        closesocket(listen_);
-        thread_.join();
-        WSACleanup();
-    }
-    std::uint16_t port() const { return port_; }
-
-private:
-    void Serve() {
-        while (!stop_) {
-            SOCKET c = accept(listen_, nullptr, nullptr);
-            if (c == INVALID_SOCKET) return;
-            std::string request;
-            char buf[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                const int n = recv(c, buf, sizeof buf, 0);
-                if (n <= 0) break;
-                request.append(buf, n);
-            }
-            send(c, response_.data(), int(response_.size()), 0);
-            shutdown(c, SD_SEND);
-            while (recv(c, buf, sizeof buf, 0) > 0) {
-            }
-            closesocket(c);
-        }
-    }
-    std::string response_;
-    SOCKET listen_ = INVALID_SOCKET;
-    std::uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-// ---- WinHTTP wrappers: fail one chosen call, count handles ----------------------------------
-
-enum class Fail { None, Open, Timeouts, Connect, OpenRequest, RedirectOption, AutologonOption, Send, Receive, Query, Read };
-
-Fail g_fail = Fail::None;
-int g_opened = 0;
-int g_closed = 0;
-
-HINTERNET Counted(HINTERNET h) {
-    if (h) ++g_opened;
-    return h;
-}
-HINTERNET WINAPI Open(LPCWSTR a, DWORD b, LPCWSTR c, LPCWSTR d, DWORD e) {
-    return g_fail == Fail::Open ? nullptr : Counted(WinHttpOpen(a, b, c, d, e));
-}
-WINBOOL WINAPI Timeouts(HINTERNET h, int a, int b, int c, int d) {
-    return g_fail == Fail::Timeouts ? FALSE : WinHttpSetTimeouts(h, a, b, c, d);
-}
-HINTERNET WINAPI Connect(HINTERNET h, LPCWSTR a, INTERNET_PORT b, DWORD c) {
-    return g_fail == Fail::Connect ? nullptr : Counted(WinHttpConnect(h, a, b, c));
-}
-HINTERNET WINAPI OpenRequest(HINTERNET h, LPCWSTR a, LPCWSTR b, LPCWSTR c, LPCWSTR d, LPCWSTR* e, DWORD f) {
-    return g_fail == Fail::OpenRequest ? nullptr : Counted(WinHttpOpenRequest(h, a, b, c, d, e, f));
-}
-WINBOOL WINAPI SetOption(HINTERNET h, DWORD option, LPVOID b, DWORD c) {
-    if (g_fail == Fail::RedirectOption && option == WINHTTP_OPTION_REDIRECT_POLICY) return FALSE;
-    if (g_fail == Fail::AutologonOption && option == WINHTTP_OPTION_AUTOLOGON_POLICY) return FALSE;
-    return WinHttpSetOption(h, option, b, c);
-}
-WINBOOL WINAPI Send(HINTERNET h, LPCWSTR a, DWORD b, LPVOID c, DWORD d, DWORD e, DWORD_PTR f) {
-    return g_fail == Fail::Send ? FALSE : WinHttpSendRequest(h, a, b, c, d, e, f);
-}
-WINBOOL WINAPI Receive(HINTERNET h, LPVOID a) { return g_fail == Fail::Receive ? FALSE : WinHttpReceiveResponse(h, a); }
-WINBOOL WINAPI Query(HINTERNET h, DWORD a, LPCWSTR b, LPVOID c, LPDWORD d, LPDWORD e) {
-    return g_fail == Fail::Query ? FALSE : WinHttpQueryHeaders(h, a, b, c, d, e);
-}
-WINBOOL WINAPI Read(HINTERNET h, LPVOID a, DWORD b, LPDWORD c) {
-    return g_fail == Fail::Read ? FALSE : WinHttpReadData(h, a, b, c);
-}
-WINBOOL WINAPI Close(HINTERNET h) {
-    ++g_closed;
-    return WinHttpCloseHandle(h);
-}
-
-WinHttpCalls Wrapped() {
-    WinHttpCalls c;
-    c.open = &Open;
-    c.set_timeouts = &Timeouts;
-    c.connect = &Connect;
-    c.open_request = &OpenRequest;
-    c.set_option = &SetOption;
-    c.send_request = &Send;
-    c.receive_response = &Receive;
-    c.query_headers = &Query;
-    c.read_data = &Read;
-    c.close_handle = &Close;
-    return c;
-}
 
 TEST(ApiRequestFailures, EachCallFailingGivesItsTextAndClosesEveryHandle) {
     LoopbackServer server("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
@@ -136,26 +20,24 @@ TEST(ApiRequestFailures, EachCallFailingGivesItsTextAndClosesEveryHandle) {
     client.secure = false;
     client.base_path = L"/HM/MEDIA-PLUGIN/test-api";
     struct Case {
-        Fail fail;
+        WinHttpFail fail;
         const char* text;  // nullptr: the request succeeds
         int handles;       // handles that were open when it ended
     } cases[] = {
-        {Fail::None, nullptr, 3},
-        {Fail::Open, "network initialization failed", 0},
-        {Fail::Timeouts, "network initialization failed", 1},
-        {Fail::Connect, "network initialization failed", 1},
-        {Fail::OpenRequest, "network initialization failed", 2},
-        {Fail::RedirectOption, "redirect policy failed", 3},
-        {Fail::AutologonOption, nullptr, 3},  // ignored
-        {Fail::Send, "HTTPS request failed", 3},
-        {Fail::Receive, "HTTPS request failed", 3},
-        {Fail::Query, "missing status", 3},
-        {Fail::Read, "network read failed", 3},
+        {WinHttpFail::None, nullptr, 3},
+        {WinHttpFail::Open, "network initialization failed", 0},
+        {WinHttpFail::Timeouts, "network initialization failed", 1},
+        {WinHttpFail::Connect, "network initialization failed", 1},
+        {WinHttpFail::OpenRequest, "network initialization failed", 2},
+        {WinHttpFail::RedirectOption, "redirect policy failed", 3},
+        {WinHttpFail::AutologonOption, nullptr, 3},  // ignored
+        {WinHttpFail::Send, "HTTPS request failed", 3},
+        {WinHttpFail::Receive, "HTTPS request failed", 3},
+        {WinHttpFail::Query, "missing status", 3},
+        {WinHttpFail::Read, "network read failed", 3},
     };
-    const WinHttpCalls calls = Wrapped();
     for (const Case& c : cases) {
-        g_fail = c.fail;
-        g_opened = g_closed = 0;
+        const WinHttpCalls calls = FailingWinHttp(c.fail);
         std::string text;
         try {
             const ApiResponse r = ApiRequestThrough(calls, client, "GET", "/state", "", "", 0);
@@ -165,10 +47,9 @@ TEST(ApiRequestFailures, EachCallFailingGivesItsTextAndClosesEveryHandle) {
             text = e.what();
         }
         EXPECT_EQ(text, c.text ? c.text : "") << int(c.fail);
-        EXPECT_EQ(g_opened, c.handles) << int(c.fail);
-        EXPECT_EQ(g_closed, g_opened) << int(c.fail);
+        EXPECT_EQ(g_winhttp.opened, c.handles) << int(c.fail);
+        EXPECT_EQ(g_winhttp.closed, g_winhttp.opened) << int(c.fail);
     }
-    g_fail = Fail::None;
 }
 
 TEST(ApiRequestFailures, BodiesWithoutLengthAreReadToTheEnd) {

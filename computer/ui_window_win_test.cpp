@@ -374,7 +374,7 @@ TEST_F(UiWindowTest, DocumentsOverSixteenThousandBytesOfRtfStayInTheEditor) {
     struct Case {
         int letters;
         bool sent;
-    } cases[] = {{1000, true}, {5000, false}};
+    } cases[] = {{1000, true}, {3300, true}, {5000, false}};
     for (const Case& c : cases) {
         {
             std::lock_guard<std::mutex> hold(PluginOverlay().lock);

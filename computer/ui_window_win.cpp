@@ -710,7 +710,13 @@ void RunUiThread(EditorExchange& ex, EditorState state) {
         SubmitEditorResult(ex, EditorResult{state.request_id, 0, std::string()}, false, GetTickCount64());
         return;
     }
-    auto free_library = OnScopeExit([library] { FreeLibrary(library); });
+    // Text the player cut or copied sits on the OLE clipboard as the control's data object;
+    // OleUninitialize would call into it after the library is gone. Rendered now, it stays
+    // pasteable and nothing refers to the library any more.
+    auto free_library = OnScopeExit([library, ole] {
+        if (SUCCEEDED(ole)) OleFlushClipboard();
+        FreeLibrary(library);
+    });
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

@@ -658,6 +658,31 @@ TEST_F(UiWindowTest, DesktopDeleteMessagesItemGoesWithTheNextConfirm) {
     EXPECT_EQ(Result(), "31\n1\n{\\rtf1\\hmsel9 }");
 }
 
+TEST_F(UiWindowTest, CopiedTextOutlivesTheEditor) {
+    Open(Form(7, 10, ""));
+    Type(L"kopie čau");
+    ASSERT_TRUE(WaitFor([] { return ControlText() == L"kopie čau"; }));
+    Key('A', true);
+    Key('C', true);
+    Settle();
+    // The thread ends: its library goes, the copied text stays (and nothing calls into the library).
+    PostCloseEditor();
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load() && UiThreadId() == 0; }));
+    std::wstring pasted;
+    ASSERT_TRUE(WaitFor([&] {
+        if (!OpenClipboard(nullptr)) return false;
+        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const wchar_t*>(GlobalLock(h))) {
+                pasted = text;
+                GlobalUnlock(h);
+            }
+        }
+        CloseClipboard();
+        return !pasted.empty();
+    }));
+    EXPECT_EQ(pasted, L"kopie čau");
+}
+
 TEST_F(UiWindowTest, RecordsStillQueuedWhenTheWindowEndsAreFreed) {
     Open(Form(7, 10, ""));
     HWND w = UiWindow();

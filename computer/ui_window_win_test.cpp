@@ -543,6 +543,8 @@ TEST_F(UiWindowTest, MouseDragsAndDoubleClicksSelectInTheTextBox) {
         Drag(at(d.from), at(d.to));
         EXPECT_TRUE(SelectionBecomes(c, d.start, d.end)) << d.name << ": " << SelectionOf(c).cpMin << ".."
                                                          << SelectionOf(c).cpMax;
+        Settle();
+        Save(Frame(), std::string("drag_") + d.name + ".png");
     }
     // A move without the button held (its release went elsewhere) ends the drag.
     Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, At(at(4).x, at(4).y));

@@ -151,7 +151,7 @@ LONG Gcd(LONG a, LONG b) {
     return a;
 }
 
-// Creation steps 2 and 3, also run when a state replaces the view's in place: the desktop's
+// At creation, and again when a state replaces the view's in place: the desktop's
 // delete-messages item leaves the list, and picture mode 4 makes the picture the background.
 void TakeScreenPictureAndItems(UiView& v) {
     EditorState& s = v.state;

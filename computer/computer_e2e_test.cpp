@@ -36,6 +36,16 @@ std::pair<long long, long long> UploadsDuring(Scenario& s, int ms) {
 }
 
 std::string ClickAt(CanvasPoint p) { return "canvasclick " + std::to_string(p.x) + " " + std::to_string(p.y); }
+// canvasdown, canvasmove or canvasup at a canvas point.
+std::string MouseAt(const char* what, CanvasPoint p) {
+    return std::string(what) + " " + std::to_string(p.x) + " " + std::to_string(p.y);
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
 
 class ConsentInGame : public testing::Test {
 protected:
@@ -182,6 +192,9 @@ TEST(RtfReader, ReadsTheTextOfAnAnswer) {
 constexpr CanvasPoint kFormHeader{300, 20};
 constexpr CanvasPoint kRestoreBarPoint{50, 732};  // left of the bar's label
 constexpr unsigned kRestoreBarRgb = 0x193556;
+// The form's text box (46,180, 698 x 120): its first line's first letter, and past the line's end.
+constexpr CanvasPoint kLineStart{48, 188};
+constexpr CanvasPoint kPastTheLine{700, 188};
 
 class ServerFormInGame : public testing::Test {
 protected:
@@ -247,6 +260,16 @@ TEST_F(ServerFormInGame, FormIsShownMinimisedRestoredTypedAndAnsweredAndItsSketc
     EXPECT_GE(uploads, 1);
     EXPECT_LE(uploads, 10);
 
+    // The game's own mouse drags over the form's line, from past its end to its first letter:
+    // Ctrl+X cuts what that selected and two Ctrl+V put it back twice.
+    s.Ok(MouseAt("canvasdown", kPastTheLine));
+    s.Ok(MouseAt("canvasmove", {400, 186}));
+    s.Ok(MouseAt("canvasmove", kLineStart));
+    s.Ok(MouseAt("canvasup", kLineStart));
+    s.Ok("key down CTRL");
+    for (const char* key : {"X", "V", "V"}) s.Ok(std::string("key tap ") + key);
+    s.Ok("key up CTRL");
+    s.Ok("key tap 35");  // End
     // "ahoj" typed on the game's keyboard, the first button sends it.
     for (const char* key : {"A", "H", "O", "J"}) s.Ok(std::string("key tap ") + key);
     s.Ok("run 1000");
@@ -259,6 +282,7 @@ TEST_F(ServerFormInGame, FormIsShownMinimisedRestoredTypedAndAnsweredAndItsSketc
     const std::string text = RtfText(answer.substr(answer.find('{')));
     EXPECT_NE(text.find("Napiš krátkou odpověď úřednici městského úřadu."), std::string::npos) << text;
     EXPECT_NE(text.find("ahoj"), std::string::npos) << text;
+    EXPECT_EQ(Occurrences(text, "Napiš krátkou odpověď úřednici městského úřadu."), 2u) << "the dragged selection: " << text;
     std::printf("[ answer   ] %s\n[ as sent  ] %s\n", text.c_str(), answer.c_str());
 
     // The server closes it: 204, and the overlay is gone.

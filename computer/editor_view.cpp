@@ -128,6 +128,33 @@ std::optional<SecondControlPlan> PlanSecondControl(const EditorState& s) {
     }
 }
 
+bool HasTwoTypingBoxes(int kind) { return kind == sk::kDelivery || kind == sk::kCctvQuery; }
+
+bool MainBoxReadOnly(const EditorState& s) { return IsReadOnlyScreen(s) || s.kind == sk::kLawBook; }
+
+std::optional<int> TakeDeleteMessagesItem(EditorState& s) {
+    if (s.kind != sk::kComputer || (s.Flags() & 0x68u) != 0x28u) return std::nullopt;
+    // The labels in code page 1250.
+    constexpr std::string_view kDeleteLabels[] = {"Smaz\xe1n\xed zpr\xe1v", "Smazat zpr\xe1vy"};
+    std::optional<int> id;
+    const auto gone = std::remove_if(s.items.begin(), s.items.end(), [&](const EditorItem& item) {
+        for (std::string_view label : kDeleteLabels) {
+            if (item.label != label) continue;
+            if (!id) id = item.id;
+            return true;
+        }
+        return false;
+    });
+    s.items.erase(gone, s.items.end());
+    return id;
+}
+
+std::string SelectionPayload(int id) { return "{\\rtf1\\hmsel" + std::to_string(id) + " }"; }
+
+bool PrintsTransparently(const EditorState& s) {
+    return HasBackgroundPicture(s) || Has(s.content, "\\hmcard161 ");
+}
+
 NewStateAction DecideNewState(const NewStateView& view, const EditorState& in, bool awaiting) {
     if (in.request_id != view.request_id && !awaiting && !IsLoginScreen(in)) return NewStateAction::kIgnore;
     const bool same_content = view.content != nullptr && *view.content == in.content;
@@ -142,7 +169,7 @@ bool KeepPictureOnRebuild(const EditorState& a, const EditorState& b) {
 
 namespace {
 constexpr std::uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kChar = 0x102, kSysKeyDown = 0x104, kSysKeyUp = 0x105;
-constexpr std::uint32_t kVkReturn = 0x0D, kVkEscape = 0x1B, kVkPrior = 0x21, kVkDown = 0x28;
+constexpr std::uint32_t kVkTab = 0x09, kVkReturn = 0x0D, kVkEscape = 0x1B, kVkPrior = 0x21, kVkDown = 0x28;
 bool IsNavigation(std::uint32_t vk) { return vk >= kVkPrior && vk <= kVkDown; }
 bool BreaksLine(int kind) { return kind == 0 || kind == sk::kSignatureSheet || kind == sk::kHandwritten; }
 }  // namespace
@@ -155,12 +182,18 @@ KeyAction DecideKey(std::uint32_t message, std::uint32_t w, const KeyContext& k)
         if (k.read_only) return KeyAction::kSwallow;
         if (w == kVkEscape) return KeyAction::kSwallow;
         if (w == '\r' || w == '\n') return BreaksLine(k.kind) ? KeyAction::kToControl : KeyAction::kSwallow;
+        if (w == '\t' && HasTwoTypingBoxes(k.kind)) return KeyAction::kSwallow;  // Tab moved the typing
         return KeyAction::kToControl;
     }
     const bool down = message == kKeyDown || message == kSysKeyDown;
     const bool up = message == kKeyUp || message == kSysKeyUp;
     if (!down && !up) return KeyAction::kSwallow;
     if (w == kVkEscape) return down ? KeyAction::kAnswerCancel : KeyAction::kSwallow;
+    if (HasTwoTypingBoxes(k.kind) && (w == kVkTab || w == kVkReturn)) {
+        if (!down || k.alt) return KeyAction::kSwallow;
+        if (w == kVkReturn) return k.ctrl ? KeyAction::kAnswerOk : KeyAction::kSwitchBox;
+        return k.ctrl ? KeyAction::kSwallow : KeyAction::kSwitchBox;
+    }
     if (w == kVkReturn) {
         if (BreaksLine(k.kind)) return k.read_only ? KeyAction::kSwallow : KeyAction::kToControl;
         return down ? KeyAction::kAnswerOk : KeyAction::kSwallow;
@@ -192,6 +225,71 @@ KeyAction DecideKey(std::uint32_t message, std::uint32_t w, const KeyContext& k)
     }
     if (k.read_only) return KeyAction::kSwallow;
     return KeyAction::kToControl;
+}
+
+int EscapeAnswer(int kind) {
+    return kind == sk::kSignOrDecline || HasTwoTypingBoxes(kind) ? 2 : 0;
+}
+
+namespace {
+bool IsLineBreak(wchar_t c) { return c == L'\r' || c == L'\n' || c == 0x0B || c == 0x2028 || c == 0x2029; }
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == 0xA0; }
+// Letters and digits of any script; the object mark U+FFFC and typographic signs are not.
+bool IsWordChar(wchar_t c) {
+    if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_') return true;
+    if (c < 0xC0 || c == 0xD7 || c == 0xF7) return false;
+    if (c >= 0x2000 && c <= 0x2BFF) return false;  // punctuation, symbols, arrows
+    if (c >= 0x3000 && c <= 0x303F) return false;
+    if (c >= 0xFE30 && c <= 0xFE4F) return false;
+    return c != 0xFFFC && c != 0xFFFD && c != 0xFEFF;
+}
+enum class CharClass { kWord, kBlank, kBreak, kSign };
+CharClass ClassOf(wchar_t c) {
+    if (IsWordChar(c)) return CharClass::kWord;
+    if (IsBlank(c)) return CharClass::kBlank;
+    if (IsLineBreak(c)) return CharClass::kBreak;
+    return CharClass::kSign;
+}
+}  // namespace
+
+TextRange WordAt(std::wstring_view text, int at) {
+    const int n = int(text.size());
+    at = std::clamp(at, 0, n);
+    // Past a line's end (or the text's) the click belongs to what stands before it.
+    if ((at == n || IsLineBreak(text[std::size_t(at)])) && at > 0 && !IsLineBreak(text[std::size_t(at - 1)])) --at;
+    if (at == n || IsLineBreak(text[std::size_t(at)])) return {at, at};
+    const CharClass kind = ClassOf(text[std::size_t(at)]);
+    if (kind == CharClass::kSign) return {at, at + 1};
+    int start = at, end = at + 1;
+    while (start > 0 && ClassOf(text[std::size_t(start - 1)]) == kind) --start;
+    while (end < n && ClassOf(text[std::size_t(end)]) == kind) ++end;
+    if (kind == CharClass::kWord)
+        while (end < n && IsBlank(text[std::size_t(end)])) ++end;
+    return {start, end};
+}
+
+bool IsDoubleClick(const ClickMemory& last, Tick now, int x, int y, int box, Tick limit_ms, int slop_x, int slop_y) {
+    if (!last.valid || box != last.box || now < last.at || now - last.at > limit_ms) return false;
+    return std::abs(x - last.x) <= slop_x / 2 && std::abs(y - last.y) <= slop_y / 2;
+}
+
+bool BoxContains(const ControlBox& b, int x, int y) {
+    return !b.empty() && x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height;
+}
+
+BoxPoint PointInBox(const ControlBox& b, int x, int y) {
+    BoxPoint p;
+    if (b.empty()) return p;
+    p.x = std::clamp(x - b.x, 0, b.width - 1);
+    p.y = std::clamp(y - b.y, 0, b.height - 1);
+    if (y < b.y) p.scroll = -kScrollLinePixels;
+    else if (y >= b.y + b.height) p.scroll = kScrollLinePixels;
+    return p;
+}
+
+bool NeedsRedraw(const RedrawInputs& in) {
+    return in.dirty || in.caret_phase != in.drawn_caret_phase || in.minimized != in.drawn_minimized ||
+           in.now >= in.drawn_at + kRedrawAtLeastMs;
 }
 
 bool SendsDocumentRtf(const EditorState& s, int a) {

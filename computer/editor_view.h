@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/ticks.h"
 #include "computer/editor_state.h"
 
 namespace hm {
@@ -40,6 +41,23 @@ struct SecondControlPlan {
 };
 // The kind-specific second control, if the screen has one.
 std::optional<SecondControlPlan> PlanSecondControl(const EditorState& state);
+// Screens whose two boxes both take typing (delivery names and e-mails, CCTV from and to): Tab,
+// or Enter without Ctrl, moves the typing to the other box; Ctrl+Enter answers.
+bool HasTwoTypingBoxes(int kind);
+// Read-only law text: the main box as well as its hidden twin.
+bool MainBoxReadOnly(const EditorState& s);
+
+// Desktop screens whose flags hold 0x28 and not 0x40 (among 0x68): an item labelled "Smazání
+// zpráv" or "Smazat zprávy" is not listed. The first such item's id is returned (every such item
+// leaves the list); the next confirm sends it.
+std::optional<int> TakeDeleteMessagesItem(EditorState& s);
+// "{\rtf1\hmsel" + id + " }"
+std::string SelectionPayload(int id);
+// Picture mode 4 shows the picture behind the text: the view keeps it as its background.
+inline bool HasBackgroundPicture(const EditorState& s) { return s.picture_mode == picture_mode::kWebBackground; }
+// The control is printed over what lies under it (a background picture or an identity card)
+// instead of onto its own white.
+bool PrintsTransparently(const EditorState& s);
 
 constexpr std::uint32_t kCompactFlag = 0x8;
 inline int SubMode(const EditorState& s) { return int(s.Flags() & 7u); }
@@ -69,6 +87,7 @@ struct KeyContext {
     bool read_only = false;
     bool ctrl = false;
     bool alt = false;
+    bool shift = false;
 };
 enum class KeyAction {
     kSwallow,       // nothing happens
@@ -78,10 +97,63 @@ enum class KeyAction {
     kBold, kItalic, kUnderline,
     kSelectAll, kCopy, kCut, kPastePlain, kUndo, kRedo,
     kAlignLeft, kAlignCenter, kAlignRight,
+    kSwitchBox,     // typing moves to the other box
 };
 // message: WM_KEYDOWN/WM_SYSKEYDOWN (0x100/0x104), WM_KEYUP/WM_SYSKEYUP, or WM_CHAR (WM_SYSCHAR
 // already turned into WM_CHAR); wparam: the virtual key or the character.
 KeyAction DecideKey(std::uint32_t message, std::uint32_t wparam, const KeyContext& k);
+// The action Esc answers on a screen of this kind (kAnswerCancel).
+int EscapeAnswer(int kind);
+
+// ---- Mouse editing in the text boxes ------------------------------------------------------------
+struct TextRange {
+    int start = 0;
+    int end = 0;  // exclusive
+    bool operator==(const TextRange& o) const { return start == o.start && end == o.end; }
+};
+// What a double-click selects around character position `at` of `text` (the control's text, one
+// '\r' per paragraph end): a word with the blanks after it; on blanks, the blanks; on any other
+// sign, that sign. A click past a line's end takes the word before it.
+TextRange WordAt(std::wstring_view text, int at);
+
+constexpr int kNoBox = -1;
+// The last press in a text box, for double-click detection.
+struct ClickMemory {
+    bool valid = false;
+    Tick at = 0;
+    int x = 0, y = 0;
+    int box = kNoBox;
+};
+// A press is the second click of a double-click when it comes within `limit_ms` of the last one,
+// in the same box, inside the double-click rectangle (slop_x by slop_y pixels centred on it).
+bool IsDoubleClick(const ClickMemory& last, Tick now, int x, int y, int box, Tick limit_ms, int slop_x, int slop_y);
+
+bool BoxContains(const ControlBox& b, int x, int y);
+// A canvas point as the control sees it: client pixels clamped into the box, and the pixels to
+// scroll first when a drag goes past its top or bottom edge.
+struct BoxPoint {
+    int x = 0;
+    int y = 0;
+    int scroll = 0;
+};
+BoxPoint PointInBox(const ControlBox& b, int x, int y);
+
+// ---- Render tick ----------------------------------------------------------------------------------
+// The caret blinks twice a second: on while the tick modulo 1000 is below 500.
+inline int CaretPhase(Tick now) { return now % 1000 < 500 ? 1 : 0; }
+struct RedrawInputs {
+    bool dirty = false;           // a message that may change what shows was handled
+    int caret_phase = 0;          // now, 0 when no caret shows
+    int drawn_caret_phase = -1;
+    bool minimized = false;
+    bool drawn_minimized = false;
+    Tick now = 0;
+    Tick drawn_at = 0;
+};
+constexpr Tick kRedrawAtLeastMs = 1000;
+// Drawing a screen costs milliseconds of GDI: a tick draws only when something that shows may
+// have changed or a second has passed.
+bool NeedsRedraw(const RedrawInputs& in);
 
 // ---- Answers --------------------------------------------------------------------------------
 constexpr std::size_t kRtfLimitBytes = 16000;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace hm {
 namespace {
@@ -171,8 +173,169 @@ TEST(EditorView, KeyFilter) {
         {"Enter answers read-only", kDown, 0x0D, {3, true, false, false}, KeyAction::kAnswerOk},
         {"Esc", kDown, 0x1B, {10, false, false, false}, KeyAction::kAnswerCancel},
         {"Esc char", kChar, 0x1B, {10, false, false, false}, KeyAction::kSwallow},
+        // Two typing boxes (delivery, CCTV): Tab and Enter move the typing, Ctrl+Enter answers.
+        {"Tab moves the typing", kDown, 0x09, {17, false, false, false}, KeyAction::kSwitchBox},
+        {"Enter moves the typing", kDown, 0x0D, {18, false, false, false}, KeyAction::kSwitchBox},
+        {"Ctrl+Enter answers", kDown, 0x0D, {17, false, true, false}, KeyAction::kAnswerOk},
+        {"Ctrl+Tab", kDown, 0x09, {18, false, true, false}, KeyAction::kSwallow},
+        {"Tab key-up", kUp, 0x09, {17, false, false, false}, KeyAction::kSwallow},
+        {"Tab char is not typed", kChar, 9, {17, false, false, false}, KeyAction::kSwallow},
+        {"Enter char is not typed", kChar, '\r', {18, false, false, false}, KeyAction::kSwallow},
+        {"Tab on one box", kDown, 0x09, {10, false, false, false}, KeyAction::kToControl},
+        {"letter in two boxes", kChar, 'x', {17, false, false, false}, KeyAction::kToControl},
     };
     for (const auto& c : cases) EXPECT_EQ(DecideKey(c.message, c.key, c.k), c.expected) << c.name;
+}
+
+TEST(EditorView, EscapeAnswersByKind) {
+    const std::pair<int, int> cases[] = {{10, 0}, {0, 0}, {27, 2}, {17, 2}, {18, 2}, {30, 0}, {37, 0}};
+    for (const auto& [kind, action] : cases) EXPECT_EQ(EscapeAnswer(kind), action) << kind;
+}
+
+TEST(EditorView, DoubleClickSelectsAWord) {
+    const std::wstring text = L"Příliš žluťoučký  kůň, úpěl.\rDruhý řádek\r";
+    struct Case {
+        const char* name;
+        int at;
+        TextRange expected;
+    } cases[] = {
+        {"word start", 0, {0, 7}},
+        {"word middle, Czech letters", 10, {7, 18}},
+        {"two blanks after a word", 15, {7, 18}},
+        {"on the blanks", 16, {16, 18}},
+        {"word before a comma", 19, {18, 21}},
+        {"the comma alone", 21, {21, 22}},
+        {"last word of a line", 24, {23, 27}},
+        {"full stop", 27, {27, 28}},
+        {"past the line's end", 28, {27, 28}},
+        {"second line", 30, {29, 35}},
+        {"past the last line's end", 40, {35, 40}},
+        {"past the text", 1000, {41, 41}},
+        {"before the text", -5, {0, 7}},
+    };
+    for (const auto& c : cases) {
+        const TextRange r = WordAt(text, c.at);
+        EXPECT_EQ(r.start, c.expected.start) << c.name;
+        EXPECT_EQ(r.end, c.expected.end) << c.name;
+    }
+    EXPECT_EQ(WordAt(L"", 0), (TextRange{0, 0}));
+    EXPECT_EQ(WordAt(L"a\r\rb", 2), (TextRange{2, 2})) << "an empty line selects nothing";
+    EXPECT_EQ(WordAt(L"x\xFFFCy", 1), (TextRange{1, 2})) << "an embedded object is no letter";
+}
+
+TEST(EditorView, DoubleClickNeedsTheSameBoxPlaceAndTime) {
+    const ClickMemory last{true, 1000, 100, 200, 0};
+    struct Case {
+        const char* name;
+        ClickMemory last;
+        Tick now;
+        int x, y, box;
+        bool expected;
+    } cases[] = {
+        {"at once, same place", last, 1000, 100, 200, 0, true},
+        {"at the time limit", last, 1500, 100, 200, 0, true},
+        {"after the limit", last, 1501, 100, 200, 0, false},
+        {"within the rectangle", last, 1200, 102, 198, 0, true},
+        {"outside it", last, 1200, 103, 200, 0, false},
+        {"other box", last, 1200, 100, 200, 1, false},
+        {"no earlier press", ClickMemory{}, 1000, 100, 200, 0, false},
+        {"clock before the press", last, 900, 100, 200, 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDoubleClick(c.last, c.now, c.x, c.y, c.box, 500, 4, 4), c.expected) << c.name;
+}
+
+TEST(EditorView, CanvasPointsBecomeControlPoints) {
+    const ControlBox box{64, 394, 680, 100};
+    struct Case {
+        const char* name;
+        int x, y;
+        bool inside;
+        int cx, cy, scroll;
+    } cases[] = {
+        {"top-left", 64, 394, true, 0, 0, 0},
+        {"inside", 100, 420, true, 36, 26, 0},
+        {"bottom-right", 743, 493, true, 679, 99, 0},
+        {"right of it", 744, 420, false, 679, 26, 0},
+        {"above: scrolls up", 100, 380, false, 36, 0, -kScrollLinePixels},
+        {"below: scrolls down", 100, 494, false, 36, 99, kScrollLinePixels},
+        {"left of the canvas", -5, 420, false, 0, 26, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BoxContains(box, c.x, c.y), c.inside) << c.name;
+        const BoxPoint p = PointInBox(box, c.x, c.y);
+        EXPECT_EQ(p.x, c.cx) << c.name;
+        EXPECT_EQ(p.y, c.cy) << c.name;
+        EXPECT_EQ(p.scroll, c.scroll) << c.name;
+    }
+    EXPECT_FALSE(BoxContains(ControlBox{}, 0, 0));
+}
+
+TEST(EditorView, RenderTickDrawsOnlyWhenSomethingMayShowDifferently) {
+    RedrawInputs drawn;
+    drawn.caret_phase = drawn.drawn_caret_phase = 1;
+    drawn.now = 5200;
+    drawn.drawn_at = 5000;
+    struct Case {
+        const char* name;
+        void (*change)(RedrawInputs&);
+        bool expected;
+    } cases[] = {
+        {"nothing new", [](RedrawInputs&) {}, false},
+        {"a handled message", [](RedrawInputs& r) { r.dirty = true; }, true},
+        {"the caret blinked", [](RedrawInputs& r) { r.caret_phase = 0; }, true},
+        {"minimised", [](RedrawInputs& r) { r.minimized = true; }, true},
+        {"a second later", [](RedrawInputs& r) { r.now = 6000; }, true},
+        {"just under a second", [](RedrawInputs& r) { r.now = 5999; }, false},
+        {"never drawn", [](RedrawInputs& r) { r.drawn_caret_phase = -1; }, true},
+    };
+    for (const auto& c : cases) {
+        RedrawInputs in = drawn;
+        c.change(in);
+        EXPECT_EQ(NeedsRedraw(in), c.expected) << c.name;
+    }
+    EXPECT_EQ(CaretPhase(1499), 1);
+    EXPECT_EQ(CaretPhase(1500), 0);
+}
+
+TEST(EditorView, DeleteMessagesItemLeavesTheDesktopList) {
+    const std::string erase = "Smaz\xe1n\xed zpr\xe1v", erase2 = "Smazat zpr\xe1vy";
+    auto desktop = [](int kind, std::uint32_t flags, std::vector<std::string> labels) {
+        EditorState s = State(kind, flags);
+        int id = 10;
+        for (const std::string& l : labels) s.items.push_back(EditorItem{id++, l, "app:x", "", 0});
+        return s;
+    };
+    struct Case {
+        const char* name;
+        EditorState s;
+        std::optional<int> id;
+        std::size_t left;
+    } cases[] = {
+        {"phone messages", desktop(16, 0x28, {"Zpr\xe1vy", erase}), 11, 1},
+        {"other label", desktop(16, 0x28 | 0x100, {erase2, "Kontakty"}), 10, 1},
+        {"both labels", desktop(16, 0x2A, {erase, "Kontakty", erase2}), 10, 1},
+        {"0x40 set", desktop(16, 0x68, {erase}), std::nullopt, 1},
+        {"only 0x20", desktop(16, 0x20, {erase}), std::nullopt, 1},
+        {"only 0x08", desktop(16, 0x08, {erase}), std::nullopt, 1},
+        {"not a desktop", desktop(5, 0x28, {erase}), std::nullopt, 1},
+        {"no such item", desktop(16, 0x28, {"Smazat"}), std::nullopt, 1},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(TakeDeleteMessagesItem(c.s), c.id) << c.name;
+        EXPECT_EQ(c.s.items.size(), c.left) << c.name;
+        for (const EditorItem& item : c.s.items) EXPECT_NE(std::optional<int>(item.id), c.id) << c.name;
+    }
+    EXPECT_EQ(SelectionPayload(11), "{\\rtf1\\hmsel11 }");
+    EXPECT_EQ(SelectionPayload(0), "{\\rtf1\\hmsel0 }");
+}
+
+TEST(EditorView, TextOverPicturesIsPrintedTransparently) {
+    EXPECT_TRUE(PrintsTransparently(With(State(4), [](EditorState& s) { s.picture_mode = 4; })));
+    EXPECT_TRUE(PrintsTransparently(With(State(16), [](EditorState& s) { s.content = "{\\rtf1 \\hmcard161 x}"; })));
+    EXPECT_FALSE(PrintsTransparently(With(State(4), [](EditorState& s) { s.picture_mode = 2; })));
+    EXPECT_TRUE(MainBoxReadOnly(State(34)));
+    EXPECT_FALSE(MainBoxReadOnly(State(17)));
 }
 
 TEST(EditorView, WhichAnswersCarryTheDocument) {

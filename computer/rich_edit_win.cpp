@@ -1,8 +1,10 @@
 #include "computer/rich_edit_win.h"
 
 #include <richedit.h>
+#include <richole.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/text1250.h"
@@ -115,6 +117,90 @@ void PrintControl(HWND control, HDC dc, const ControlBox& box) {
     // nothing under Wine.
     SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
     RestoreDC(dc, saved);
+}
+
+namespace {
+
+// A top-down 32-bit DIB section selected into a memory DC of its own.
+struct MemoryDib {
+    MemoryDib(HDC like, int width, int height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc = CreateCompatibleDC(like);
+        if (dc) bitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap) old = SelectObject(dc, bitmap);
+    }
+    ~MemoryDib() {
+        if (old) SelectObject(dc, old);
+        if (bitmap) DeleteObject(bitmap);
+        if (dc) DeleteDC(dc);
+    }
+    MemoryDib(const MemoryDib&) = delete;
+    MemoryDib& operator=(const MemoryDib&) = delete;
+    bool ok() const { return dc && bitmap && bits; }
+    std::uint32_t* pixels() const { return static_cast<std::uint32_t*>(bits); }
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    void* bits = nullptr;
+};
+
+}  // namespace
+
+void PrintControlOver(HWND control, HDC dc, const ControlBox& box) {
+    if (box.empty()) return;
+    // What lies under the box, and the control printed on the key colour: both top-down, so the
+    // key is compared exactly, pixel by pixel, with no stretching or palette mapping in between.
+    MemoryDib under(dc, box.width, box.height), text(dc, box.width, box.height);
+    if (!under.ok() || !text.ok()) return;
+    BitBlt(under.dc, 0, 0, box.width, box.height, dc, box.x, box.y, SRCCOPY);
+    // The control leaves a pixel column at each side unpainted: it must read as the key too.
+    const std::uint32_t key = (std::uint32_t(GetRValue(kTransparentKey)) << 16) |
+                              (std::uint32_t(GetGValue(kTransparentKey)) << 8) | GetBValue(kTransparentKey);
+    const std::size_t count = std::size_t(box.width) * std::size_t(box.height);
+    std::fill(text.pixels(), text.pixels() + count, key);
+    const LRESULT previous = SendMessageW(control, EM_SETBKGNDCOLOR, 0, LPARAM(kTransparentKey));
+    SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(text.dc), PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
+    SendMessageW(control, EM_SETBKGNDCOLOR, 0, previous);
+    GdiFlush();
+    const std::uint32_t* from = text.pixels();
+    std::uint32_t* to = under.pixels();
+    for (std::size_t i = 0; i < count; ++i)
+        if ((from[i] & 0xFFFFFFu) != key) to[i] = from[i];
+    BitBlt(dc, box.x, box.y, box.width, box.height, under.dc, 0, 0, SRCCOPY);
+}
+
+void CentreEmbeddedObjects(HWND control) {
+    IRichEditOle* ole = nullptr;
+    if (!SendMessageW(control, EM_GETOLEINTERFACE, 0, reinterpret_cast<LPARAM>(&ole)) || !ole) return;
+    const LONG count = ole->GetObjectCount();
+    for (LONG i = 0; i < count; ++i) {
+        REOBJECT object{};
+        object.cbStruct = sizeof(object);
+        if (FAILED(ole->GetObject(i, &object, REO_GETOBJ_NO_INTERFACES))) continue;
+        Select(control, object.cp, object.cp);
+        PARAFORMAT2 pf{};
+        pf.cbSize = sizeof(pf);
+        pf.dwMask = PFM_ALIGNMENT;
+        pf.wAlignment = PFA_CENTER;
+        SendMessageW(control, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+    }
+    ole->Release();
+}
+
+LONG CharFromPoint(HWND control, int x, int y) {
+    POINTL p{x, y};
+    return LONG(SendMessageW(control, EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&p)));
+}
+
+void Select(HWND control, LONG start, LONG end) {
+    CHARRANGE r{std::min(start, end), std::max(start, end)};
+    SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
 }
 
 bool CaretPosition(HWND control, POINT& at, int& height) {

@@ -33,6 +33,19 @@ std::string StreamOutRtf(HWND control, std::size_t max_bytes);
 // clipped to the box.
 void PrintControl(HWND control, HDC dc, const ControlBox& box);
 
+// The same over what is already drawn under the box (a background picture, a card): the control
+// is printed with the key colour RGB(253,255,252) as its background, and only the pixels that
+// differ from the key are copied.
+constexpr COLORREF kTransparentKey = RGB(253, 255, 252);
+void PrintControlOver(HWND control, HDC dc, const ControlBox& box);
+
+// Centres the paragraph of every embedded object (the pictures of a fine ticket).
+void CentreEmbeddedObjects(HWND control);
+
+// The character nearest to a point in the control's client pixels.
+LONG CharFromPoint(HWND control, int x, int y);
+void Select(HWND control, LONG start, LONG end);
+
 // The caret's top-left in the control's client pixels and the character height; false when the
 // selection is not empty.
 bool CaretPosition(HWND control, POINT& at, int& height);

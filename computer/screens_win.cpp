@@ -75,17 +75,31 @@ void DrawScrollBar(HDC dc, const ScreenFrame& f) {
     DeleteObject(arrow);
 }
 
-void DrawControl(HDC dc, const ScreenFrame& f) {
-    if (!f.main || f.plan.box.empty()) return;
-    const ControlBox& b = f.plan.box;
-    FillSolidRect(dc, b.x, b.y, b.x + b.width, b.y + b.height, kWhite);
-    PrintControl(f.main, dc, b);
+// A text box: printed (over what lies under it, or on its own white), the caret when the box
+// has the typing and may be edited.
+void DrawBox(HDC dc, const ScreenFrame& f, HWND control, const ControlBox& b, bool caret) {
+    if (!control || b.empty()) return;
+    if (PrintsTransparently(*f.state)) {
+        PrintControlOver(control, dc, b);
+    } else {
+        FillSolidRect(dc, b.x, b.y, b.x + b.width, b.y + b.height, kWhite);
+        PrintControl(control, dc, b);
+    }
     POINT at{};
     int height = 0;
-    if (f.caret_on && !IsReadOnlyScreen(*f.state) && CaretPosition(f.main, at, height) && at.y >= 0 &&
+    if (caret && f.caret_on && CaretPosition(control, at, height) && at.x >= 0 && at.x + 2 <= b.width && at.y >= 0 &&
         at.y + height <= b.height)
         FillSolidRect(dc, b.x + at.x, b.y + at.y, b.x + at.x + 2, b.y + at.y + height, kCaret);
+}
+
+void DrawControl(HDC dc, const ScreenFrame& f) {
+    if (!f.main || f.plan.box.empty()) return;
+    DrawBox(dc, f, f.main, f.plan.box, !f.second_focused && !MainBoxReadOnly(*f.state));
     if (HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
+}
+
+void DrawSecondControl(HDC dc, const ScreenFrame& f) {
+    DrawBox(dc, f, f.second, f.second_box, f.second_focused && !f.second_read_only);
 }
 
 void DrawHeader(HDC dc, const ScreenFrame& f) {
@@ -209,11 +223,17 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
             FillSolidRect(dc, 24, 178, 786, 564, kWhite);
         }
     }
+    if (s.kind == sk::kTextPage && f.background) DrawPictureInRect(dc, 36, 98, 774, 652, f.background, kWhite);
     if (s.kind == sk::kShortAnswer) {
         const ControlBox& b = f.plan.box;
         FillSolidRect(dc, b.x - 2, b.y - 2, b.x + b.width + 2, b.y + b.height + 2, kFrame);
     }
+    if (f.second && HasTwoTypingBoxes(s.kind)) {
+        for (const ControlBox& b : {f.plan.box, f.second_box})
+            FillSolidRect(dc, b.x - 2, b.y - 2, b.x + b.width + 2, b.y + b.height + 2, kFrame);
+    }
     DrawControl(dc, f);
+    DrawSecondControl(dc, f);
     if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
     DrawBottomButtons(dc, f);

@@ -23,6 +23,11 @@ struct ScreenFrame {
     bool caret_on = false;  // blink phase: caret painted in an editable box
     bool colour_menu = false;        // the colour menu of a free document is open
     bool colour_background = false;  // ... for the background colour (else the text colour)
+    HWND second = nullptr;           // the second control when it shows (null when hidden)
+    ControlBox second_box;
+    bool second_focused = false;     // typing (and the caret) is in the second box
+    bool second_read_only = false;
+    const Pixels* background = nullptr;  // picture mode 4: the picture behind the text
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

@@ -28,6 +28,13 @@ namespace sk = screen_kind;
 
 std::atomic<const wchar_t*> g_rich_edit_library{nullptr};
 std::atomic<DWORD> g_ui_thread{0};
+std::atomic<UINT> g_double_click_ms{0};
+
+// The system's double-click time unless a test set its own.
+Tick DoubleClickMs() {
+    const UINT set = g_double_click_ms.load();
+    return set != 0 ? set : GetDoubleClickTime();
+}
 
 constexpr const wchar_t* kNicknameNotice = L"Přezdívku se nepodařilo zjistit. Spusť hru přes SA-MP klienta.";
 constexpr const wchar_t* kTooLongNotice = L"Dokument je příliš dlouhý (limit 16 kB včetně formátování).";
@@ -45,6 +52,10 @@ struct UiView {
     HWND main = nullptr;
     HWND second = nullptr;
     MainControlPlan plan;
+    std::optional<SecondControlPlan> second_plan;
+    bool second_focused = false;  // typing goes to the second box
+    PixelsRef background;         // picture mode 4: the picture behind the text
+    std::optional<int> delete_messages;  // the desktop's delete-messages item, out of the list
     UiFonts fonts;
     std::wstring status;
     bool submitted = false;
@@ -61,7 +72,23 @@ struct UiView {
     bool dragging = false;
     int drag_start_y = 0;
     int drag_start_position = 0;
+    // Mouse selection in a text box: the box pressed (0 main, 1 second) and where it started.
+    int selecting = kNoBox;
+    LONG select_anchor = 0;
+    ClickMemory last_click;
 };
+
+HWND BoxControl(const UiView& v, int box) { return box == 0 ? v.main : box == 1 ? v.second : nullptr; }
+ControlBox BoxRect(const UiView& v, int box) {
+    if (box == 0) return v.main ? v.plan.box : ControlBox{};
+    if (box == 1 && v.second && v.second_plan && !v.second_plan->hidden) return v.second_plan->box;
+    return ControlBox{};
+}
+bool BoxReadOnly(const UiView& v, int box) {
+    return box == 1 ? (!v.second_plan || v.second_plan->read_only) : MainBoxReadOnly(v.state);
+}
+// The box that takes typing: the second one when it has the focus and still exists.
+int TypingBox(const UiView& v) { return v.second_focused && v.second ? 1 : 0; }
 
 UiView* ViewOf(HWND w) { return reinterpret_cast<UiView*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
 
@@ -124,11 +151,28 @@ LONG Gcd(LONG a, LONG b) {
     return a;
 }
 
+// At creation, and again when a state replaces the view's in place: the desktop's
+// delete-messages item leaves the list, and picture mode 4 makes the picture the background.
+void TakeScreenPictureAndItems(UiView& v) {
+    EditorState& s = v.state;
+    v.delete_messages = TakeDeleteMessagesItem(s);
+    if (HasBackgroundPicture(s)) {
+        if (s.picture) v.background = std::move(s.picture);
+        s.picture = nullptr;
+    } else {
+        v.background = nullptr;
+    }
+}
+
 void BuildScreen(UiView& v) {
     EditorState& s = v.state;
     // First: whatever a control makes of the content, the screen is drawn.
     SetTimer(v.window, kRenderTimer, kRenderPeriodMs, nullptr);
     v.fonts = CreateUiFonts();
+    TakeScreenPictureAndItems(v);
+    v.second_focused = false;
+    v.selecting = kNoBox;
+    v.last_click = ClickMemory{};
     const int sub = SubMode(s);
     if (s.kind == sk::kComputer && (sub == 2 || sub == 4 || sub == 5) && (s.Flags() & kCompactFlag) == 0 &&
         !s.initial_text.empty())
@@ -146,7 +190,10 @@ void BuildScreen(UiView& v) {
             const LONG g = Gcd(96, dpi > 0 ? dpi : 96);
             SendMessageW(v.main, EM_SETZOOM, WPARAM(96 / g), LPARAM((dpi > 0 ? dpi : 96) / g));
         }
-        if (s.content.find("\\hmticket1") != std::string::npos) CaretTo(v.main, 0);
+        if (s.content.find("\\hmticket1") != std::string::npos) {
+            CentreEmbeddedObjects(v.main);
+            CaretTo(v.main, 0);
+        }
         if (s.kind == sk::kHandwritten) {
             SetWholeFormat(v.main, L"Segoe Script", 230, RGB(30, 49, 94));
             CaretTo(v.main, 0);
@@ -168,11 +215,29 @@ void BuildScreen(UiView& v) {
         if (IsReadOnlyScreen(s)) SendMessageW(v.main, EM_SETREADONLY, TRUE, 0);
         if (s.kind == sk::kConsent) EnableWindow(v.main, FALSE);
     }
-    if (const std::optional<SecondControlPlan> second = PlanSecondControl(s)) {
+    v.second_plan = PlanSecondControl(s);
+    if (const std::optional<SecondControlPlan>& second = v.second_plan) {
         v.second = CreateRichEdit(v.window, second->box, second->limit, !second->hidden);
         if (v.second) {
             if (second->fill_from_caption) LoadContent(v.second, s.caption);
             if (second->read_only) SendMessageW(v.second, EM_SETREADONLY, TRUE, 0);
+        }
+    }
+    if (s.kind == sk::kLawBook) {
+        // Law text: both boxes in Segoe UI 11 pt, 4 pt after each paragraph, 1.2 lines, read-only.
+        for (HWND c : {v.main, v.second}) {
+            if (!c) continue;
+            SetWholeFormat(c, L"Segoe UI", 220, RGB(24, 24, 24));
+            PARAFORMAT2 pf{};
+            pf.cbSize = sizeof(pf);
+            pf.dwMask = PFM_SPACEAFTER | PFM_LINESPACING;
+            pf.dySpaceAfter = 80;      // twips
+            pf.bLineSpacingRule = 5;   // dyLineSpacing in twentieths of a line
+            pf.dyLineSpacing = 24;
+            SendMessageW(c, EM_SETSEL, 0, -1);
+            SendMessageW(c, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+            CaretTo(c, 0);
+            SendMessageW(c, EM_SETREADONLY, TRUE, 0);
         }
     }
     v.gate.Clear();
@@ -182,21 +247,21 @@ void TearDownScreen(UiView& v) {
     if (v.second) DestroyWindow(v.second);
     if (v.main) DestroyWindow(v.main);
     v.second = v.main = nullptr;
+    v.second_plan.reset();
     v.fonts = UiFonts{};
 }
 
 // ---- Render tick ------------------------------------------------------------------------------
-
-constexpr Tick kRedrawAtLeastMs = 1000;
 
 void RenderTick(UiView& v) {
     OverlayState& overlay = v.ex.overlay;
     PluginInput().non_minimisable.store(v.ex.login_screen.load());
     const Tick now = GetTickCount64();
     const bool minimized = overlay.computer_minimized.load();
-    const int caret_phase = v.main && !IsReadOnlyScreen(v.state) ? int(now % 1000 < 500) : 0;
-    if (!v.dirty && caret_phase == v.drawn_caret_phase && minimized == v.drawn_minimized &&
-        now < v.drawn_at + kRedrawAtLeastMs)
+    const int typing = TypingBox(v);
+    const int caret_phase = BoxControl(v, typing) && !BoxReadOnly(v, typing) ? CaretPhase(now) : 0;
+    if (!NeedsRedraw(RedrawInputs{v.dirty, caret_phase, v.drawn_caret_phase, minimized, v.drawn_minimized, now,
+                                  v.drawn_at}))
         return;
     v.dirty = false;
     v.drawn_caret_phase = caret_phase;
@@ -240,6 +305,13 @@ void RenderTick(UiView& v) {
     frame.caret_on = caret_phase == 1;
     frame.colour_menu = v.colour_menu;
     frame.colour_background = v.colour_background;
+    if (!BoxRect(v, 1).empty()) {
+        frame.second = v.second;
+        frame.second_box = v.second_plan->box;
+        frame.second_read_only = BoxReadOnly(v, 1);
+    }
+    frame.second_focused = typing == 1;
+    frame.background = v.background.get();
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -269,6 +341,8 @@ void Answer(UiView& v, int action) {
         }
         payload = std::move(*rtf);
     }
+    // The desktop's delete-messages item goes with the next confirm.
+    if (action == 1 && v.delete_messages) payload = SelectionPayload(*v.delete_messages);
     const bool closes = action == 0 && s.kind == sk::kComputer && (s.Flags() & kDesktopFlags) != 0 &&
                         (s.Flags() & kCompactFlag) == 0;
     SubmitEditorResult(v.ex, EditorResult{s.request_id, action, std::move(payload)}, !closes, now);
@@ -305,10 +379,12 @@ void OnKey(UiView& v, const ForwardedInput& r) {
     }
     KeyContext k;
     k.kind = s.kind;
-    k.read_only = IsReadOnlyScreen(s) || !v.main;
+    const int typing = TypingBox(v);
+    HWND c = BoxControl(v, typing);
+    k.read_only = !c || BoxReadOnly(v, typing);
     k.ctrl = Held(keys, VK_CONTROL);
     k.alt = Held(keys, VK_MENU);
-    HWND c = v.main;
+    k.shift = Held(keys, VK_SHIFT);
     const KeyAction action = DecideKey(message, r.wParam, k);
     switch (action) {
         case KeyAction::kSwallow: return;
@@ -321,7 +397,10 @@ void OnKey(UiView& v, const ForwardedInput& r) {
                 v.colour_menu = false;
                 return;
             }
-            return Answer(v, s.kind == sk::kSignOrDecline ? 2 : 0);
+            return Answer(v, EscapeAnswer(s.kind));
+        case KeyAction::kSwitchBox:
+            if (v.second && !BoxReadOnly(v, 1)) v.second_focused = !v.second_focused;
+            return;
         default: break;
     }
     if (!c) return;
@@ -400,20 +479,82 @@ bool OnToolbarClick(UiView& v, int x, int y) {
     return true;
 }
 
+// The drag's end follows the cursor; past the box's top or bottom the text scrolls along.
+void ExtendSelection(UiView& v, int x, int y) {
+    HWND c = BoxControl(v, v.selecting);
+    const ControlBox b = BoxRect(v, v.selecting);
+    if (!c || b.empty()) return;
+    const BoxPoint p = PointInBox(b, x, y);
+    if (p.scroll != 0) ScrollBy(c, p.scroll);
+    Select(c, v.select_anchor, CharFromPoint(c, p.x, p.y));
+}
+
+// A press in a text box: the caret goes under the cursor (Shift: the selection reaches it), a
+// drag starts, and a second press in time selects the word.
+void PressInBox(UiView& v, const ForwardedInput& r, int x, int y) {
+    int box = kNoBox;
+    for (int b : {1, 0})
+        if (BoxContains(BoxRect(v, b), x, y)) box = b;
+    // The consent's name box is not the player's to edit or select.
+    if (box == kNoBox || v.state.kind == sk::kConsent) {
+        v.last_click = ClickMemory{};
+        return;
+    }
+    HWND c = BoxControl(v, box);
+    if (!BoxReadOnly(v, box)) v.second_focused = box == 1;
+    const Tick now = GetTickCount64();
+    const BoxPoint p = PointInBox(BoxRect(v, box), x, y);
+    const LONG at = CharFromPoint(c, p.x, p.y);
+    const bool second_press = r.message == WM_LBUTTONDBLCLK ||
+                              IsDoubleClick(v.last_click, now, x, y, box, DoubleClickMs(),
+                                            GetSystemMetrics(SM_CXDOUBLECLK), GetSystemMetrics(SM_CYDOUBLECLK));
+    if (second_press) {
+        const TextRange word = WordAt(ControlText(c), int(at));
+        Select(c, word.start, word.end);
+        v.selecting = kNoBox;
+        v.last_click = ClickMemory{};
+        return;
+    }
+    v.last_click = ClickMemory{true, now, x, y, box};
+    LONG anchor = at;
+    if (Held(r.key_state, VK_SHIFT)) {
+        CHARRANGE sel{};
+        SendMessageW(c, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+        anchor = at <= sel.cpMin ? sel.cpMax : sel.cpMin;
+    }
+    Select(c, anchor, at);
+    v.selecting = box;
+    v.select_anchor = anchor;
+}
+
 void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
     const int x = short(LOWORD(r.lParam)), y = short(HIWORD(r.lParam));
     const EditorState& s = v.state;
     const bool scroll_bar = v.main && HasScrollBar(s, v.plan);
     if (r.message == WM_MOUSEWHEEL) {
-        if (v.main) ScrollBy(v.main, -(short(HIWORD(r.wParam)) / WHEEL_DELTA) * 3 * kScrollLinePixels);
+        // The box under the cursor, else the one with the typing.
+        const int box = BoxContains(BoxRect(v, 1), x, y) ? 1 : BoxContains(BoxRect(v, 0), x, y) ? 0 : TypingBox(v);
+        if (HWND c = BoxControl(v, box))
+            ScrollBy(c, -(short(HIWORD(r.wParam)) / WHEEL_DELTA) * 3 * kScrollLinePixels);
         return;
     }
     if (r.message == WM_LBUTTONUP) {
+        if (v.selecting != kNoBox) ExtendSelection(v, x, y);
+        v.selecting = kNoBox;
         v.dragging = false;
         return;
     }
     if (r.message == WM_MOUSEMOVE) {
+        if (v.selecting != kNoBox) {
+            // A release the game never saw (outside its window) ends the drag here.
+            if ((r.wParam & MK_LBUTTON) == 0) {
+                v.selecting = kNoBox;
+                return;
+            }
+            ExtendSelection(v, x, y);
+            return;
+        }
         if (v.dragging && scroll_bar) {
             const ScrollState sc = ReadScroll(v.main);
             const ScrollGeometry g = PlaceScrollBar(v.plan.box, sc.position, sc.total, sc.page);
@@ -421,7 +562,8 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
         }
         return;
     }
-    if (r.message != WM_LBUTTONDOWN) return;
+    // A double-click arrives as a press (when the game's window class asks for double-clicks).
+    if (r.message != WM_LBUTTONDOWN && r.message != WM_LBUTTONDBLCLK) return;
     if (scroll_bar) {
         const ScrollState sc = ReadScroll(v.main);
         const ScrollGeometry g = PlaceScrollBar(v.plan.box, sc.position, sc.total, sc.page);
@@ -440,12 +582,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
     }
     if (v.main && HasToolbar(s) && OnToolbarClick(v, x, y)) return;
     if (const std::optional<int> action = ClickAction(s, x, y)) return Answer(v, *action);
-    const ControlBox& b = v.plan.box;
-    if (v.main && !IsReadOnlyScreen(s) && x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height) {
-        POINTL p{x - b.x, y - b.y};
-        const LRESULT at = SendMessageW(v.main, EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&p));
-        CaretTo(v.main, LONG(at));
-    }
+    PressInBox(v, r, x, y);
 }
 
 // ---- Server states and pictures -----------------------------------------------------------------
@@ -460,10 +597,11 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
         PixelsRef picture = in->picture ? in->picture : v.state.picture;
         v.state = std::move(*in);
         v.state.picture = std::move(picture);
+        TakeScreenPictureAndItems(v);
     } else {
         KillTimer(v.window, kRenderTimer);
         TearDownScreen(v);
-        if (KeepPictureOnRebuild(v.state, *in) && !in->picture) in->picture = v.state.picture;
+        if (KeepPictureOnRebuild(v.state, *in) && !in->picture) in->picture = v.state.picture ? v.state.picture : v.background;
         v.state = std::move(*in);
         v.status = v.state.status_text;
         BuildScreen(v);
@@ -572,7 +710,13 @@ void RunUiThread(EditorExchange& ex, EditorState state) {
         SubmitEditorResult(ex, EditorResult{state.request_id, 0, std::string()}, false, GetTickCount64());
         return;
     }
-    auto free_library = OnScopeExit([library] { FreeLibrary(library); });
+    // Text the player cut or copied sits on the OLE clipboard as the control's data object;
+    // OleUninitialize would call into it after the library is gone. Rendered now, it stays
+    // pasteable and nothing refers to the library any more.
+    auto free_library = OnScopeExit([library, ole] {
+        if (SUCCEEDED(ole)) OleFlushClipboard();
+        FreeLibrary(library);
+    });
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
@@ -648,5 +792,7 @@ void InstallPluginEditorWindow() {
 DWORD UiThreadId() { return g_ui_thread.load(); }
 
 void SetRichEditLibraryForTests(const wchar_t* name) { g_rich_edit_library.store(name); }
+
+void SetDoubleClickTimeForTests(unsigned ms) { g_double_click_ms.store(ms); }
 
 }  // namespace hm

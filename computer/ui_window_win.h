@@ -32,5 +32,7 @@ DWORD UiThreadId();
 
 // Tests: the Rich Edit library the thread loads (null: "Msftedit.dll").
 void SetRichEditLibraryForTests(const wchar_t* name);
+// Tests: the double-click time of the text boxes (0: the system's).
+void SetDoubleClickTimeForTests(unsigned ms);
 
 }  // namespace hm

@@ -2,6 +2,7 @@
 // shows the session dialogs and server screens, takes forwarded input, answers, and leaves
 // nothing behind when it closes. Renders go to HM_TEST_OUTPUT_DIR for a person to look at.
 #include <windows.h>
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,37 @@ std::string Result() {
     return PluginEditorExchange().result;
 }
 
+// The text control whose top-left sits at canvas point (x, y).
+HWND ControlAt(int x, int y) {
+    for (HWND c = FindWindowExW(UiWindow(), nullptr, L"RICHEDIT50W", nullptr); c;
+         c = FindWindowExW(UiWindow(), c, L"RICHEDIT50W", nullptr)) {
+        POINT p{0, 0};
+        MapWindowPoints(c, UiWindow(), &p, 1);
+        if (p.x == x && p.y == y) return c;
+    }
+    return nullptr;
+}
+
+std::wstring TextOf(HWND c) {
+    if (!c) return L"?";
+    wchar_t buffer[4096] = {};
+    SendMessageW(c, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+CHARRANGE SelectionOf(HWND c) {
+    CHARRANGE r{-1, -1};
+    SendMessageW(c, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+// Canvas point of character `at` of a control placed at (box_x, box_y): a pixel inside its cell.
+POINT CanvasPointOf(HWND c, int box_x, int box_y, LONG at) {
+    POINTL p{};
+    SendMessageW(c, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&p), LPARAM(at));
+    return POINT{box_x + p.x + 2, box_y + p.y + 5};
+}
+
 std::wstring ControlText() {
     HWND c = MainControl();
     if (!c) return L"?";
@@ -71,15 +103,23 @@ void Key(std::uint32_t vk, bool ctrl = false) {
 void Type(const std::wstring& text) {
     for (wchar_t ch : text) Post(uimsg::kInputEvent, WM_CHAR, std::uint32_t(ch), 1);
 }
+std::uint32_t At(int x, int y) { return (std::uint32_t(y) << 16) | (std::uint32_t(x) & 0xFFFFu); }
 void Click(int x, int y) {
-    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, (std::uint32_t(y) << 16) | std::uint32_t(x));
-    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, (std::uint32_t(y) << 16) | std::uint32_t(x));
+    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, At(x, y));
+}
+void Drag(POINT from, POINT to) {
+    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, At(from.x, from.y));
+    Post(uimsg::kMouseEvent, WM_MOUSEMOVE, MK_LBUTTON, At((from.x + to.x) / 2, (from.y + to.y) / 2));
+    Post(uimsg::kMouseEvent, WM_MOUSEMOVE, MK_LBUTTON, At(to.x, to.y));
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, At(to.x, to.y));
 }
 
 // Posts go to the UI thread's queue; a synchronous message behind them means they were handled.
 // Sent messages overtake posted ones, so only time tells that nothing more will happen.
 void Settle() { std::this_thread::sleep_for(400ms); }
 
+constexpr ColorRef kDocumentBackgroundForTests = RgbRef(238, 243, 249);
 ColorRef ColourAt(const Pixels& p, int x, int y) { return ColorOfArgb(p.at(std::uint32_t(x), std::uint32_t(y))); }
 unsigned AlphaAt(const Pixels& p, int x, int y) { return p.at(std::uint32_t(x), std::uint32_t(y)) >> 24; }
 
@@ -334,7 +374,7 @@ TEST_F(UiWindowTest, DocumentsOverSixteenThousandBytesOfRtfStayInTheEditor) {
     struct Case {
         int letters;
         bool sent;
-    } cases[] = {{1000, true}, {5000, false}};
+    } cases[] = {{1000, true}, {3300, true}, {5000, false}};
     for (const Case& c : cases) {
         {
             std::lock_guard<std::mutex> hold(PluginOverlay().lock);
@@ -394,6 +434,255 @@ TEST_F(UiWindowTest, HostileRtfIsShownAsFarAsItGoes) {
         PostCloseEditor();
         ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); })) << c.name;
     }
+}
+
+// Waits for a published frame that satisfies `shows` (the caret blinks: a frame in its on phase).
+bool FrameShows(const std::function<bool(const Pixels&)>& shows, std::chrono::milliseconds limit = 10s) {
+    return WaitFor([&] {
+        const FrameRef f = Frame();
+        return !IsEmptyFrame(f) && shows(*f);
+    }, limit);
+}
+
+constexpr ColorRef kCaretColour = RgbRef(20, 20, 20);
+
+// Where the caret of a control at (box_x, box_y) is painted: its selection's position.
+POINT CaretPixel(HWND c, int box_x, int box_y) {
+    const CHARRANGE sel = SelectionOf(c);
+    POINTL p{};
+    SendMessageW(c, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&p), LPARAM(sel.cpMin));
+    return POINT{box_x + p.x, box_y + p.y + 5};
+}
+
+bool HasDarkPixel(const Pixels& f, int left, int top, int right, int bottom) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) {
+            const ColorRef c = ColourAt(f, x, y);
+            if ((c & 0xFF) < 100 && ((c >> 8) & 0xFF) < 100 && ((c >> 16) & 0xFF) < 100) return true;
+        }
+    return false;
+}
+
+void DoubleClickMessage(POINT p) {
+    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, At(p.x, p.y));
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, At(p.x, p.y));
+    Post(uimsg::kMouseEvent, WM_LBUTTONDBLCLK, MK_LBUTTON, At(p.x, p.y));
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, At(p.x, p.y));
+}
+
+bool SelectionBecomes(HWND c, LONG start, LONG end) {
+    return WaitFor([&] {
+        const CHARRANGE r = SelectionOf(c);
+        return r.cpMin == start && r.cpMax == end;
+    });
+}
+
+TEST_F(UiWindowTest, BothBoxesOfATwoFieldScreenAreDrawnAndTypingFollowsTabEnterAndClicks) {
+    EditorState s = Form(21, 18, "");
+    s.caption = "2026-12-10";
+    s.buttons[0] = "Vyhledat";
+    s.buttons[1] = "Zpet";
+    Open(s);
+    HWND from = ControlAt(64, 274), to = ControlAt(64, 394);
+    ASSERT_TRUE(from && to);
+    EXPECT_EQ(TextOf(to), L"2026-12-10");
+    Type(L"2026-12-09 20:00");  // 19 characters fill a box: room for one more below
+    ASSERT_TRUE(WaitFor([&] { return TextOf(from) == L"2026-12-09 20:00"; })) << TextOf(from).size();
+    // The second box is printed like the first, and the caret blinks in the box with the typing.
+    const POINT from_caret = CaretPixel(from, 64, 274);
+    EXPECT_TRUE(FrameShows([&](const Pixels& f) {
+        return HasDarkPixel(f, 66, 396, 300, 412) && ColourAt(f, from_caret.x, from_caret.y) == kCaretColour;
+    })) << "second box text and first box caret";
+    Save(Frame(), "two_boxes.png");
+
+    Key(VK_TAB);
+    Type(L"X");
+    ASSERT_TRUE(WaitFor([&] { return TextOf(to).find(L'X') != std::wstring::npos; })) << "Tab: typing in the second box";
+    EXPECT_EQ(TextOf(from), L"2026-12-09 20:00");
+    EXPECT_EQ(TextOf(to).find(L'\t'), std::wstring::npos) << "Tab is not typed";
+    const POINT to_caret = CaretPixel(to, 64, 394);
+    EXPECT_TRUE(FrameShows([&](const Pixels& f) { return ColourAt(f, to_caret.x, to_caret.y) == kCaretColour; }));
+    // For two blinks the first box shows no caret.
+    const auto until = std::chrono::steady_clock::now() + 1200ms;
+    while (std::chrono::steady_clock::now() < until) {
+        const FrameRef f = Frame();
+        ASSERT_NE(ColourAt(*f, from_caret.x, from_caret.y), kCaretColour) << "caret left behind in the first box";
+        std::this_thread::sleep_for(50ms);
+    }
+
+    Key(VK_RETURN);  // Enter without Ctrl: back to the first box
+    Type(L"Y");
+    ASSERT_TRUE(WaitFor([&] { return TextOf(from).find(L'Y') != std::wstring::npos; }));
+    Click(600, 450);  // into the second box
+    Type(L"Z");
+    ASSERT_TRUE(WaitFor([&] { return TextOf(to).find(L'Z') != std::wstring::npos; }));
+    EXPECT_EQ(TextOf(from).find(L'Z'), std::wstring::npos);
+    // A double-click in the second box selects its word there: the box's own coordinates.
+    DoubleClickMessage(CanvasPointOf(to, 64, 394, 1));
+    EXPECT_TRUE(SelectionBecomes(to, 0, 4)) << SelectionOf(to).cpMin << ".." << SelectionOf(to).cpMax;
+
+    Key(VK_RETURN, true);  // Ctrl+Enter answers
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    EXPECT_EQ(Result().rfind("21\n1\n", 0), 0u) << Result();
+}
+
+TEST_F(UiWindowTest, MouseDragsAndDoubleClicksSelectInTheTextBox) {
+    Open(Form(9, 0, "jedna dva tri"));
+    HWND c = ControlAt(28, 182);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(WaitFor([&] { return TextOf(c) == L"jedna dva tri"; }));
+    auto at = [&](LONG i) { return CanvasPointOf(c, 28, 182, i); };
+    struct Case {
+        const char* name;
+        LONG from, to, start, end;
+    } drags[] = {
+        {"forward", 1, 8, 1, 8},
+        {"backward", 8, 2, 2, 8},
+    };
+    for (const Case& d : drags) {
+        Drag(at(d.from), at(d.to));
+        EXPECT_TRUE(SelectionBecomes(c, d.start, d.end)) << d.name << ": " << SelectionOf(c).cpMin << ".."
+                                                         << SelectionOf(c).cpMax;
+        Settle();
+        Save(Frame(), std::string("drag_") + d.name + ".png");
+    }
+    // A move without the button held (its release went elsewhere) ends the drag.
+    Post(uimsg::kMouseEvent, WM_LBUTTONDOWN, MK_LBUTTON, At(at(4).x, at(4).y));
+    Post(uimsg::kMouseEvent, WM_MOUSEMOVE, 0, At(at(12).x, at(12).y));
+    Post(uimsg::kMouseEvent, WM_MOUSEMOVE, MK_LBUTTON, At(at(10).x, at(10).y));
+    Settle();
+    EXPECT_TRUE(SelectionBecomes(c, 4, 4)) << SelectionOf(c).cpMin << ".." << SelectionOf(c).cpMax;
+    Post(uimsg::kMouseEvent, WM_LBUTTONUP, 0, At(at(10).x, at(10).y));
+
+    // Two presses in time select the word and the blank after it; typing replaces them.
+    SetDoubleClickTimeForTests(5000);
+    Click(at(7).x, at(7).y);
+    Click(at(7).x, at(7).y);
+    EXPECT_TRUE(SelectionBecomes(c, 6, 10)) << SelectionOf(c).cpMin << ".." << SelectionOf(c).cpMax;
+    Type(L"pět ");
+    EXPECT_TRUE(WaitFor([&] { return TextOf(c) == L"jedna pět tri"; })) << TextOf(c).size();
+    // Presses further apart than the double-click time only place the caret.
+    SetDoubleClickTimeForTests(150);
+    Click(at(2).x, at(2).y);
+    Settle();
+    Click(at(2).x, at(2).y);
+    Settle();
+    EXPECT_TRUE(SelectionBecomes(c, 2, 2)) << SelectionOf(c).cpMin << ".." << SelectionOf(c).cpMax;
+    SetDoubleClickTimeForTests(0);
+}
+
+std::string MetafileHex() {
+    HDC mf = CreateMetaFileW(nullptr);
+    Rectangle(mf, 0, 0, 100, 100);
+    HMETAFILE h = CloseMetaFile(mf);
+    const UINT n = GetMetaFileBitsEx(h, 0, nullptr);
+    std::string bytes(n, '\0');
+    GetMetaFileBitsEx(h, n, &bytes[0]);
+    DeleteMetaFile(h);
+    std::string hex;
+    for (unsigned char b : bytes) {
+        static const char digits[] = "0123456789abcdef";
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return hex;
+}
+
+WORD AlignmentAt(HWND c, LONG at) {
+    CHARRANGE r{at, at};
+    SendMessageW(c, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    PARAFORMAT2 pf{};
+    pf.cbSize = sizeof(pf);
+    SendMessageW(c, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+    return pf.wAlignment;
+}
+
+TEST_F(UiWindowTest, TicketPreviewIsDrawnAndTheTicketsPicturesAreCentred) {
+    Open(Form(37, 37, "{\\rtf1\\hmticket1 Pokuta\\par {\\pict\\wmetafile8\\picw2000\\pich2000\\picwgoal600\\pichgoal600 " +
+                          MetafileHex() + "}\\par Konec}"));
+    HWND reason = ControlAt(560, 180), preview = ControlAt(48, 118);
+    ASSERT_TRUE(reason && preview);
+    EXPECT_EQ(SelectionOf(reason).cpMin, 0) << "caret at the start";
+    EXPECT_EQ(SelectionOf(reason).cpMax, 0);
+    // The preview box is printed on its own white, below the text area too.
+    EXPECT_TRUE(FrameShows([](const Pixels& f) { return ColourAt(f, 50, 600) == RgbRef(255, 255, 255); }));
+    EXPECT_EQ(ColourAt(*Frame(), 540, 600), kDocumentBackgroundForTests);
+    Save(Frame(), "ticket.png");
+    // "Pokuta", its paragraph end, then the picture's paragraph.
+    const std::wstring text = TextOf(reason);
+    const std::size_t first_end = text.find(L'\r');
+    ASSERT_NE(first_end, std::wstring::npos);
+    EXPECT_EQ(AlignmentAt(reason, 0), PFA_LEFT);
+    EXPECT_EQ(AlignmentAt(reason, LONG(first_end + 1)), PFA_CENTER) << "the picture's paragraph";
+    EXPECT_EQ(AlignmentAt(reason, LONG(text.size() - 2)), PFA_LEFT) << "the last paragraph";
+    // Typing goes to the reason box, never to the read-only preview.
+    CHARRANGE start{0, 0};
+    SendMessageW(reason, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+    Type(L"Q");
+    EXPECT_TRUE(WaitFor([&] { return TextOf(reason).find(L'Q') != std::wstring::npos; }));
+    EXPECT_EQ(TextOf(preview).find(L'Q'), std::wstring::npos);
+}
+
+TEST_F(UiWindowTest, PictureModeFourShowsThePictureBehindTheText) {
+    auto red = MakePixels(300, 200);
+    for (std::uint32_t y = 0; y < 200; ++y)
+        for (std::uint32_t x = 0; x < 300; ++x) red->set(x, y, 0xFFC82828u);
+    struct Case {
+        int mode;
+        ColorRef expected;
+    } cases[] = {{4, RgbRef(200, 40, 40)}, {0, RgbRef(255, 255, 255)}};
+    for (const Case& c : cases) {
+        EditorState s = Form(41, 4, WideToCp1250(L"Text na obrázku"));
+        s.picture_mode = c.mode;
+        s.picture_count = 1;
+        s.picture = red;
+        const FrameRef f = Open(s);
+        ASSERT_TRUE(f);
+        Save(f, "background_mode" + std::to_string(c.mode) + ".png");
+        EXPECT_EQ(ColourAt(*f, 700, 600), c.expected) << "inside the text box, below the text; mode " << c.mode;
+        EXPECT_EQ(ColourAt(*f, 46, 400), c.expected) << "the box's left column; mode " << c.mode;
+        EXPECT_EQ(ColourAt(*f, 763, 400), c.expected) << "the box's right column; mode " << c.mode;
+        EXPECT_TRUE(HasDarkPixel(*f, 48, 114, 200, 132)) << "the text; mode " << c.mode;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+}
+
+TEST_F(UiWindowTest, DesktopDeleteMessagesItemGoesWithTheNextConfirm) {
+    EditorState s = Form(31, 16, "");
+    s.flags = 0x28 | (100 << 8);
+    s.buttons[0] = WideToCp1250(L"Otevřít");
+    s.items.push_back(EditorItem{5, WideToCp1250(L"Zprávy"), "app:sms", "", 0});
+    s.items.push_back(EditorItem{9, WideToCp1250(L"Smazat zprávy"), "app:del", "", 0});
+    Open(s);
+    Click(116, 728);
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    EXPECT_EQ(Result(), "31\n1\n{\\rtf1\\hmsel9 }");
+}
+
+TEST_F(UiWindowTest, CopiedTextOutlivesTheEditor) {
+    Open(Form(7, 10, ""));
+    Type(L"kopie čau");
+    ASSERT_TRUE(WaitFor([] { return ControlText() == L"kopie čau"; }));
+    Key('A', true);
+    Key('C', true);
+    Settle();
+    // The thread ends: its library goes, the copied text stays (and nothing calls into the library).
+    PostCloseEditor();
+    ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load() && UiThreadId() == 0; }));
+    std::wstring pasted;
+    ASSERT_TRUE(WaitFor([&] {
+        if (!OpenClipboard(nullptr)) return false;
+        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const wchar_t*>(GlobalLock(h))) {
+                pasted = text;
+                GlobalUnlock(h);
+            }
+        }
+        CloseClipboard();
+        return !pasted.empty();
+    }));
+    EXPECT_EQ(pasted, L"kopie čau");
 }
 
 TEST_F(UiWindowTest, RecordsStillQueuedWhenTheWindowEndsAreFreed) {

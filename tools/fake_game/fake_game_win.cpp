@@ -22,6 +22,9 @@
 //   click <x> <y> [button]     move, press, release       -> ok cursor=<x>,<y>
 //   canvasclick <x> <y> [button]  click at the point of the plugin's 810 x 760 canvas, placed
 //                              over the frame the way the plugin places it -> ok cursor=<x>,<y>
+//   canvasdown|canvasmove|canvasup <x> <y>  the left button pressed, the cursor moved (a held
+//                              button drags), the button released at that canvas point
+//                              -> ok cursor=<x>,<y>
 //   canvaspixel <x> <y>        -> ok <aarrggbb> of the presented frame at that canvas point
 //   events                     window messages since the last call, e.g. "ok KEYDOWN:65 CHAR:97"
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
@@ -604,7 +607,9 @@ std::string Execute(const std::string& line) {
         SettleInput();
         return moved;
     }
-    if ((cmd == "canvasclick" && (w.size() == 3 || w.size() == 4)) || (cmd == "canvaspixel" && w.size() == 3)) {
+    const bool canvas_drag = cmd == "canvasdown" || cmd == "canvasmove" || cmd == "canvasup";
+    if ((cmd == "canvasclick" && (w.size() == 3 || w.size() == 4)) ||
+        ((cmd == "canvaspixel" || canvas_drag) && w.size() == 3)) {
         std::vector<std::uint32_t> px;
         int width = 0, height = 0;
         const std::string err = ReadFrame(px, width, height);
@@ -615,6 +620,12 @@ std::string Execute(const std::string& line) {
         const int y = int(place.offset_y + (float(std::atoi(w[2].c_str())) + 0.5f) * place.scale);
         if (x < 0 || y < 0 || x >= width || y >= height) return "error outside the frame";
         if (cmd == "canvaspixel") return Format("ok %08x", static_cast<unsigned>(px[std::size_t(y) * width + x]));
+        if (canvas_drag) {
+            const std::string moved = MoveMouse(x, y);
+            if (moved.compare(0, 2, "ok") != 0 || cmd == "canvasmove") return moved;
+            const std::string pressed = Execute(cmd == "canvasdown" ? "mouse down" : "mouse up");
+            return pressed == "ok" ? moved : pressed;
+        }
         return Execute("click " + std::to_string(x) + " " + std::to_string(y) + (w.size() == 4 ? " " + w[3] : ""));
     }
     if (cmd == "events") {

@@ -242,7 +242,7 @@ bool TakeCockpitCabView(CabView& out) { return TakeCabView(PluginVehicles().came
 // ---- Diagnostics export (tests and support) ---------------------------------------------------
 // 0 camera status, 1 requested model, 2 game camera mode, 3 camera on, 4 camera hooks in place,
 // 5 fixed-address hooks created, 6 vehicle render hook in place, 7 cached camera records
-// (-1 while the cache is busy); -1 otherwise.
+// (-1 while the cache is busy), 8 the calling thread's drawing class; -1 otherwise.
 extern "C" __declspec(dllexport) long long HM_VehicleCounter(int which) {
     return hm::AtTheEdge(-1LL, [which]() -> long long {
         hm::VehicleFeatures& v = hm::PluginVehicles();
@@ -258,6 +258,7 @@ extern "C" __declspec(dllexport) long long HM_VehicleCounter(int which) {
                 std::unique_lock<std::mutex> hold(v.camera.cache.lock, std::try_to_lock);
                 return hold.owns_lock() ? static_cast<long long>(v.camera.cache.records.size()) : -1;
             }
+            case 8: return hm::DrawingClass;
             default: return -1;
         }
     });

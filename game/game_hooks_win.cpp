@@ -27,33 +27,23 @@ GameHooksInstalled InstallGameAndSampHooks(const GameHookBindings& bindings, boo
     in.samp_base = GameAddress(reinterpret_cast<std::uintptr_t>(GetModuleHandleW(L"samp.dll")));
     in.samp_size_of_image = in.samp_base ? ImageSize(memory, in.samp_base) : 0;
 
-    bool camera_a = false;
-    void* camera_a_target = nullptr;
-    for (const PlannedGameHook& hook : PlanGameHooks(memory, in)) {
-        const GameHookBinding& b = bindings[std::size_t(hook.role)];
-        if (!b.detour || !b.through) continue;
-        void* target = reinterpret_cast<void*>(std::uintptr_t(hook.target));
-        if (hook.role == GameHookRole::CameraB && !camera_a) continue;  // the camera needs both
-        const bool made = hook_engine::CreateHook(target, b.detour, b.through) == kHookOk;
-        if (!made) *b.through = nullptr;
-        if (made) ++out.created;
-        switch (hook.role) {
-            case GameHookRole::LadderVehicleRender: out.vehicle_render = made; break;
-            case GameHookRole::CameraA:
-                camera_a = made;
-                camera_a_target = target;
-                break;
-            case GameHookRole::CameraB:
-                if (!made) {
-                    hook_engine::RemoveHook(camera_a_target);
-                    *bindings[std::size_t(GameHookRole::CameraA)].through = nullptr;
-                    --out.created;
-                }
-                out.camera = made;
-                break;
-            default: break;
-        }
-    }
+    const GameHookCreation made = CreatePlannedHooks(
+        PlanGameHooks(memory, in),
+        [&bindings](const PlannedGameHook& hook) {
+            const GameHookBinding& b = bindings[std::size_t(hook.role)];
+            if (!b.detour || !b.through) return false;
+            void* target = reinterpret_cast<void*>(std::uintptr_t(hook.target));
+            if (hook_engine::CreateHook(target, b.detour, b.through) == kHookOk) return true;
+            *b.through = nullptr;  // its detour stays inert
+            return false;
+        },
+        [&bindings](const PlannedGameHook& hook) {
+            hook_engine::RemoveHook(reinterpret_cast<void*>(std::uintptr_t(hook.target)));
+            *bindings[std::size_t(hook.role)].through = nullptr;
+        });
+    out.created = made.count;
+    out.camera = made.camera;
+    out.vehicle_render = made.created[std::size_t(GameHookRole::LadderVehicleRender)];
     return out;
 }
 

@@ -53,7 +53,10 @@ std::size_t CameraRequests(Scenario& s) {
     return n;
 }
 
-std::uint32_t Rgb(const Pixels& p, int x, int y) { return p.at(std::uint32_t(x), std::uint32_t(y)) & 0xFFFFFF; }
+// The presented frame's colour at (x, y) as 0xRRGGBB.
+std::uint32_t Rgb(Scenario& s, int x, int y) {
+    return std::uint32_t(std::stoul(s.Ok("pixel " + std::to_string(x) + " " + std::to_string(y)), nullptr, 16)) & 0xFFFFFF;
+}
 
 TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
@@ -77,8 +80,7 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     ASSERT_TRUE(s.RenderUntil([&] { return Vehicle(s, 7) >= 1 && Vehicle(s, 0) == 0; }, 60s)) << s.GameLog();
     EXPECT_GE(CameraRequests(s), 1u);
     EXPECT_EQ(Vehicle(s, 1), 400);
-    const Pixels chase = s.Screenshot("cockpit-off.png");
-    EXPECT_EQ(Rgb(chase, 320, 150), fakegame::kGroundColour & 0xFFFFFF) << "the chase view looks down";
+    EXPECT_EQ(Rgb(s, 320, 150), fakegame::kGroundColour & 0xFFFFFF) << "the chase view looks down";
 
     phase("C");
     // C: the driver's eyes, the record's field of view, our near clip and flag byte.
@@ -91,9 +93,8 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     EXPECT_EQ(Value(on, "fov"), "70.00") << on;
     EXPECT_EQ(Value(on, "near"), "0.150") << on;
     EXPECT_EQ(Value(on, "flag"), "1") << on;
-    const Pixels cockpit = s.Screenshot("cockpit-on.png");
-    EXPECT_EQ(Rgb(cockpit, 320, 150), fakegame::kSkyColour & 0xFFFFFF) << "an eye-height horizon";
-    EXPECT_EQ(Rgb(cockpit, 320, 250), fakegame::kGroundColour & 0xFFFFFF);
+    EXPECT_EQ(Rgb(s, 320, 150), fakegame::kSkyColour & 0xFFFFFF) << "an eye-height horizon";
+    EXPECT_EQ(Rgb(s, 320, 250), fakegame::kGroundColour & 0xFFFFFF);
 
     phase("chat");
     // The chat open: C does nothing.
@@ -126,7 +127,7 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     const std::size_t first = SampLines(s).size();
     phase("numpad 8");
     s.Ok("key down 0x68");
-    s.Ok("run 1200");
+    const bool repeated = s.RenderUntil([&] { return SampLines(s).size() >= first + 3; }, 30s);
     s.Ok("key up 0x68");
     const std::string counts = s.Ok("gtacounts");
     const long frames = std::stol(Value(counts, "body"));
@@ -137,20 +138,20 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     EXPECT_EQ(Value(counts, "o1"), "0,0,65542") << counts;
     EXPECT_EQ(Value(counts, "o2"), std::to_string(frames) + "," + std::to_string(frames) + ",0") << counts;
     const std::vector<Line> lines = SampLines(s);
-    ASSERT_GE(lines.size(), first + 2) << "numpad 8 held for 1.2 s";
+    ASSERT_TRUE(repeated) << "numpad 8 held";
     for (std::size_t i = first; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].text, "/hmladderkey 8");
         if (i > first) {
             EXPECT_GE(lines[i].tick - lines[i - 1].tick, 185u);
         }
     }
-    phase("ladder shot");
-    s.Screenshot("ladder-truck.png");
     phase("chain");
     s.Ok("chain 0");
     s.Ok("gtareset");
     s.Ok("frames 1");
-    EXPECT_EQ(Value(s.Ok("gtacounts"), "builtin"), "1") << "a broken chain shows the built-in ladder";
+    const std::string broken = s.Ok("gtacounts");
+    EXPECT_EQ(Value(broken, "builtin"), Value(broken, "body")) << "a broken chain shows the built-in ladder: " << broken;
+    EXPECT_NE(Value(broken, "builtin"), "0") << broken;
 
     std::fprintf(stderr, "in-game part: %.1f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     EXPECT_EQ(s.Quit(), 0);

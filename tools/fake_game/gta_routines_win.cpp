@@ -73,15 +73,6 @@ struct Gta {
 };
 Gta gta_state;
 
-std::string Format(const char* fmt, ...) {
-    char buf[2048];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
-
 // An axis-aligned box in a frame (origin o, axes r, f, u), half sizes, one shade per face.
 void AddBox(V o, V r, V f, V u, V lo, V hi, DWORD colour) {
     auto P = [&](float x, float y, float z) { return o + r * x + f * y + u * z; };

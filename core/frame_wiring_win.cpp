@@ -9,6 +9,7 @@
 #include "tv/tv_picture_win.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
+#include "vehicle/vehicle_hooks_win.h"
 
 namespace hm {
 
@@ -41,6 +42,19 @@ bool PlaceBannerQuad(int width, int height, std::array<ScreenVertex, 4>& quad) {
     return true;
 }
 
+// The windscreen the cockpit camera placed for this frame, as the television draws it.
+void CabScreenFromCamera() {
+    CabView view;
+    if (!TakeCockpitCabView(view)) return;
+    CabScreenRecord screen{};
+    for (std::size_t i = 0; i < 4; ++i) screen.corners[i] = {view.corners[i].x, view.corners[i].y, view.corners[i].z};
+    screen.eye = {view.eye.x, view.eye.y, view.eye.z};
+    screen.front = {view.front.x, view.front.y, view.front.z};
+    screen.up = {view.up.x, view.up.y, view.up.z};
+    screen.fov_degrees = view.fov_degrees;
+    WriteCabScreen(screen);
+}
+
 }  // namespace
 
 void SetVoiceBannerReader(void (*read)(BannerInputs&)) { voice_banner_reader.store(read, std::memory_order_release); }
@@ -54,6 +68,8 @@ void FillFrameSteps() {
     steps.reset_banner = [] { ResetBannerLayer(Banner()); };
     steps.television_frame = &RunTelevisionFrameStep;
     steps.draw_television_picture = &DrawTelevisionPicture;
+    steps.install_game_and_samp_hooks = &InstallVehicleHooks;
+    SetCabScreenSource(&CabScreenFromCamera);
 }
 
 }  // namespace hm

@@ -11,8 +11,6 @@
 
 namespace hm {
 
-void StartCameraDataThread(const PluginConfig&) {}
-
 namespace {
 void (*g_tv_heartbeat)() = nullptr;
 }  // namespace
@@ -20,7 +18,11 @@ void SetTvHeartbeatStep(void (*step)()) { g_tv_heartbeat = step; }
 void WriteTvHeartbeat() {
     if (g_tv_heartbeat) g_tv_heartbeat();
 }
-std::wstring CockpitCameraStatusText() { return std::wstring(); }
+namespace {
+std::wstring (*g_camera_status)() = nullptr;
+}  // namespace
+void SetCockpitCameraStatusStep(std::wstring (*step)()) { g_camera_status = step; }
+std::wstring CockpitCameraStatusText() { return g_camera_status ? g_camera_status() : std::wstring(); }
 
 void OpenUpdateDialog(WorkerContext& ctx) {
     PluginSessionSlot& slot = PluginSession();

@@ -13,7 +13,7 @@ namespace hm {
 // --- Start-up, in the order the worker calls them -------------------------------------------
 void StartVoiceChat(const PluginConfig& config);        // voice threads (API URL, local HTTP, Voice, VoiceVolume)
 void StartNpcVoices(const PluginConfig& config);        // NPC voice threads (NPCVoices, NPCVoiceVolume)
-void StartCameraDataThread(const PluginConfig& config); // detached vehicle-camera data thread
+void StartCameraDataThread(const PluginConfig& config); // detached vehicle-camera data thread (core/vehicles_win.cpp)
 void InstallDirect3DHooks();                            // throws on failure: start-up fails (game/d3d9_install_win.cpp)
 
 // --- Loop pass -------------------------------------------------------------------------------
@@ -21,6 +21,7 @@ void WriteTvHeartbeat();                                 // under TvLock, no wai
 void SetTvHeartbeatStep(void (*step)());                 // the television fills it at installation
 void OpenUpdateDialog(WorkerContext& ctx);               // Ctrl+F9 (ignored while a screen is open)
 std::wstring CockpitCameraStatusText();                  // last line of the Ctrl+F9 dialog (vehicle subsystem)
+void SetCockpitCameraStatusStep(std::wstring (*step)()); // the vehicle subsystem fills it at start-up
 void TogglePhotoVisible();                               // Ctrl+F11
 // Resume, dialog mailbox, Ctrl+F10 / automatic consent prompt, presence, editor token, state
 // poll and what hangs on it (release check, TV state: the session's hooks, core/session.h).

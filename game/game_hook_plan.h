@@ -42,4 +42,32 @@ struct GameHookInputs {
 // Targets in creation order; empty when the game is not at 0x400000 or the gate bytes differ.
 std::vector<PlannedGameHook> PlanGameHooks(const MemoryReader& memory, const GameHookInputs& inputs);
 
+// Creating the planned hooks: `create` makes one (true: in place), `remove` takes one away again.
+struct GameHookCreation {
+    bool created[6] = {};  // by GameHookRole
+    int count = 0;
+    bool camera = false;   // A and B both in place: the cockpit camera is available
+};
+// Camera hook B is tried only after A, and B failing removes A again.
+template <class Create, class Remove>
+GameHookCreation CreatePlannedHooks(const std::vector<PlannedGameHook>& plan, Create&& create, Remove&& remove) {
+    GameHookCreation out;
+    GameAddress camera_a = 0;
+    for (const PlannedGameHook& hook : plan) {
+        const auto role = static_cast<std::size_t>(hook.role);
+        if (hook.role == GameHookRole::CameraB && !out.created[std::size_t(GameHookRole::CameraA)]) continue;
+        const bool made = create(hook);
+        out.created[role] = made;
+        out.count += made ? 1 : 0;
+        if (hook.role == GameHookRole::CameraA) camera_a = hook.target;
+        if (hook.role == GameHookRole::CameraB && !made) {
+            remove(PlannedGameHook{GameHookRole::CameraA, camera_a});
+            out.created[std::size_t(GameHookRole::CameraA)] = false;
+            --out.count;
+        }
+    }
+    out.camera = out.created[std::size_t(GameHookRole::CameraA)] && out.created[std::size_t(GameHookRole::CameraB)];
+    return out;
+}
+
 }  // namespace hm

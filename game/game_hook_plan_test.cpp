@@ -88,5 +88,44 @@ TEST(GameHookPlan, CameraHooksFollowTheSwitchAndTheTargetPointer) {
     }
 }
 
+
+TEST(GameHookCreationTest, CameraNeedsBothAndAFailedRenderHookOnlyDisablesItself) {
+    const auto plan = PlanGameHooks(GenuineGame(), {0x400000, true, 0, 0});
+    struct Case {
+        const char* name;
+        std::vector<R> failing;
+        std::vector<R> left;  // in place at the end
+        bool camera;
+    } cases[] = {
+        {"all", {}, {R::LadderProximity, R::LadderCollisionFilterA, R::LadderCollisionFilterB, R::LadderVehicleRender, R::CameraA, R::CameraB}, true},
+        {"B fails", {R::CameraB}, {R::LadderProximity, R::LadderCollisionFilterA, R::LadderCollisionFilterB, R::LadderVehicleRender}, false},
+        {"A fails", {R::CameraA}, {R::LadderProximity, R::LadderCollisionFilterA, R::LadderCollisionFilterB, R::LadderVehicleRender}, false},
+        {"render fails", {R::LadderVehicleRender}, {R::LadderProximity, R::LadderCollisionFilterA, R::LadderCollisionFilterB, R::CameraA, R::CameraB}, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<R> in_place, tried;
+        const GameHookCreation made = CreatePlannedHooks(
+            plan,
+            [&](const PlannedGameHook& h) {
+                tried.push_back(h.role);
+                if (std::count(c.failing.begin(), c.failing.end(), h.role)) return false;
+                in_place.push_back(h.role);
+                return true;
+            },
+            [&](const PlannedGameHook& h) {
+                EXPECT_EQ(h.target, 0x5E7680u) << c.name;
+                in_place.erase(std::remove(in_place.begin(), in_place.end(), h.role), in_place.end());
+            });
+        EXPECT_EQ(in_place, c.left) << c.name;
+        EXPECT_EQ(made.camera, c.camera) << c.name;
+        EXPECT_EQ(made.count, int(c.left.size())) << c.name;
+        for (R r : c.left) EXPECT_TRUE(made.created[std::size_t(r)]) << c.name;
+        // B is never tried without A.
+        if (std::count(c.failing.begin(), c.failing.end(), R::CameraA)) {
+            EXPECT_EQ(std::count(tried.begin(), tried.end(), R::CameraB), 0) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace hm

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The demo: the fake community API and the fake game with the shipped HM_Plugin.dll under 32-bit
-# Wine play four short evenings:
+# Wine play five short evenings:
 #   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10), agrees in
 #                               the consent dialog, and answers the form the server opens on the
 #                               in-game computer;
@@ -11,7 +11,10 @@
 #                               the player talks nearby and on the work radio; the receptionist
 #                               greets the player, then Ctrl+N switches NPC voices off;
 #   4. tools/demo_tv.txt        the same device in a 64-bit prefix: the server turns the TV on and
-#                               the plugin starts the 64-bit browser helper (fake framework).
+#                               the plugin starts the 64-bit browser helper (fake framework);
+#   5. tools/demo_vehicles.txt  the same device with the game's camera and vehicle routines: the
+#                               cockpit camera on C (cockpit-camera.png) and the ladder truck's
+#                               keys and hidden built-in ladder (ladder-truck.png).
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
 # voice-playback.wav (the dispatcher's answer), voice-microphone.raw (the clip), npc-voice.wav
 # (the receptionist's greeting as played) and npc-greeting.ul (her clip as served), and
@@ -174,16 +177,23 @@ if [ $rc = 0 ] && [ -s "$helper_bin/HM_PluginBrowser.exe" ] && [ -s "$helper_bin
 else
   step "fourth evening skipped: no win64 helper with the fake framework in $helper_bin"
 fi
+if [ $rc = 0 ]; then
+  step "fifth evening: the cockpit camera and the ladder truck (tools/demo_vehicles.txt)"
+  probe save-plugin "$api_url" "$credential"
+  play fifth tools/demo_vehicles.txt --ini AutoConnect=1 --samp 1 --game-arg --gta-routines
+  rc=$?
+  probe forget-plugin
+fi
 played=$(( $(date +%s) - play_started ))
 
 kill "$api_pid" 2>/dev/null && wait "$api_pid" 2>/dev/null
 api_pid=
-cat "$session_dir"/{first,second,third,fourth}/game.log >"$out/game-output.log" 2>/dev/null
+cat "$session_dir"/{first,second,third,fourth,fifth}/game.log >"$out/game-output.log" 2>/dev/null
 
 {
   echo "HM Plugin demo, $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
   echo "Fake API: $api_url"
-  echo "Evenings: tools/demo_scenario.txt, tools/demo_photos.txt, tools/demo_voice_scenario.txt, tools/demo_tv.txt;" \
+  echo "Evenings: tools/demo_scenario.txt, tools/demo_photos.txt, tools/demo_voice_scenario.txt, tools/demo_tv.txt, tools/demo_vehicles.txt;" \
        "played in ${played} s, exit $rc"
   echo
   echo "== The game: commands and answers =="
@@ -226,6 +236,12 @@ PY
   echo "== TV: the browser helper's record (fake framework) =="
   cat "$out/tv-helper-record.txt" 2>/dev/null || echo "(no TV evening)"
   echo "TV state requests: $(grep -c 'GET .*/tv/state' "$out/api.log"), the first at $(grep -m1 'GET .*/tv/state' "$out/api.log" | cut -d' ' -f1)"
+  echo
+  echo "== Vehicles: camera records asked for, ladder keys handed to samp.dll =="
+  echo "vehicle-camera requests: $(grep -c 'GET .*/vehicle-camera' "$out/api.log")"
+  grep -m3 'GET .*/vehicle-camera' "$out/api.log"
+  grep -o '[0-9]*:/hmladderkey [0-9]' "$out/drive.log" | tr '\n' ' '
+  echo
   echo
   echo "== Screenshots =="
   ls -1 "$out"/*.png 2>/dev/null || echo "(none)"

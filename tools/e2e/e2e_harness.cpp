@@ -365,7 +365,7 @@ std::string Scenario::GameLog() const {
 }
 
 void StartResumedGame(Scenario& s, const std::string& credential, const std::string& token, const IniKeys& extraIni,
-                      const std::string& alsaConfig, bool samp) {
+                      const std::string& alsaConfig, bool samp, const std::vector<std::string>& extraArgs) {
     fake::FakeApi& api = s.api();
     api.Script("POST", "/resume", fake::Reply(201, token + "\n0123456789ab\n"));
     api.Script("GET", "/state", fake::Reply(200, "OK 0 0\n"));
@@ -382,6 +382,7 @@ void StartResumedGame(Scenario& s, const std::string& credential, const std::str
                                    std::filesystem::copy_options::overwrite_existing);
         options.extraArgs = {"--hm-samp"};
     }
+    options.extraArgs.insert(options.extraArgs.end(), extraArgs.begin(), extraArgs.end());
     // Wine's audio driver reads the configuration when the game starts.
     if (!alsaConfig.empty()) setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
     try {

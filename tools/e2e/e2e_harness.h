@@ -131,9 +131,10 @@ private:
 // with an idle OK and /presence with 204; session_probe saves `credential` as the plugin's
 // remembered device (the caller holds a ForgetDeviceAtEnd), the INI adds AutoConnect=1 and
 // `extraIni`, and the game starts with ALSA_CONFIG_PATH=`alsaConfig` (when given) and, with
-// `samp`, the fake samp.dll. Throws when the probe or the game fails.
+// `samp`, the fake samp.dll, and `extraArgs` after the game's switches. Throws when the probe or
+// the game fails.
 void StartResumedGame(Scenario& s, const std::string& credential, const std::string& token, const IniKeys& extraIni,
-                      const std::string& alsaConfig, bool samp);
+                      const std::string& alsaConfig, bool samp, const std::vector<std::string>& extraArgs = {});
 
 // The samples of a 16-bit little-endian WAV (after its "data" header) that are not 0, in order.
 std::vector<std::int16_t> NonZeroWavSamples(const std::string& path);

@@ -24,6 +24,12 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls) {
     api.Script("DELETE", "/device", Reply{204, ""});
     api.Script("GET", "/client/release", Reply{200, "HMPLUGIN\n17305\n1.00\n"});
     api.Script("GET", "/tv/state", Reply{200, "OFF\n"});
+    // Camera records for the car and the cab-TV truck; other models keep the plugin's defaults.
+    api.Respond("GET", "/vehicle-camera", [](const RecordedRequest& r) {
+        if (r.query == "v=2&model=400") return Reply{200, "HMCAM2 400 0 -0.12 0.78 0 70 0 -1\n"};
+        if (r.query == "v=2&model=403") return Reply{200, "HMCAM2 403 0 -0.1 0.8 -2 80 0 -1\n"};
+        return Reply{404, ""};
+    });
 }
 
 void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {

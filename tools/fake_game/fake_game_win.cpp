@@ -5,7 +5,9 @@
 // The driver's port sits in a switch of its own so that the game's switches stay exactly what
 // the plugin's start-up gate reads. Without it the game renders until its window is closed.
 // --hm-2d-pass places the game's 2-D pass routine at 0x53E230 and calls it once a frame;
-// --hm-samp loads samp.dll from the game's folder before the plugin.
+// --hm-samp loads samp.dll from the game's folder before the plugin; --gta-routines places the
+// game's camera and vehicle routines and draws a 3-D scene through the active camera
+// (gta_routines_win.h, whose commands seat, ladder, chain, camfield, gtacounts, gtareset join these).
 //
 // Protocol: the game connects, greets with "hello gta_sa pid=<n> plugin=loaded|missing" (or
 // "fatal <why>" and exit 2), then answers every command line with one line, "ok ..." or
@@ -45,6 +47,8 @@
 //                              colour 0 closes it      -> ok shown
 //   camera <index> <mode>      active camera and its mode at the game's addresses -> ok camera=<i>
 //   samp                       chat lines handed to the fake samp.dll -> ok lines=<n> last=<text>
+//   samplines                  every chat line with its arrival tick -> ok <tick>:<text>|...
+//   vehicle <i>                the plugin's vehicle value i (HM_VehicleCounter) -> ok <value>
 //   setcursor <x> <y>          the game calls SetCursorPos and SetCursor -> ok
 //   fault <site> <kind>        arms one fault site of the plugin (HM_ArmFault) -> ok thrown=<n>
 //   locks                      the plugin's locks, each tried up to 1 s (HM_TryPluginLocks) -> ok free=<mask> thrown=<n>
@@ -74,6 +78,7 @@
 #include "base/owners_win.h"
 #include "game/present_rules.h"
 #include "tools/fake_game/game_image_win.h"
+#include "tools/fake_game/gta_routines_win.h"
 #include "tools/fake_game/png_writer_win.h"
 #include "tools/fake_game/scene_layout.h"
 
@@ -104,6 +109,7 @@ struct Game {
     long frames = 0;
     bool quit = false;
     bool twoDPass = false;  // the game's 2-D pass routine is in place and called every frame
+    bool gta = false;       // the vehicle and camera routines and the 3-D scene (--gta-routines)
     HMODULE samp = nullptr;  // samp.dll from the game's folder (--hm-samp)
 
     HMODULE plugin = nullptr;
@@ -123,15 +129,6 @@ struct Game {
 };
 
 Game g;
-
-std::string Format(const char* fmt, ...) {
-    char buf[1024];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 std::string Narrow(const std::wstring& w) {
     if (w.empty()) return {};
@@ -337,10 +334,27 @@ bool PlaceTwoDPass() {
     return true;
 }
 
+// The plugin's vehicle diagnostics, for the drawing class seen inside the game's routines.
+long long PluginVehicleCounter(int which) {
+    if (!g.plugin) return -1;
+    auto fn = reinterpret_cast<long long (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_VehicleCounter")));
+    return fn ? fn(which) : -1;
+}
+
 void RenderFrame() {
     IDirect3DDevice9* d = g.device.get();
+    if (g.gta) GtaUpdateCamera();
     d->Clear(0, nullptr, D3DCLEAR_TARGET, kSkyColour, 1.0f, 0);
-    if (SUCCEEDED(d->BeginScene())) {
+    if (g.gta && SUCCEEDED(d->BeginScene())) {
+        d->SetRenderState(D3DRS_LIGHTING, FALSE);
+        d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        d->SetRenderState(D3DRS_FOGENABLE, FALSE);
+        GtaDrawScene(d);
+        if (g.twoDPass) reinterpret_cast<void (*)()>(kTwoDPass)();
+        d->EndScene();
+    } else if (!g.gta && SUCCEEDED(d->BeginScene())) {
         d->SetRenderState(D3DRS_LIGHTING, FALSE);
         d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
@@ -540,6 +554,8 @@ std::string Execute(const std::string& line) {
     const std::string rest = line.size() > cmd.size() ? line.substr(line.find(cmd) + cmd.size() + 1) : "";
 
     if (cmd == "echo") return "ok " + rest;
+    if (std::string gta = GtaCommand(w); !gta.empty()) return gta;
+    if (cmd == "vehicle" && w.size() == 2) return Counter("HM_VehicleCounter", w[1]);  // The plugin's vehicle values
     if (cmd == "frames" && w.size() == 2) {
         const long n = std::atol(w[1].c_str());
         if (n < 0 || n > 100000) return "error frame count";
@@ -776,6 +792,17 @@ std::string Execute(const std::string& line) {
         const char* last = n > 0 ? text(n - 1) : nullptr;
         return Format("ok lines=%d last=%s", n, last ? last : "");
     }
+    if (cmd == "samplines") {
+        // Every chat line with the tick the fake samp.dll got it at: "ok <tick>:<text>|...".
+        if (!g.samp) return "error no samp.dll (start with --hm-samp beside it)";
+        auto count = reinterpret_cast<int (*)()>(reinterpret_cast<void*>(GetProcAddress(g.samp, "FakeSampLineCount")));
+        auto text = reinterpret_cast<const char* (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.samp, "FakeSampLine")));
+        auto tick = reinterpret_cast<unsigned (*)(int)>(reinterpret_cast<void*>(GetProcAddress(g.samp, "FakeSampLineTick")));
+        if (!count || !text || !tick) return "error not the fake samp.dll";
+        std::string out = "ok ";
+        for (int i = 0; i < count(); ++i) out += Format("%u:%s|", tick(i), text(i));
+        return out;
+    }
     if (cmd == "setcursor" && w.size() == 3) {
         // The game moving and shaping the system cursor itself, as games do.
         SetCursorPos(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()));
@@ -904,9 +931,10 @@ int Run(HINSTANCE instance) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     const int controlPort = argv ? ControlPort(argc, argv) : 0;
-    bool twoDPass = false, samp = false;
+    bool twoDPass = false, samp = false, gta = false;
     for (int i = 1; argv && i < argc; ++i) {
         twoDPass = twoDPass || std::wcscmp(argv[i], L"--hm-2d-pass") == 0;
+        gta = gta || std::wcscmp(argv[i], L"--gta-routines") == 0;
         samp = samp || std::wcscmp(argv[i], L"--hm-samp") == 0;
     }
     if (argv) LocalFree(argv);
@@ -914,6 +942,7 @@ int Run(HINSTANCE instance) {
     if (samp) g.samp = LoadLibraryW((OwnFolder() + L"samp.dll").c_str());
     // The game's code is there before any plugin looks at it.
     g.twoDPass = twoDPass && PlaceTwoDPass();
+    g.gta = gta && PlaceGtaRoutines(&PluginVehicleCounter);
 
     // A plugin loader brings plugins in before the game sets up its window and device. Without
     // HM_Plugin.dll it loads the plugin as installed by INSTALOVAT.cmd, the way an ASI loader does.

@@ -1,5 +1,7 @@
 #include "tools/fake_game/game_image_win.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 // The region itself: a zero-filled section that the linker script puts at 0x500000.
@@ -26,6 +28,15 @@ bool WriteGameCode(std::uintptr_t address, const void* bytes, std::size_t size) 
     std::memcpy(target, bytes, size);
     FlushInstructionCache(GetCurrentProcess(), target, size);
     return true;
+}
+
+std::string Format(const char* fmt, ...) {
+    char buf[2048];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
 }
 
 }  // namespace hm::fakegame

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace hm::fakegame {
 
@@ -22,6 +23,9 @@ template <class T>
 T& GameVariable(std::uintptr_t address) {
     return *reinterpret_cast<T*>(address);
 }
+
+// printf into a string (answers of the control protocol), at most 2047 characters.
+std::string Format(const char* fmt, ...);
 
 // Places code bytes at a fixed address and makes them executable; false outside the region.
 bool WriteGameCode(std::uintptr_t address, const void* bytes, std::size_t size);

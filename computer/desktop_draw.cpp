@@ -82,7 +82,7 @@ void AddTiles(DrawList& l, const EditorState& s, const DesktopView& v) {
 void AddPaging(DrawList& l, const EditorState& s, const DesktopView& v) {
     const DesktopPlacement& p = v.placement;
     if (p.pages <= 1) return;
-    const UiRect row = PagingRow(p);
+    const UiRect row = PagingRow(s, p);
     AddButton(l, {40, row.top, 136, row.bottom}, L"‹", false, s.Flags());
     AddButton(l, {674, row.top, 770, row.bottom}, L"›", false, s.Flags());
     AddText(l, {136, row.top, 674, row.bottom}, PageText(v.page, p.pages), kDesktopHeaderText, tf::kLine | tf::kCenter);
@@ -127,7 +127,7 @@ DrawList CarriedView(const EditorState& s, const DesktopView& v, const DesktopDr
         AddText(l, {56, 176, 754, 634}, Wide1250(s.caption), RgbRef(91, 74, 53), tf::kWrap);
     }
     const std::wstring status = c.submitted ? std::wstring(L"Načítání…") : c.status;
-    AddText(l, {46, 668, 600, 700}, status, RgbRef(91, 74, 53), tf::kLine);
+    AddText(l, {46, 678, 600, 704}, status, RgbRef(91, 74, 53), tf::kLine);
     for (int i = 0; i < AnswerButtonCount(s); ++i) {
         const std::string& label = s.buttons[std::size_t(i)];
         if (!label.empty()) AddButton(l, AnswerButtonRect(s, i), Wide1250(label), i == 0, s.Flags());

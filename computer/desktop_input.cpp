@@ -98,8 +98,8 @@ UiRect LogoutButtonRect(bool home_shown) {
     const int left = home_shown ? 210 : 42;
     return {left, 632, left + 172, 668};
 }
-UiRect PagingRow(const DesktopPlacement& p) {
-    return p.slot_placement ? UiRect{40, 580, 770, 616} : UiRect{40, 640, 770, 676};
+UiRect PagingRow(const EditorState& s, const DesktopPlacement& p) {
+    return p.slot_placement && !Carried(s) ? UiRect{40, 580, 770, 616} : UiRect{40, 640, 770, 676};
 }
 
 int AnswerButtonCount(const EditorState& s) {
@@ -173,7 +173,7 @@ DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y) 
         }
         return h;
     }
-    const UiRect row = PagingRow(p);
+    const UiRect row = PagingRow(s, p);
     if (p.pages > 1 && y >= row.top && y < row.bottom) {
         if (x < 136) h.kind = DesktopHitKind::kPreviousPage;
         else if (x > 673) h.kind = DesktopHitKind::kNextPage;

@@ -38,7 +38,8 @@ constexpr Tick kListDoubleClickMs = 420;
 UiRect DesktopTileRect(const EditorState& s, int index);
 UiRect HomeButtonRect();
 UiRect LogoutButtonRect(bool home_shown);
-UiRect PagingRow(const DesktopPlacement& p);
+// Slot placement: y 580..615; otherwise, and always under the carried cards, 640..675.
+UiRect PagingRow(const EditorState& s, const DesktopPlacement& p);
 UiRect AnswerButtonRect(const EditorState& s, int index);  // index 0-based
 int AnswerButtonCount(const EditorState& s);
 constexpr UiRect kDesktopCloseArea{746, 20, 810, 78};

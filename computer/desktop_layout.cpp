@@ -102,7 +102,7 @@ bool IsSlotDesktopLayout(ComputerLayout l) {
 
 char16_t UpperUnit(char16_t u) {
     if (u >= u'a' && u <= u'z') return char16_t(u - 32);
-    if (u == 0x00B5) return 0x039C;  // micro sign
+    // The micro sign stays as it is, as CharUpperW leaves it.
     if (u >= 0x00E0 && u <= 0x00FE && u != 0x00F7) return char16_t(u - 32);
     if (u >= 0x0100 && u <= 0x017F) {
         // Latin Extended-A pairs: upper even / lower odd, except 0139..0148 and 0179..017E.

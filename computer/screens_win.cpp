@@ -4,6 +4,7 @@
 
 #include "base/overlay_frame.h"
 #include "base/text1250.h"
+#include "computer/draw_list_win.h"
 #include "computer/rich_edit_win.h"
 #include "ui/gdi_win.h"
 
@@ -52,7 +53,8 @@ void DrawBottomButtons(HDC dc, const ScreenFrame& f) {
         const std::string& label = s.buttons[std::size_t(i)];
         if (label.empty()) continue;
         const ButtonBox b = BottomButton(i);
-        DrawButton(dc, *f.fonts, s.Flags(), b.left, b.top, b.right, b.bottom - 1, Wide(label), i == 0);
+        const std::optional<std::wstring> confirm = f.doc ? ConfirmSignLabel(*f.doc, s, i) : std::nullopt;
+        DrawButton(dc, *f.fonts, s.Flags(), b.left, b.top, b.right, b.bottom - 1, confirm ? *confirm : Wide(label), i == 0);
     }
 }
 
@@ -216,7 +218,8 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
     DrawControl(dc, f);
     if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
-    DrawBottomButtons(dc, f);
+    if (f.sheet) ReplayDrawList(dc, *f.fonts, *f.sheet, nullptr);
+    else DrawBottomButtons(dc, f);
 }
 
 }  // namespace
@@ -248,6 +251,7 @@ std::wstring HintLine(const EditorState& s, const std::wstring& status, bool sub
 
 void DrawScreen(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
+    if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture.get());
     if (IsUpdateDialog(s)) return DrawUpdateDialog(dc, f);
     if (s.kind == sk::kConsent) return DrawConsent(dc, f);
     DrawDocument(dc, f);

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "computer/document_screen.h"
+#include "computer/draw_list.h"
 #include "computer/editor_view.h"
 #include "ui/draw_win.h"
 #include "ui/masks.h"
@@ -23,6 +25,9 @@ struct ScreenFrame {
     bool caret_on = false;  // blink phase: caret painted in an editable box
     bool colour_menu = false;        // the colour menu of a free document is open
     bool colour_background = false;  // ... for the background colour (else the text colour)
+    const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
+    const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
+    const DocumentScreen* doc = nullptr;
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

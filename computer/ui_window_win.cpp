@@ -13,6 +13,9 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/desktop_draw.h"
+#include "computer/document_payload.h"
+#include "computer/document_screen.h"
 #include "computer/editor_view.h"
 #include "computer/editor_window_seam.h"
 #include "computer/rich_edit_win.h"
@@ -30,7 +33,6 @@ std::atomic<const wchar_t*> g_rich_edit_library{nullptr};
 std::atomic<DWORD> g_ui_thread{0};
 
 constexpr const wchar_t* kNicknameNotice = L"Přezdívku se nepodařilo zjistit. Spusť hru přes SA-MP klienta.";
-constexpr const wchar_t* kTooLongNotice = L"Dokument je příliš dlouhý (limit 16 kB včetně formátování).";
 constexpr std::uint32_t kDesktopFlags = 0x20000C0;
 constexpr Tick kQuietAfterAnswerMs = 200;
 // Far more than the limit, so that a document just over it is told apart from one that only
@@ -61,6 +63,7 @@ struct UiView {
     bool dragging = false;
     int drag_start_y = 0;
     int drag_start_position = 0;
+    DocumentScreen doc;  // desktop and document screens: selection, drag, confirmations
 };
 
 UiView* ViewOf(HWND w) { return reinterpret_cast<UiView*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
@@ -175,6 +178,7 @@ void BuildScreen(UiView& v) {
             if (second->read_only) SendMessageW(v.second, EM_SETREADONLY, TRUE, 0);
         }
     }
+    ResetDocumentScreen(v.doc, s);
     v.gate.Clear();
 }
 
@@ -240,6 +244,15 @@ void RenderTick(UiView& v) {
     frame.caret_on = caret_phase == 1;
     frame.colour_menu = v.colour_menu;
     frame.colour_background = v.colour_background;
+    frame.doc = &v.doc;
+    DrawList list;
+    if (IsDesktopScreen(v.state)) {
+        list = BuildDesktopDrawList(v.state, v.doc.desktop, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)});
+        frame.desktop = &list;
+    } else if (IsSignatureSheet(v.state)) {
+        list = BuildSheetDrawList(v.state, v.doc.sheet);
+        frame.sheet = &list;
+    }
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -260,15 +273,24 @@ void Answer(UiView& v, int action) {
         return;
     }
     if (v.submitted) return;  // one answer per state
-    std::string payload(kEmptyRtf);
-    if (v.main && SendsDocumentRtf(s, action)) {
-        std::optional<std::string> rtf = CutDocumentRtf(StreamOutRtf(v.main, kStreamOutCap));
-        if (!rtf) {
-            v.status = kTooLongNotice;
-            return;
-        }
-        payload = std::move(*rtf);
+    PayloadInputs in = PayloadInputsFor(v.doc, s, action);
+    if (v.main) {
+        HWND main = v.main;
+        in.document_rtf = [main] { return StreamOutRtf(main, kStreamOutCap); };
+        const std::wstring typed = ControlText(main);
+        in.text.assign(typed.begin(), typed.end());
     }
+    if (v.second) {
+        const std::wstring typed = ControlText(v.second);
+        in.text2.assign(typed.begin(), typed.end());
+    }
+    PayloadOutcome built = BuildPayload(in);
+    AfterPayload(v.doc, s, built);
+    if (built.kind != PayloadOutcome::Kind::kSend) {
+        v.status = built.status;
+        return;
+    }
+    std::string payload = std::move(built.payload);
     const bool closes = action == 0 && s.kind == sk::kComputer && (s.Flags() & kDesktopFlags) != 0 &&
                         (s.Flags() & kCompactFlag) == 0;
     SubmitEditorResult(v.ex, EditorResult{s.request_id, action, std::move(payload)}, !closes, now);
@@ -301,6 +323,11 @@ void OnKey(UiView& v, const ForwardedInput& r) {
     if (IsUpdateDialog(s)) {
         if (down && r.wParam == VK_ESCAPE) Answer(v, 2);
         else if (down && r.wParam == VK_RETURN) Answer(v, 1);
+        return;
+    }
+    const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam);
+    if (screen.handled) {
+        if (screen.answer) Answer(v, *screen.answer);
         return;
     }
     KeyContext k;
@@ -409,6 +436,13 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
         if (v.main) ScrollBy(v.main, -(short(HIWORD(r.wParam)) / WHEEL_DELTA) * 3 * kScrollLinePixels);
         return;
     }
+    const ScreenInput screen = DocumentPointer(v.doc, v.state, r.message, r.lParam, GetTickCount64(), GetDoubleClickTime());
+    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
+    if (screen.status) v.status = *screen.status;
+    if (screen.handled) {
+        if (screen.answer) Answer(v, *screen.answer);
+        return;
+    }
     if (r.message == WM_LBUTTONUP) {
         v.dragging = false;
         return;
@@ -421,7 +455,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
         }
         return;
     }
-    if (r.message != WM_LBUTTONDOWN) return;
+    if (r.message != WM_LBUTTONDOWN && r.message != WM_LBUTTONDBLCLK) return;  // a double click is a press
     if (scroll_bar) {
         const ScrollState sc = ReadScroll(v.main);
         const ScrollGeometry g = PlaceScrollBar(v.plan.box, sc.position, sc.total, sc.page);
@@ -456,6 +490,7 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
     if (action == NewStateAction::kIgnore) return;
     EditorStateShown(v.ex, *in);
     if (action == NewStateAction::kUpdateInPlace) {
+        UpdateDocumentScreen(v.doc, v.state, *in);
         v.status = StatusTextAfterUpdate(v.status, *in);
         PixelsRef picture = in->picture ? in->picture : v.state.picture;
         v.state = std::move(*in);

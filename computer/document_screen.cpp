@@ -1,0 +1,97 @@
+#include "computer/document_screen.h"
+
+#include "computer/editor_view.h"
+
+namespace hm {
+namespace {
+
+constexpr std::uint32_t kKeyDown = 0x100, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
+                        kLButtonUp = 0x202, kLButtonDblClk = 0x203;
+
+}  // namespace
+
+bool IsDesktopScreen(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && IsSlotDesktopLayout(ChooseComputerLayout(s));
+}
+bool IsSignatureSheet(const EditorState& s) { return s.kind == screen_kind::kSignatureSheet; }
+
+void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
+    d = DocumentScreen{};
+    d.desktop = MakeDesktopView(s);
+}
+
+void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s) {
+    UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
+    d.sheet.sign_confirmed = false;
+    d.sign_confirmed = false;
+}
+
+ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t lparam, Tick now,
+                            Tick double_click_ms) {
+    ScreenInput in;
+    const CanvasPoint16 p = DecodeCanvasPoint(lparam);
+    const bool press = message == kLButtonDown || message == kLButtonDblClk;
+    if (IsDesktopScreen(s)) {
+        PointerEvent e;
+        if (press) e = PointerEvent::kDown;
+        else if (message == kMouseMove) e = PointerEvent::kMove;
+        else if (message == kLButtonUp) e = PointerEvent::kUp;
+        else return in;
+        in.handled = true;
+        const DesktopOutcome o = DesktopPointer(d.desktop, s, e, p.x, p.y, now, double_click_ms);
+        in.answer = o.answer;
+        in.position_body = o.position_body;
+        return in;
+    }
+    if (IsSignatureSheet(s) && press) {
+        const SheetClick c = SheetPointer(d.sheet, s, p.x, p.y);
+        // The sheet's bottom row is its own: the frame's generic buttons sit elsewhere.
+        in.handled = c.handled || p.y >= 706;
+        in.answer = c.answer;
+        if (!c.status.empty()) in.status = c.status;
+    }
+    return in;
+}
+
+ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
+    ScreenInput in;
+    if (!IsDesktopScreen(s)) return in;
+    in.handled = true;  // characters and key-ups have no meaning on the desktop
+    if (message != kKeyDown && message != kSysKeyDown) return in;
+    in.answer = DesktopKey(d.desktop, s, vk).answer;
+    return in;
+}
+
+PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, int action) {
+    PayloadInputs in;
+    in.kind = s.kind;
+    in.action = action;
+    in.flags = s.Flags();
+    in.read_only = IsReadOnlyScreen(s);
+    in.paper = s.paper;
+    in.screen_id = s.screen_id;
+    in.button2 = s.buttons[1];
+    if (IsDesktopScreen(s))
+        if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
+            in.has_selection = true;
+            in.selected_id = *id;
+            in.selected_tag = s.items[std::size_t(d.desktop.selected)].tag;
+        }
+    in.paper_action = d.paper_action;
+    in.sign_confirmed = IsSignatureSheet(s) ? d.sheet.sign_confirmed : d.sign_confirmed;
+    return in;
+}
+
+void AfterPayload(DocumentScreen& d, const EditorState&, const PayloadOutcome& out) {
+    if (out.kind == PayloadOutcome::Kind::kConfirmFirst) d.sign_confirmed = true;
+    if (out.paper_action_used) d.paper_action = 0;
+}
+
+std::optional<std::wstring> ConfirmSignLabel(const DocumentScreen& d, const EditorState& s, int button_index) {
+    if (!d.sign_confirmed) return std::nullopt;
+    if ((s.kind == screen_kind::kSignLockedDocument && button_index == 0) || (s.kind == 0 && button_index == 1))
+        return std::wstring(kConfirmSignLabel);
+    return std::nullopt;
+}
+
+}  // namespace hm

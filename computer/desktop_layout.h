@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "computer/editor_state.h"
+#include "ui/colour.h"
 
 namespace hm {
 
@@ -59,6 +60,10 @@ int HospitalGlyph(int item_id);                   // ids 1..8; 0 for any other
 constexpr int kLogoutGlyph = 23;
 // The glyph an item of this screen shows.
 int ItemGlyph(const EditorState& s, const EditorItem& item, bool desktop_rule);
+
+constexpr int kGlyphCount = 34;  // glyph numbers 0..33
+// The background colour glyph `glyph` is painted on (each glyph has its own; out of range: the last).
+ColorRef GlyphColour(int glyph);
 
 bool IsHomeItem(const EditorItem& item);
 bool IsLogoutItem(const EditorItem& item);

@@ -8,6 +8,7 @@
 #include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/desktop_layout.h"
+#include "computer/document_screen.h"
 #include "computer/signature_sheet.h"
 
 namespace hm {
@@ -589,6 +590,13 @@ TEST(SignatureSheet, TwoClicksSignAndTheStripTurnsOrange) {
     SheetPointer(signed_view, s, 100, 600);
     // A signature line holding RTF stays literal text.
     EXPECT_NE(FindText(BuildSheetDrawList(s, signed_view), L"{\\rtf1\\par}"), nullptr);
+}
+
+TEST(SignatureSheet, APromptDoesNotOutliveItsConfirmation) {
+    EXPECT_EQ(KeptStatus(kSheetSignFirstClickText), L"");
+    EXPECT_EQ(KeptStatus(kSignFirstClickText), L"");
+    EXPECT_EQ(KeptStatus(L"Rozložení ikon se nepodařilo uložit (HTTP 500). Otevři plochu znovu."),
+              L"Rozložení ikon se nepodařilo uložit (HTTP 500). Otevři plochu znovu.");
 }
 
 TEST(SignatureSheet, SingleSignatureLineCountsAsElectronic) {

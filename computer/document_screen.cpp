@@ -26,6 +26,11 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     d.sign_confirmed = false;
 }
 
+std::wstring KeptStatus(const std::wstring& status) {
+    if (status == kSheetSignFirstClickText || status == kSignFirstClickText) return std::wstring();
+    return status;
+}
+
 ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t lparam, Tick now,
                             Tick double_click_ms) {
     ScreenInput in;

@@ -29,6 +29,10 @@ void ResetDocumentScreen(DocumentScreen& d, const EditorState& s);
 // An in-place update (same screen): confirmations go, the selection stays on the chosen item.
 void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s);
 
+// The status a view keeps over an in-place update: a two-click prompt goes with the confirmation
+// it asked for (the new state cleared it).
+std::wstring KeptStatus(const std::wstring& status);
+
 struct ScreenInput {
     bool handled = false;        // the screen's own rules took the event
     std::optional<int> answer;   // submit this action

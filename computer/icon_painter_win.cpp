@@ -71,22 +71,6 @@ void Sheet(HDC dc, const Grid& g, ColorRef lines) {
 
 }  // namespace
 
-ColorRef GlyphColour(int glyph) {
-    // Distinct hues around the wheel; glyph numbers out of range get the last one.
-    static const ColorRef kColours[kGlyphCount] = {
-        RgbRef(120, 130, 145), RgbRef(96, 125, 139), RgbRef(84, 110, 122),  RgbRef(0, 150, 136),
-        RgbRef(229, 57, 53),   RgbRef(30, 136, 229), RgbRef(94, 53, 177),   RgbRef(21, 47, 105),
-        RgbRef(0, 137, 123),   RgbRef(57, 73, 171),  RgbRef(117, 117, 117), RgbRef(109, 76, 65),
-        RgbRef(55, 71, 79),    RgbRef(67, 160, 71),  RgbRef(38, 50, 56),    RgbRef(142, 36, 170),
-        RgbRef(251, 140, 0),   RgbRef(124, 179, 66), RgbRef(192, 57, 43),   RgbRef(141, 110, 99),
-        RgbRef(69, 90, 100),   RgbRef(3, 155, 229),  RgbRef(249, 168, 37),  RgbRef(198, 40, 40),
-        RgbRef(0, 172, 193),   RgbRef(93, 64, 55),   RgbRef(211, 47, 47),   RgbRef(173, 20, 87),
-        RgbRef(126, 87, 194),  RgbRef(40, 53, 147),  RgbRef(230, 81, 0),    RgbRef(121, 85, 72),
-        RgbRef(46, 125, 50),   RgbRef(97, 97, 97),
-    };
-    return kColours[glyph >= 0 && glyph < kGlyphCount ? glyph : kGlyphCount - 1];
-}
-
 void PaintGlyph(HDC dc, const UiRect& r, int glyph) {
     const ColorRef base = GlyphColour(glyph);
     FillRoundRect(dc, r.left, r.top, r.right, r.bottom, base, (r.right - r.left) / 3);

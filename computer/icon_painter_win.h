@@ -4,14 +4,12 @@
 
 #include <windows.h>
 
+#include "computer/desktop_layout.h"
 #include "ui/colour.h"
 #include "ui/drawing.h"
 
 namespace hm {
 
-constexpr int kGlyphCount = 34;  // glyph numbers 0..33
-// The background colour glyph `glyph` is painted on (each glyph has its own).
-ColorRef GlyphColour(int glyph);
 void PaintGlyph(HDC dc, const UiRect& r, int glyph);
 // Cover kinds: 0 lined paper, 1 book, 2 case file, 3 photograph.
 void PaintCover(HDC dc, const UiRect& r, int cover);

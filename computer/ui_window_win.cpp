@@ -491,7 +491,7 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
     EditorStateShown(v.ex, *in);
     if (action == NewStateAction::kUpdateInPlace) {
         UpdateDocumentScreen(v.doc, v.state, *in);
-        v.status = StatusTextAfterUpdate(v.status, *in);
+        v.status = StatusTextAfterUpdate(KeptStatus(v.status), *in);
         PixelsRef picture = in->picture ? in->picture : v.state.picture;
         v.state = std::move(*in);
         v.state.picture = std::move(picture);

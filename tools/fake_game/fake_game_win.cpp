@@ -22,6 +22,10 @@
 //   click <x> <y> [button]     move, press, release       -> ok cursor=<x>,<y>
 //   canvasclick <x> <y> [button]  click at the point of the plugin's 810 x 760 canvas, placed
 //                              over the frame the way the plugin places it -> ok cursor=<x>,<y>
+//   canvasdown|canvasmove|canvasup <x> <y>  move the cursor to that canvas point, then press
+//                              or release the left button there (move: only the cursor)
+//                              -> ok cursor=<x>,<y>
+//   dblclicktime <ms>          the double-click time of the session (SetDoubleClickTime) -> ok ms=<ms>
 //   canvaspixel <x> <y>        -> ok <aarrggbb> of the presented frame at that canvas point
 //   events                     window messages since the last call, e.g. "ok KEYDOWN:65 CHAR:97"
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
@@ -604,7 +608,9 @@ std::string Execute(const std::string& line) {
         SettleInput();
         return moved;
     }
-    if ((cmd == "canvasclick" && (w.size() == 3 || w.size() == 4)) || (cmd == "canvaspixel" && w.size() == 3)) {
+    const bool canvas_press = (cmd == "canvasdown" || cmd == "canvasmove" || cmd == "canvasup") && w.size() == 3;
+    if ((cmd == "canvasclick" && (w.size() == 3 || w.size() == 4)) || (cmd == "canvaspixel" && w.size() == 3) ||
+        canvas_press) {
         std::vector<std::uint32_t> px;
         int width = 0, height = 0;
         const std::string err = ReadFrame(px, width, height);
@@ -615,7 +621,21 @@ std::string Execute(const std::string& line) {
         const int y = int(place.offset_y + (float(std::atoi(w[2].c_str())) + 0.5f) * place.scale);
         if (x < 0 || y < 0 || x >= width || y >= height) return "error outside the frame";
         if (cmd == "canvaspixel") return Format("ok %08x", static_cast<unsigned>(px[std::size_t(y) * width + x]));
+        if (canvas_press) {
+            // Drags: the cursor goes to the point, then the left button goes down or up there.
+            const std::string moved = MoveMouse(x, y);
+            if (cmd == "canvasmove" || moved.compare(0, 2, "ok") != 0) return moved;
+            if (!SendMouse(ButtonFlag("left", cmd == "canvasup"))) return "error SendInput failed";
+            SettleInput();
+            return moved;
+        }
         return Execute("click " + std::to_string(x) + " " + std::to_string(y) + (w.size() == 4 ? " " + w[3] : ""));
+    }
+    if (cmd == "dblclicktime" && w.size() == 2) {
+        // Clicks sent one command apart can be 500 ms apart under qemu.
+        const UINT ms = UINT(std::atoi(w[1].c_str()));
+        if (!SetDoubleClickTime(ms)) return "error SetDoubleClickTime failed";
+        return Format("ok ms=%u", GetDoubleClickTime());
     }
     if (cmd == "events") {
         PumpMessages();

@@ -68,6 +68,10 @@ std::u16string Text(const std::string& ascii) { return Cp1250ToUtf16(ascii); }
 
 void EditorWorld::OpenComputer() {
     std::lock_guard<std::mutex> hold(lock_);
+    OpenComputerLocked();
+}
+
+void EditorWorld::OpenComputerLocked() {
     computer_screen_ = kDesktopScreenId;
     signed_ = false;
     icons_ = {{5, u"Word", "app:word", 0},
@@ -139,6 +143,12 @@ FakeApi::Responder EditorWorld::StateResponder() {
             if (request.query == "current=" + std::to_string(computer_screen_))
                 return Reply{202, "clock=" + std::to_string(options_.clock_minutes) + "\n"};
             return Reply{200, computer_screen_ == kDesktopScreenId ? DesktopBody() : SheetBody()};
+        }
+        if (closed_ && options_.computer_after_polls >= 0 && polls_after_form_ >= 0 &&
+            polls_after_form_++ >= options_.computer_after_polls) {
+            polls_after_form_ = -1;  // once
+            OpenComputerLocked();
+            return Reply{200, DesktopBody()};
         }
         if (closed_ || polls_++ < options_.open_after_polls) return Reply{204, ""};
         if (request.query == "current=" + std::to_string(kEditorFormId))

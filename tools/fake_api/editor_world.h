@@ -32,6 +32,7 @@ struct EditorWorldOptions {
     int clock_minutes = 1234;  // 20:34 in the 202 answers
     int picture_slot = 0;      // > 0: the form takes a picture taken in the game...
     int picture_mode = 0;      // ... uploaded as a sketch with mode 3
+    int computer_after_polls = -1;  // >= 0: the desktop opens that many polls after the form's answer
 };
 
 // A PNG the plugin uploaded as a sketch.
@@ -69,6 +70,7 @@ private:
     FakeApi::Responder StateResponder();
     Reply ComputerResult(const std::string& body);
     Reply MoveIcon(const std::string& body);
+    void OpenComputerLocked();
 
     struct Icon {
         int id;
@@ -84,6 +86,7 @@ private:
     std::vector<std::string> results_;
     std::vector<SketchUpload> sketches_;
     int computer_screen_ = 0;
+    int polls_after_form_ = 0;
     bool signed_ = false;
     std::vector<Icon> icons_;
     std::vector<std::string> position_bodies_;

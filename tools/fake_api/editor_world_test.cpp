@@ -166,6 +166,22 @@ TEST_F(EditorWorldTest, TheComputerMovesIconsOpensTheContractAndSignsIt) {
     EXPECT_EQ(shown.back().content, shown[shown.size() - 2].content);
 }
 
+TEST_F(EditorWorldTest, TheDesktopCanFollowTheAnsweredForm) {
+    EditorWorldOptions options;
+    options.computer_after_polls = 2;
+    Start(options);
+    Pass();
+    ASSERT_TRUE(SubmitEditorResult(ex, {7, 1, "{\\rtf1}"}, true, now));
+    Pass();
+    Pass();
+    EXPECT_EQ(closes, 1);
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), 0);
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), kDesktopScreenId);
+    EXPECT_EQ(shown.back().request_id, kDesktopScreenId);
+}
+
 TEST(EditorWorldLog, BodiesAreReadable) {
     EXPECT_EQ(DescribeEditorBody("7\n1\n{\\rtf1 \xe8\x61j}"), "7\\n1\\n{\\\\rtf1 \\xe8aj}");
     std::string png = "\x89PNG\r\n\x1a\n" + std::string("\0\0\0\x0dIHDR\0\0\x01\x0b\0\0\x01\x26", 16) + "rest";

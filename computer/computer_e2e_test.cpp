@@ -201,6 +201,7 @@ constexpr CanvasPoint kNextPage{720, 598}, kPreviousPage{80, 598}, kSignButton{6
 // Icons paged, dragged and opened with the game's mouse; the contract signed with two clicks.
 void UseTheComputerDesktop(Scenario& s, fake::EditorWorld& world) {
     fake::FakeApi& api = s.api();
+    const auto started = std::chrono::steady_clock::now();
     s.Ok("dblclicktime 5000");  // two clicks one command apart can be 500 ms apart under qemu
     world.OpenComputer();
     ASSERT_TRUE(RenderUntilCanvasColour(s, 4, 4, kDesktopBackdropRgb, 30s)) << s.GameLog();
@@ -251,6 +252,8 @@ void UseTheComputerDesktop(Scenario& s, fake::EditorWorld& world) {
     EXPECT_EQ(world.Results().back(), "40\n2\n{\\rtf1\\hmsign1 }");
     EXPECT_TRUE(RenderUntilCanvasColour(s, kStrip.x, kStrip.y, kStripSignedRgb, 30s));
     s.Screenshot("document-signed.png");
+    std::printf("[ figures  ] desktop scenario: %lld s\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count()));
     std::printf("[ bodies   ] %s | %s | %s\n", fake::DescribeEditorBody(world.PositionBodies().front()).c_str(),
                 fake::DescribeEditorBody(world.Results()[answers]).c_str(),
                 fake::DescribeEditorBody(world.Results().back()).c_str());

@@ -47,13 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         hm::Tick now = 1000;
         // Events from the body's own bytes: message, point, time step.
         for (std::size_t i = 0; i + 4 < std::min<std::size_t>(size, 200); i += 5) {
-            constexpr std::uint32_t kMessages[] = {0x201, 0x200, 0x202, 0x203, 0x100};
-            const std::uint32_t message = kMessages[data[i] % 5];
+            constexpr std::uint32_t kMessages[] = {0x201, 0x200, 0x202, 0x203, 0x100, 0x20A, 0x204};
+            const std::uint32_t message = kMessages[data[i] % 7];
             const std::uint32_t lparam = std::uint32_t(data[i + 1]) << 2 | std::uint32_t(data[i + 2]) << 18 |
                                          (data[i + 3] & 0x80 ? 0xFFFFu : 0u);
             now += data[i + 4];
             hm::ScreenInput in = message == 0x100 ? hm::DocumentKey(d, s, message, data[i + 1] % 0x30)
-                                                  : hm::DocumentPointer(d, s, message, lparam, now, 500);
+                                                  : hm::DocumentPointer(d, s, message, lparam >> 8, lparam, now, 500);
             if (!in.position_body.empty() && std::count(in.position_body.begin(), in.position_body.end(), '\n') != 2)
                 std::abort();
             CheckPlacement(s, d.desktop.placement);
@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (out.kind == hm::PayloadOutcome::Kind::kSend && out.payload.rfind("{\\rtf1", 0) != 0) std::abort();
             }
         }
+        (void)hm::WholeScreenDrawList(d, s, {});
         (void)hm::BuildDesktopDrawList(s, d.desktop, {});
         (void)hm::BuildSheetDrawList(s, d.sheet);
     }

@@ -1,12 +1,24 @@
 #include "computer/document_screen.h"
 
+#include <algorithm>
+
 #include "computer/editor_view.h"
+#include "computer/list_window.h"
 
 namespace hm {
 namespace {
 
 constexpr std::uint32_t kKeyDown = 0x100, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
-                        kLButtonUp = 0x202, kLButtonDblClk = 0x203;
+                        kLButtonUp = 0x202, kLButtonDblClk = 0x203, kRButtonDown = 0x204, kMouseWheel = 0x20A;
+
+// A menu choice: open the item, or act on it with a paper action.
+void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
+    if (!o.paper_action) return;
+    d.paper_action = *o.paper_action;
+    in.answer = 1;
+}
+
+bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
 
 }  // namespace
 
@@ -21,9 +33,13 @@ void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
 }
 
 void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s) {
+    const long long page = d.desktop.page;
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
+    if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
     d.sheet.sign_confirmed = false;
     d.sign_confirmed = false;
+    d.menu = ActionMenu{};  // its item index may have moved
 }
 
 std::wstring KeptStatus(const std::wstring& status) {
@@ -31,12 +47,38 @@ std::wstring KeptStatus(const std::wstring& status) {
     return status;
 }
 
-ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t lparam, Tick now,
-                            Tick double_click_ms) {
+ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t wparam,
+                            std::uint32_t lparam, Tick now, Tick double_click_ms) {
     ScreenInput in;
     const CanvasPoint16 p = DecodeCanvasPoint(lparam);
     const bool press = message == kLButtonDown || message == kLButtonDblClk;
+    if (IsListWindow(s)) {
+        in.handled = true;
+        if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
+        else if (message == kMouseWheel) ListWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
+        return in;
+    }
     if (IsDesktopScreen(s)) {
+        if (d.menu.open || d.menu.confirm_discard >= 0) {
+            in.handled = true;
+            if (press) {
+                const MenuOutcome o = MenuPress(d.menu, p.x, p.y);
+                if (o.paper_action) d.desktop.selected = d.menu.item;
+                TakeMenuChoice(d, o, in);
+            }
+            return in;
+        }
+        if (message == kRButtonDown) {
+            in.handled = true;
+            const DesktopHit hit = HitDesktop(d.desktop, s, p.x, p.y);
+            const auto it = d.desktop.placement.at.find(hit.value);
+            if (AnyBit(s.Flags(), desktop_flag::kPaperActions) && hit.kind == DesktopHitKind::kTile &&
+                it != d.desktop.placement.at.end()) {
+                d.desktop.selected = it->second;
+                OpenActionMenu(d.menu, s, it->second, p.x, p.y);
+            }
+            return in;
+        }
         PointerEvent e;
         if (press) e = PointerEvent::kDown;
         else if (message == kMouseMove) e = PointerEvent::kMove;
@@ -60,11 +102,28 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
 
 ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
     ScreenInput in;
-    if (!IsDesktopScreen(s)) return in;
-    in.handled = true;  // characters and key-ups have no meaning on the desktop
+    if (!HasItemView(s)) return in;
+    in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;
-    in.answer = DesktopKey(d.desktop, s, vk).answer;
+    if (d.menu.open || d.menu.confirm_discard >= 0) {
+        const int item = d.menu.item;
+        const MenuOutcome o = MenuKey(d.menu, vk);
+        if (o.paper_action) d.desktop.selected = item;
+        TakeMenuChoice(d, o, in);
+        return in;
+    }
+    in.answer = IsListWindow(s) ? ListKey(d.desktop, s, vk).answer : DesktopKey(d.desktop, s, vk).answer;
     return in;
+}
+
+std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c) {
+    if (IsDesktopScreen(s)) {
+        DrawList l = BuildDesktopDrawList(s, d.desktop, c);
+        AddActionMenu(l, d.menu, s);
+        return l;
+    }
+    if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    return std::nullopt;
 }
 
 PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, int action) {
@@ -76,7 +135,7 @@ PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, in
     in.paper = s.paper;
     in.screen_id = s.screen_id;
     in.button2 = s.buttons[1];
-    if (IsDesktopScreen(s))
+    if (HasItemView(s))
         if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
             in.has_selection = true;
             in.selected_id = *id;

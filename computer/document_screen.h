@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "computer/action_menu.h"
+#include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/document_payload.h"
 #include "computer/editor_state.h"
@@ -19,6 +21,7 @@ struct DocumentScreen {
     SheetView sheet;
     bool sign_confirmed = false;  // kinds 0 and 8: the first of two signing clicks was given
     int paper_action = 0;         // chosen in the paper desktop's action menu
+    ActionMenu menu;              // the paper desktop's action menu and discard confirmation
 };
 
 bool IsDesktopScreen(const EditorState& s);     // kind 16 drawn as the slot desktop
@@ -41,9 +44,13 @@ struct ScreenInput {
 };
 
 // A forwarded mouse message (WM_LBUTTONDOWN, WM_LBUTTONDBLCLK as a press, WM_MOUSEMOVE,
-// WM_LBUTTONUP) at a canvas point.
-ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t lparam, Tick now,
-                            Tick double_click_ms);
+// WM_LBUTTONUP, WM_MOUSEWHEEL, WM_RBUTTONDOWN: the action menu of a paper desktop) at a canvas
+// point.
+ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t wparam,
+                            std::uint32_t lparam, Tick now, Tick double_click_ms);
+
+// The whole screen as a draw list when this view draws all of it (slot desktop, list window).
+std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c);
 // A forwarded key message.
 ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk);
 

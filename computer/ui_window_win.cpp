@@ -13,7 +13,6 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
-#include "computer/desktop_draw.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
 #include "computer/editor_view.h"
@@ -246,8 +245,9 @@ void RenderTick(UiView& v) {
     frame.colour_background = v.colour_background;
     frame.doc = &v.doc;
     DrawList list;
-    if (IsDesktopScreen(v.state)) {
-        list = BuildDesktopDrawList(v.state, v.doc.desktop, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)});
+    if (std::optional<DrawList> whole = WholeScreenDrawList(
+            v.doc, v.state, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)})) {
+        list = std::move(*whole);
         frame.desktop = &list;
     } else if (IsSignatureSheet(v.state)) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
@@ -429,18 +429,19 @@ bool OnToolbarClick(UiView& v, int x, int y) {
 
 void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
+    const ScreenInput screen =
+        DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
+    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
+    if (screen.status) v.status = *screen.status;
+    if (screen.handled) {
+        if (screen.answer) Answer(v, *screen.answer);
+        return;
+    }
     const int x = short(LOWORD(r.lParam)), y = short(HIWORD(r.lParam));
     const EditorState& s = v.state;
     const bool scroll_bar = v.main && HasScrollBar(s, v.plan);
     if (r.message == WM_MOUSEWHEEL) {
         if (v.main) ScrollBy(v.main, -(short(HIWORD(r.wParam)) / WHEEL_DELTA) * 3 * kScrollLinePixels);
-        return;
-    }
-    const ScreenInput screen = DocumentPointer(v.doc, v.state, r.message, r.lParam, GetTickCount64(), GetDoubleClickTime());
-    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
-    if (screen.status) v.status = *screen.status;
-    if (screen.handled) {
-        if (screen.answer) Answer(v, *screen.answer);
         return;
     }
     if (r.message == WM_LBUTTONUP) {

@@ -2,6 +2,8 @@
 // chaining and the 16000-byte limit.
 #include "computer/document_payload.h"
 
+#include "computer/document_screen.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -157,6 +159,28 @@ TEST(DocumentPayload, TwoStepSigningAsksFirstThenGoesOn) {
     other.sign_confirmed = false;
     other.button2 = "Odeslat";
     EXPECT_EQ(BuildPayload(other).kind, Kind::kSend);
+}
+
+TEST(DocumentPayload, TheConfirmLabelGoesOnTheButtonWhoseAnswerWaits) {
+    for (const int kind : {0, 8}) {
+        SCOPED_TRACE(kind);
+        EditorState s;
+        s.kind = kind;
+        s.buttons = {"Zpět", "Elektronicky podepsat", "", ""};
+        DocumentScreen d;
+        ResetDocumentScreen(d, s);
+        const int action = kind == 8 ? 1 : 2;
+        EXPECT_FALSE(ConfirmSignLabel(d, s, action - 1));
+        PayloadInputs in = PayloadInputsFor(d, s, action);
+        const PayloadOutcome first = BuildPayload(in);
+        ASSERT_EQ(first.kind, Kind::kConfirmFirst);
+        AfterPayload(d, s, first);
+        EXPECT_EQ(ConfirmSignLabel(d, s, action - 1), std::wstring(L"Potvrdit podpis"));
+        EXPECT_FALSE(ConfirmSignLabel(d, s, 2 - action));  // the other button keeps its label
+        EXPECT_EQ(BuildPayload(PayloadInputsFor(d, s, action)).kind, Kind::kSend);
+        UpdateDocumentScreen(d, s, s);  // a new state clears the confirmation
+        EXPECT_FALSE(ConfirmSignLabel(d, s, action - 1));
+    }
 }
 
 TEST(DocumentPayload, DocumentGoesWhole16000BytesOrNotAtAll) {

@@ -1,9 +1,35 @@
 #include "computer/draw_list_win.h"
 
+#include <memory>
+
 #include "computer/icon_painter_win.h"
+#include "ui/canvas_win.h"
 
 namespace hm {
 namespace {
+
+// The last picture drawn on this thread, scaled to the size it was drawn at. Holding the
+// reference keeps its address from being reused by another picture while cached.
+struct ScaledPicture {
+    PixelsRef source;
+    int width = 0, height = 0;
+    std::unique_ptr<DibCanvas> scaled;
+};
+
+void DrawScaledPicture(HDC dc, const UiRect& r, const PixelsRef& picture, ColorRef background) {
+    thread_local ScaledPicture cache;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return;
+    if (cache.source != picture || cache.width != w || cache.height != h || !cache.scaled) {
+        cache.scaled.reset();
+        cache.source.reset();
+        auto canvas = std::make_unique<DibCanvas>(w, h);
+        DrawPictureInRect(canvas->dc(), 0, 0, w, h, picture.get(), background);
+        GdiFlush();
+        cache = ScaledPicture{picture, w, h, std::move(canvas)};
+    }
+    BitBlt(dc, r.left, r.top, w, h, cache.scaled->dc(), 0, 0, SRCCOPY);
+}
 
 UINT TextFlags(unsigned format) {
     UINT f = DT_NOPREFIX;
@@ -16,7 +42,7 @@ UINT TextFlags(unsigned format) {
 
 }  // namespace
 
-void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pixels* picture) {
+void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const PixelsRef& picture) {
     UniqueFont small;  // made on first use
     const int saved = SaveDC(dc);
     for (const DrawOp& op : list) {
@@ -26,7 +52,7 @@ void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pi
             case DrawOpKind::kRoundFill: FillRoundRect(dc, r.left, r.top, r.right, r.bottom, op.colour, op.radius * 2); break;
             case DrawOpKind::kGradient: PaintGradient(dc, r, op.colour, op.colour2); break;
             case DrawOpKind::kStatePicture:
-                if (picture) DrawPictureInRect(dc, r.left, r.top, r.right, r.bottom, picture, op.colour);
+                if (picture) DrawScaledPicture(dc, r, picture, op.colour);
                 else PaintGradient(dc, r, op.colour, op.colour2);
                 break;
             case DrawOpKind::kDesktopPicture: PaintDesktopPicture(dc, r); break;

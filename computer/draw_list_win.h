@@ -10,6 +10,8 @@
 namespace hm {
 
 // `picture`: the screen's picture for kStatePicture steps (null: those steps draw the gradient).
-void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pixels* picture);
+// A picture is scaled once per size and kept for the thread's later ticks: a halftone stretch of
+// a large picture costs far more than a tick may.
+void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const PixelsRef& picture);
 
 }  // namespace hm

@@ -251,7 +251,7 @@ std::wstring HintLine(const EditorState& s, const std::wstring& status, bool sub
 
 void DrawScreen(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
-    if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture.get());
+    if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture);
     if (IsUpdateDialog(s)) return DrawUpdateDialog(dc, f);
     if (s.kind == sk::kConsent) return DrawConsent(dc, f);
     DrawDocument(dc, f);

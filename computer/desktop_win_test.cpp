@@ -275,6 +275,27 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     EXPECT_TRUE(FrameShows(30, 660, kStripInsideSigned));
 }
 
+TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {
+    EditorState s;
+    s.request_id = 60;
+    s.kind = 16;
+    s.flags = 1 | (24 << 8);
+    s.title = "Prihlaseni";
+    s.caption = "Zadej jmeno";
+    s.buttons[0] = "Prihlasit";
+    Open(s);
+    EXPECT_TRUE(FrameShows(300, 190, RgbRef(25, 43, 65)));   // title bar
+    const FrameRef f = Frame();
+    EXPECT_EQ(ColourAt(*f, 148, 400), RgbRef(179, 195, 215));  // the box's frame
+    EXPECT_EQ(ColourAt(*f, 130, 580), RgbRef(247, 250, 254));  // panel below the buttons
+    auto* r = new ForwardedInput{WM_CHAR, 'a', 1, {}};
+    ASSERT_TRUE(PostMessageW(UiWindow(), uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(r)));
+    Mouse(WM_LBUTTONDOWN, 200, 520);  // "Prihlasit"
+    ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
+    EXPECT_EQ(Result().rfind("60\n1\n{\\rtf1", 0), 0u) << Result();
+    EXPECT_NE(Result().find(" a\\par"), std::string::npos) << Result();  // the typed text, as Wine's writer puts it
+}
+
 double ThreadCpuSeconds(HANDLE thread) {
     FILETIME created, exited, kernel, user;
     if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;

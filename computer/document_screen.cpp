@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "computer/editor_view.h"
+#include "computer/entry_panel.h"
 #include "computer/list_window.h"
 
 namespace hm {
@@ -88,6 +89,11 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         const DesktopOutcome o = DesktopPointer(d.desktop, s, e, p.x, p.y, now, double_click_ms);
         in.answer = o.answer;
         in.position_body = o.position_body;
+        return in;
+    }
+    if (IsEntryPanel(s) && press) {
+        in.answer = EntryPanelPress(s, p.x, p.y);
+        in.handled = in.answer.has_value();  // elsewhere the text box takes the click
         return in;
     }
     if (IsSignatureSheet(s) && press) {

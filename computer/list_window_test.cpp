@@ -7,6 +7,8 @@
 #include <string>
 
 #include "computer/document_screen.h"
+#include "computer/editor_view.h"
+#include "computer/entry_panel.h"
 
 namespace hm {
 namespace {
@@ -114,6 +116,35 @@ TEST(ListWindow, KeysAndButtonsThroughTheGlue) {
     UpdateDocumentScreen(d, s, next);
     EXPECT_EQ(SelectedItemId(d.desktop, next), 108);
     EXPECT_EQ(d.desktop.page, 0);
+}
+
+TEST(EntryPanel, TheBoxSitsInsideThePanelAndButtonsAnswer) {
+    EditorState s = List(0, 1);
+    s.title = "Prihlaseni";
+    s.caption = "Zadej heslo";
+    s.buttons = {"Prihlasit", "", "Zpet", ""};
+    ASSERT_TRUE(IsEntryPanel(s));
+    EXPECT_FALSE(IsEntryPanel(List(0, 1 | 0x10)));
+    EXPECT_FALSE(IsEntryPanel(List(0, 3 | 0x8)));
+    const ControlBox box = PlanMainControl(s).box;
+    EXPECT_GE(box.x, kEntryBoxFrame.left);
+    EXPECT_LE(box.x + box.width, kEntryBoxFrame.right);
+    EXPECT_GE(box.y, kEntryBoxFrame.top);
+    EXPECT_LE(box.y + box.height, kEntryBoxFrame.bottom);
+    EXPECT_GE(box.x, kEntryPanel.left);
+    EXPECT_LE(box.y + box.height, kEntryPanel.bottom);
+    const DrawList l = BuildEntryPanelDrawList(s, L"", true);
+    EXPECT_NE(FindText(l, L"Zadej heslo"), nullptr);
+    EXPECT_NE(FindText(l, L"Načítání…"), nullptr);
+    EXPECT_NE(FindText(l, L"Prihlasit"), nullptr);
+    EXPECT_EQ(EntryPanelPress(s, 200, 520), 1);
+    EXPECT_EQ(EntryPanelPress(s, 400, 520), std::nullopt);  // button 2 has no label
+    EXPECT_EQ(EntryPanelPress(s, 560, 520), 3);
+    EXPECT_EQ(EntryPanelPress(s, 670, 190), 0);  // close: no second button
+    DocumentScreen d;
+    ResetDocumentScreen(d, s);
+    EXPECT_FALSE(DocumentPointer(d, s, 0x201, 0, (400u << 16) | 300u, 0, 500).handled) << "the box's own click";
+    EXPECT_EQ(DocumentPointer(d, s, 0x201, 0, (520u << 16) | 200u, 0, 500).answer, 1);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ void DrawScrollBar(HDC dc, const ScreenFrame& f) {
     DeleteObject(arrow);
 }
 
-void DrawControl(HDC dc, const ScreenFrame& f) {
+void DrawControl(HDC dc, const ScreenFrame& f, bool scroll_bar = true) {
     if (!f.main || f.plan.box.empty()) return;
     const ControlBox& b = f.plan.box;
     FillSolidRect(dc, b.x, b.y, b.x + b.width, b.y + b.height, kWhite);
@@ -87,7 +87,7 @@ void DrawControl(HDC dc, const ScreenFrame& f) {
     if (f.caret_on && !IsReadOnlyScreen(*f.state) && CaretPosition(f.main, at, height) && at.y >= 0 &&
         at.y + height <= b.height)
         FillSolidRect(dc, b.x + at.x, b.y + at.y, b.x + at.x + 2, b.y + at.y + height, kCaret);
-    if (HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
+    if (scroll_bar && HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
 }
 
 void DrawHeader(HDC dc, const ScreenFrame& f) {
@@ -252,6 +252,10 @@ std::wstring HintLine(const EditorState& s, const std::wstring& status, bool sub
 void DrawScreen(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
     if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture);
+    if (f.panel) {
+        ReplayDrawList(dc, *f.fonts, *f.panel, nullptr);
+        return DrawControl(dc, f, false);  // one line: no scroll bar
+    }
     if (IsUpdateDialog(s)) return DrawUpdateDialog(dc, f);
     if (s.kind == sk::kConsent) return DrawConsent(dc, f);
     DrawDocument(dc, f);

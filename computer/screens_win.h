@@ -27,6 +27,7 @@ struct ScreenFrame {
     bool colour_background = false;  // ... for the background colour (else the text colour)
     const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
+    const DrawList* panel = nullptr;    // the entry panel around the text box
     const DocumentScreen* doc = nullptr;
 };
 

@@ -15,6 +15,7 @@
 #include "base/ui_messages.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
+#include "computer/entry_panel.h"
 #include "computer/editor_view.h"
 #include "computer/editor_window_seam.h"
 #include "computer/rich_edit_win.h"
@@ -252,6 +253,9 @@ void RenderTick(UiView& v) {
     } else if (IsSignatureSheet(v.state)) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
+    } else if (IsEntryPanel(v.state)) {
+        list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
+        frame.panel = &list;
     }
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }

@@ -196,6 +196,81 @@ constexpr unsigned kRestoreBarRgb = 0x193556;
 constexpr CanvasPoint kLineStart{48, 188};
 constexpr CanvasPoint kPastTheLine{700, 188};
 
+// The computer's desktop (the editor world's screen 31) at the canvas points its layout gives.
+constexpr unsigned kDesktopBackdropRgb = 0xDFE5EC;  // RGB(223,229,236)
+constexpr unsigned kWordGlyphRgb = 0x1E88E5;        // glyph 5, document
+constexpr unsigned kArchiveGlyphRgb = 0x455A64;     // glyph 20, the police rule's default
+constexpr unsigned kStripUnsignedRgb = 0xE8EDF3;
+constexpr unsigned kStripSignedRgb = 0xFFE7C2;
+// A point of the icon in grid slot p (5 columns of 146 px from x 40, rows of 108 px from y 146;
+// the 40 px icon at +52, +6), inside its coloured square and clear of its picture.
+CanvasPoint IconPoint(int p) { return {40 + 146 * (p % 5) + 54, 146 + 108 * (p / 5) + 26}; }
+CanvasPoint TilePoint(int p) { return {40 + 146 * (p % 5) + 70, 146 + 108 * (p / 5) + 40}; }
+std::string At(const char* command, CanvasPoint p) {
+    return std::string(command) + " " + std::to_string(p.x) + " " + std::to_string(p.y);
+}
+constexpr CanvasPoint kNextPage{720, 598}, kPreviousPage{80, 598}, kSignButton{600, 200}, kStrip{30, 660};
+
+// Icons paged, dragged and opened with the game's mouse; the contract signed with two clicks.
+void UseTheComputerDesktop(Scenario& s, fake::EditorWorld& world) {
+    fake::FakeApi& api = s.api();
+    const auto started = std::chrono::steady_clock::now();
+    s.Ok("dblclicktime 5000");  // two clicks one command apart can be 500 ms apart under qemu
+    world.OpenComputer();
+    ASSERT_TRUE(RenderUntilCanvasColour(s, 4, 4, kDesktopBackdropRgb, 30s)) << s.GameLog();
+    ASSERT_TRUE(RenderUntilCanvasColour(s, IconPoint(0).x, IconPoint(0).y, kWordGlyphRgb, 10s));
+    s.Screenshot("computer-desktop.png");
+
+    // Page 2 holds Archiv in its third tile; back on page 1 Word is where it was.
+    s.Ok(ClickAt(kNextPage));
+    EXPECT_TRUE(RenderUntilCanvasColour(s, IconPoint(2).x, IconPoint(2).y, kArchiveGlyphRgb, 10s));
+    s.Ok(ClickAt(kPreviousPage));
+    EXPECT_TRUE(RenderUntilCanvasColour(s, IconPoint(0).x, IconPoint(0).y, kWordGlyphRgb, 10s));
+    EXPECT_NE(CanvasColour(s, IconPoint(2).x, IconPoint(2).y), long(kArchiveGlyphRgb));
+
+    // Word dragged to the empty slot 7: one body, and the icon stays there after the refresh.
+    s.Ok(At("canvasdown", TilePoint(0)));
+    s.Ok(At("canvasmove", {TilePoint(0).x + 12, TilePoint(0).y}));
+    s.Ok(At("canvasmove", TilePoint(7)));
+    s.Ok(At("canvasup", TilePoint(7)));
+    ASSERT_TRUE(s.RenderUntil([&] { return !world.PositionBodies().empty(); }, 20s));
+    EXPECT_EQ(world.PositionBodies().front(), "31\nword\n7");
+    ASSERT_TRUE(s.RenderUntil([&] {
+        bool moved = false;
+        for (const auto& r : api.Requests()) {
+            if (r.path == "/editor/desktop-position") moved = true;
+            else if (moved && r.path == "/editor/state" && r.query.empty()) return true;  // the refresh
+        }
+        return false;
+    }, 20s));
+    EXPECT_TRUE(RenderUntilCanvasColour(s, IconPoint(7).x, IconPoint(7).y, kWordGlyphRgb, 10s));
+    EXPECT_NE(CanvasColour(s, IconPoint(0).x, IconPoint(0).y), long(kWordGlyphRgb));
+    EXPECT_EQ(world.PositionBodies().size(), 1u);
+
+    // A double click on the contract opens it: its signature sheet, unsigned.
+    const std::size_t answers = world.Results().size();
+    s.Ok(ClickAt(TilePoint(3)));
+    s.Ok(ClickAt(TilePoint(3)));
+    ASSERT_TRUE(s.RenderUntil([&] { return world.Results().size() > answers; }, 20s));
+    EXPECT_EQ(world.Results().back(), "31\n1\n{\\rtf1\\hmsel12 }");
+    ASSERT_TRUE(RenderUntilCanvasColour(s, kStrip.x, kStrip.y, kStripUnsignedRgb, 30s));
+
+    // "Elektronicky podepsat" twice: the first click only asks (desktop_win_test waits to see
+    // that nothing goes out), the second signs.
+    s.Ok(ClickAt(kSignButton));
+    s.Ok(ClickAt(kSignButton));
+    ASSERT_TRUE(s.RenderUntil([&] { return world.Results().size() > answers + 1; }, 20s));
+    EXPECT_EQ(world.Results().back(), "40\n2\n{\\rtf1\\hmsign1 }");
+    EXPECT_EQ(world.Results().size(), answers + 2);
+    EXPECT_TRUE(RenderUntilCanvasColour(s, kStrip.x, kStrip.y, kStripSignedRgb, 30s));
+    s.Screenshot("document-signed.png");
+    std::printf("[ figures  ] desktop scenario: %lld s\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count()));
+    std::printf("[ bodies   ] %s | %s | %s\n", fake::DescribeEditorBody(world.PositionBodies().front()).c_str(),
+                fake::DescribeEditorBody(world.Results()[answers]).c_str(),
+                fake::DescribeEditorBody(world.Results().back()).c_str());
+}
+
 class ServerFormInGame : public testing::Test {
 protected:
     void SetUp() override {
@@ -288,6 +363,8 @@ TEST_F(ServerFormInGame, FormIsShownMinimisedRestoredTypedAndAnsweredAndItsSketc
     // The server closes it: 204, and the overlay is gone.
     EXPECT_TRUE(s.RenderUntil([&] { return CanvasColour(s, kFormHeader.x, kFormHeader.y) != long(kDialogHeaderRgb); }, 20s));
     EXPECT_FALSE(world.FormOpen());
+
+    UseTheComputerDesktop(s, world);
     EXPECT_EQ(s.Quit(), 0);
 }
 

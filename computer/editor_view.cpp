@@ -28,6 +28,8 @@ ControlBox DesktopBox(const EditorState& s) {
     if (IsMenuSubMode(sub)) return s.initial_text.empty() ? ControlBox{} : ControlBox{244, 212, 510, 390};
     const bool entry = (sub == 1 || sub == 3) && (f & kNoEntryFrameFlag) == 0;
     if (s.screen_id == "hospic-draft") return {compact ? 246 : 48, 180, compact ? 302 : 694, 438};
+    // The entry panel's box, inside the panel and its mask.
+    if (entry && !compact) return {150, 390, 510, 48};
     if (f & kWideDesktopFlag) return {48, 166, 706, entry ? 64 : 452};
     return {compact ? 246 : 48, 180, compact ? 302 : 694, entry ? 64 : 464};
 }

@@ -4,6 +4,7 @@
 
 #include "base/overlay_frame.h"
 #include "base/text1250.h"
+#include "computer/draw_list_win.h"
 #include "computer/rich_edit_win.h"
 #include "ui/gdi_win.h"
 
@@ -52,7 +53,8 @@ void DrawBottomButtons(HDC dc, const ScreenFrame& f) {
         const std::string& label = s.buttons[std::size_t(i)];
         if (label.empty()) continue;
         const ButtonBox b = BottomButton(i);
-        DrawButton(dc, *f.fonts, s.Flags(), b.left, b.top, b.right, b.bottom - 1, Wide(label), i == 0);
+        const std::optional<std::wstring> confirm = f.doc ? ConfirmSignLabel(*f.doc, s, i) : std::nullopt;
+        DrawButton(dc, *f.fonts, s.Flags(), b.left, b.top, b.right, b.bottom - 1, confirm ? *confirm : Wide(label), i == 0);
     }
 }
 
@@ -92,10 +94,10 @@ void DrawBox(HDC dc, const ScreenFrame& f, HWND control, const ControlBox& b, bo
         FillSolidRect(dc, b.x + at.x, b.y + at.y, b.x + at.x + 2, b.y + at.y + height, kCaret);
 }
 
-void DrawControl(HDC dc, const ScreenFrame& f) {
+void DrawControl(HDC dc, const ScreenFrame& f, bool scroll_bar = true) {
     if (!f.main || f.plan.box.empty()) return;
     DrawBox(dc, f, f.main, f.plan.box, !f.second_focused && !MainBoxReadOnly(*f.state));
-    if (HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
+    if (scroll_bar && HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
 }
 
 void DrawSecondControl(HDC dc, const ScreenFrame& f) {
@@ -236,7 +238,8 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
     DrawSecondControl(dc, f);
     if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
-    DrawBottomButtons(dc, f);
+    if (f.sheet) ReplayDrawList(dc, *f.fonts, *f.sheet, nullptr);
+    else DrawBottomButtons(dc, f);
 }
 
 }  // namespace
@@ -268,6 +271,11 @@ std::wstring HintLine(const EditorState& s, const std::wstring& status, bool sub
 
 void DrawScreen(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
+    if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture);
+    if (f.panel) {
+        ReplayDrawList(dc, *f.fonts, *f.panel, nullptr);
+        return DrawControl(dc, f, false);  // one line: no scroll bar
+    }
     if (IsUpdateDialog(s)) return DrawUpdateDialog(dc, f);
     if (s.kind == sk::kConsent) return DrawConsent(dc, f);
     DrawDocument(dc, f);

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "computer/document_screen.h"
+#include "computer/draw_list.h"
 #include "computer/editor_view.h"
 #include "ui/draw_win.h"
 #include "ui/masks.h"
@@ -28,6 +30,10 @@ struct ScreenFrame {
     bool second_focused = false;     // typing (and the caret) is in the second box
     bool second_read_only = false;
     const Pixels* background = nullptr;  // picture mode 4: the picture behind the text
+    const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
+    const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
+    const DrawList* panel = nullptr;    // the entry panel around the text box
+    const DocumentScreen* doc = nullptr;
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

@@ -13,6 +13,9 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/document_payload.h"
+#include "computer/document_screen.h"
+#include "computer/entry_panel.h"
 #include "computer/editor_view.h"
 #include "computer/editor_window_seam.h"
 #include "computer/rich_edit_win.h"
@@ -37,7 +40,6 @@ Tick DoubleClickMs() {
 }
 
 constexpr const wchar_t* kNicknameNotice = L"Přezdívku se nepodařilo zjistit. Spusť hru přes SA-MP klienta.";
-constexpr const wchar_t* kTooLongNotice = L"Dokument je příliš dlouhý (limit 16 kB včetně formátování).";
 constexpr std::uint32_t kDesktopFlags = 0x20000C0;
 constexpr Tick kQuietAfterAnswerMs = 200;
 // Far more than the limit, so that a document just over it is told apart from one that only
@@ -76,6 +78,7 @@ struct UiView {
     int selecting = kNoBox;
     LONG select_anchor = 0;
     ClickMemory last_click;
+    DocumentScreen doc;  // desktop and document screens: selection, drag, confirmations
 };
 
 HWND BoxControl(const UiView& v, int box) { return box == 0 ? v.main : box == 1 ? v.second : nullptr; }
@@ -240,6 +243,7 @@ void BuildScreen(UiView& v) {
             SendMessageW(c, EM_SETREADONLY, TRUE, 0);
         }
     }
+    ResetDocumentScreen(v.doc, s);
     v.gate.Clear();
 }
 
@@ -312,6 +316,19 @@ void RenderTick(UiView& v) {
     }
     frame.second_focused = typing == 1;
     frame.background = v.background.get();
+    frame.doc = &v.doc;
+    DrawList list;
+    if (std::optional<DrawList> whole = WholeScreenDrawList(
+            v.doc, v.state, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)})) {
+        list = std::move(*whole);
+        frame.desktop = &list;
+    } else if (IsSignatureSheet(v.state)) {
+        list = BuildSheetDrawList(v.state, v.doc.sheet);
+        frame.sheet = &list;
+    } else if (IsEntryPanel(v.state)) {
+        list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
+        frame.panel = &list;
+    }
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -332,15 +349,24 @@ void Answer(UiView& v, int action) {
         return;
     }
     if (v.submitted) return;  // one answer per state
-    std::string payload(kEmptyRtf);
-    if (v.main && SendsDocumentRtf(s, action)) {
-        std::optional<std::string> rtf = CutDocumentRtf(StreamOutRtf(v.main, kStreamOutCap));
-        if (!rtf) {
-            v.status = kTooLongNotice;
-            return;
-        }
-        payload = std::move(*rtf);
+    PayloadInputs in = PayloadInputsFor(v.doc, s, action);
+    if (v.main) {
+        HWND main = v.main;
+        in.document_rtf = [main] { return StreamOutRtf(main, kStreamOutCap); };
+        const std::wstring typed = ControlText(main);
+        in.text.assign(typed.begin(), typed.end());
     }
+    if (v.second) {
+        const std::wstring typed = ControlText(v.second);
+        in.text2.assign(typed.begin(), typed.end());
+    }
+    PayloadOutcome built = BuildPayload(in);
+    AfterPayload(v.doc, s, built);
+    if (built.kind != PayloadOutcome::Kind::kSend) {
+        v.status = built.status;
+        return;
+    }
+    std::string payload = std::move(built.payload);
     // The desktop's delete-messages item goes with the next confirm.
     if (action == 1 && v.delete_messages) payload = SelectionPayload(*v.delete_messages);
     const bool closes = action == 0 && s.kind == sk::kComputer && (s.Flags() & kDesktopFlags) != 0 &&
@@ -375,6 +401,11 @@ void OnKey(UiView& v, const ForwardedInput& r) {
     if (IsUpdateDialog(s)) {
         if (down && r.wParam == VK_ESCAPE) Answer(v, 2);
         else if (down && r.wParam == VK_RETURN) Answer(v, 1);
+        return;
+    }
+    const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam);
+    if (screen.handled) {
+        if (screen.answer) Answer(v, *screen.answer);
         return;
     }
     KeyContext k;
@@ -529,6 +560,14 @@ void PressInBox(UiView& v, const ForwardedInput& r, int x, int y) {
 
 void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
+    const ScreenInput screen =
+        DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
+    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
+    if (screen.status) v.status = *screen.status;
+    if (screen.handled) {
+        if (screen.answer) Answer(v, *screen.answer);
+        return;
+    }
     const int x = short(LOWORD(r.lParam)), y = short(HIWORD(r.lParam));
     const EditorState& s = v.state;
     const bool scroll_bar = v.main && HasScrollBar(s, v.plan);
@@ -593,7 +632,8 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
     if (action == NewStateAction::kIgnore) return;
     EditorStateShown(v.ex, *in);
     if (action == NewStateAction::kUpdateInPlace) {
-        v.status = StatusTextAfterUpdate(v.status, *in);
+        UpdateDocumentScreen(v.doc, v.state, *in);
+        v.status = StatusTextAfterUpdate(KeptStatus(v.status), *in);
         PixelsRef picture = in->picture ? in->picture : v.state.picture;
         v.state = std::move(*in);
         v.state.picture = std::move(picture);

@@ -2,8 +2,9 @@
 # The demo: the fake community API and the fake game with the shipped HM_Plugin.dll under 32-bit
 # Wine play five short evenings:
 #   1. tools/demo_scenario.txt  a first start: the player asks to connect (Ctrl+F10), agrees in
-#                               the consent dialog, and answers the form the server opens on the
-#                               in-game computer;
+#                               the consent dialog, answers the form the server opens on the
+#                               in-game computer, then on its desktop moves an icon, opens a
+#                               contract with a double click and signs it;
 #   2. tools/demo_photos.txt    a later start resumes the remembered device of an earlier pairing,
 #                               fetches and verifies the newer release the server announces, and
 #                               takes and shows photos;
@@ -86,7 +87,7 @@ PY
 
 step "starting the fake API (newer release 1.01, package $(basename "$package"), $(stat -c %s "$package") bytes)"
 build/host/bin/fake_api_server --log "$out/api.log" --ready-file "$out/api.url" \
-  --photo-world ui/pictures/picture0.jpg --voice-room --editor-world 3 --npc-stage "$out/npc-greeting.ul" --newer-package "$package" --newer-sha256 "$package_sha" --tv 30001 &
+  --photo-world ui/pictures/picture0.jpg --voice-room --editor-world 3 --editor-computer 5 --npc-stage "$out/npc-greeting.ul" --newer-package "$package" --newer-sha256 "$package_sha" --tv 30001 &
 api_pid=$!
 for _ in $(seq 100); do [ -s "$out/api.url" ] && break; sleep 0.1; done
 [ -s "$out/api.url" ] || { echo "demo: the fake API did not start"; exit 1; }

@@ -1,6 +1,7 @@
 #include "tools/fake_api/editor_world.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "base/text1250.h"
 
@@ -52,9 +53,103 @@ std::string EditorWorld::FormBody() const {
     return body;
 }
 
+namespace {
+
+// A state body from its lines (UTF-16), each ended by "\n", in code page 1250.
+std::string Body(std::initializer_list<std::u16string> lines) {
+    std::string body;
+    for (const std::u16string& line : lines) body += Utf16ToCp1250(line) + "\n";
+    return body;
+}
+
+std::u16string Text(const std::string& ascii) { return Cp1250ToUtf16(ascii); }
+
+}  // namespace
+
+void EditorWorld::OpenComputer() {
+    std::lock_guard<std::mutex> hold(lock_);
+    OpenComputerLocked();
+}
+
+void EditorWorld::OpenComputerLocked() {
+    computer_screen_ = kDesktopScreenId;
+    signed_ = false;
+    icons_ = {{5, u"Word", "app:word", 0},
+              {6, u"Mail", "app:mail", 1},
+              {kContractItemId, u"Smlouva o prodeji", "app:doc12", 3},
+              {20, u"Archiv", "app:archiv", 22}};
+}
+
+std::string EditorWorld::DesktopBody() const {
+    std::string body = Body({Text(std::to_string(kDesktopScreenId)), u"Počítač", u"", u"", u"", u"", u"", u"0", u"", u"16",
+                             u"desktop:main", u"", Text(std::to_string(icons_.size()))});
+    for (const Icon& i : icons_)
+        body += Utf16ToCp1250(Text(std::to_string(i.id)) + u"\t" + i.label + u"\t" + Text(i.tag) + u"\t" +
+                              Text(std::to_string(i.slot))) +
+                "\n";
+    body += Body({u"0", u"1", u"0", u"0", u"0", u"0", u"0", u"0", u"0", u"0", u"0", u"", u"0", u"0",
+                  Text(std::to_string(0x82)), u"0", u"", u"clock=" + Text(std::to_string(options_.clock_minutes))});
+    return body;
+}
+
+std::string EditorWorld::SheetBody() const {
+    return Body({Text(std::to_string(kContractSheetId)), u"Smlouva o prodeji",
+                 u"Kupní smlouva: prodávající předává kupujícímu vozidlo Premier, SPZ 4HM 2026.", u"Zpět", u"", u"",
+                 u"", u"0", u"", u"1", u"S-12/2026", u"Smlouva o prodeji vozidla", u"0", u"0", u"1", u"0", u"0",
+                 u"0", u"1"}) +
+           (signed_ ? Body({u"1", u"Test_Player, 10. 12. 2026"}) : Body({u"0"})) +
+           Body({u"0", u"0", u"0", u"0", u"", u"0", u"0", u"0", u"0", u"",
+                 u"clock=" + Text(std::to_string(options_.clock_minutes))});
+}
+
+Reply EditorWorld::ComputerResult(const std::string& body) {
+    const std::string desktop = std::to_string(kDesktopScreenId) + "\n", sheet = std::to_string(kContractSheetId) + "\n";
+    if (computer_screen_ == kDesktopScreenId && body.rfind(desktop, 0) == 0) {
+        if (body == desktop + "1\n{\\rtf1\\hmsel" + std::to_string(kContractItemId) + " }") computer_screen_ = kContractSheetId;
+        else if (body.rfind(desktop + "0\n", 0) == 0) computer_screen_ = 0;
+        return Reply{200, ""};
+    }
+    if (computer_screen_ == kContractSheetId && body.rfind(sheet, 0) == 0) {
+        if (body == sheet + "2\n{\\rtf1\\hmsign1 }") signed_ = true;
+        else if (body.rfind(sheet + "1\n", 0) == 0) computer_screen_ = kDesktopScreenId;
+        else if (body.rfind(sheet + "0\n", 0) == 0) computer_screen_ = 0;
+        return Reply{200, ""};
+    }
+    return Reply{404, ""};
+}
+
+Reply EditorWorld::MoveIcon(const std::string& body) {
+    position_bodies_.push_back(body);
+    const std::size_t a = body.find('\n'), b = a == std::string::npos ? a : body.find('\n', a + 1);
+    if (b == std::string::npos || body.substr(0, a) != std::to_string(kDesktopScreenId)) return Reply{400, ""};
+    const std::string key = "app:" + body.substr(a + 1, b - a - 1), slot_text = body.substr(b + 1);
+    if (slot_text.empty() || slot_text.size() > 6 || slot_text.find_first_not_of("0123456789") != std::string::npos)
+        return Reply{400, ""};
+    const int slot = std::stoi(slot_text);
+    Icon* moved = nullptr;
+    for (Icon& i : icons_)
+        if (i.tag == key) moved = &i;
+    if (!moved) return Reply{400, ""};
+    for (Icon& i : icons_)
+        if (i.slot == slot) i.slot = moved->slot;
+    moved->slot = slot;
+    return Reply{200, ""};
+}
+
 FakeApi::Responder EditorWorld::StateResponder() {
     return [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
+        if (computer_screen_ != 0) {
+            if (request.query == "current=" + std::to_string(computer_screen_))
+                return Reply{202, "clock=" + std::to_string(options_.clock_minutes) + "\n"};
+            return Reply{200, computer_screen_ == kDesktopScreenId ? DesktopBody() : SheetBody()};
+        }
+        if (closed_ && options_.computer_after_polls >= 0 && polls_after_form_ >= 0 &&
+            polls_after_form_++ >= options_.computer_after_polls) {
+            polls_after_form_ = -1;  // once
+            OpenComputerLocked();
+            return Reply{200, DesktopBody()};
+        }
         if (closed_ || polls_++ < options_.open_after_polls) return Reply{204, ""};
         if (request.query == "current=" + std::to_string(kEditorFormId))
             return Reply{202, "clock=" + std::to_string(options_.clock_minutes) + "\n"};
@@ -67,9 +162,14 @@ void EditorWorld::Attach(FakeApi& api) {
     api.Respond("POST", "/editor/result", [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
         results_.push_back(request.body);
+        if (computer_screen_ != 0) return ComputerResult(request.body);
         if (request.body.rfind(std::to_string(kEditorFormId) + "\n", 0) != 0) return Reply{404, ""};
         closed_ = true;
         return Reply{200, ""};
+    });
+    api.Respond("POST", "/editor/desktop-position", [this](const RecordedRequest& request) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return MoveIcon(request.body);
     });
     api.Respond("POST", "/editor/web-sketch", [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
@@ -95,6 +195,21 @@ std::vector<SketchUpload> EditorWorld::Sketches() const {
 bool EditorWorld::FormOpen() const {
     std::lock_guard<std::mutex> hold(lock_);
     return !closed_ && polls_ > options_.open_after_polls;
+}
+
+std::vector<std::string> EditorWorld::PositionBodies() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return position_bodies_;
+}
+
+bool EditorWorld::Signed() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return signed_;
+}
+
+int EditorWorld::ComputerScreen() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return computer_screen_;
 }
 
 std::string DescribeEditorBody(const std::string& body) {

@@ -4,6 +4,14 @@
 //                                 the game clock instead; 204 before it opens and after it closed
 //   POST /editor/result           the answer is recorded; "7\n..." closes the form (200)
 //   POST /editor/web-sketch       the PNG's size is recorded (200); the form is sent again
+// After OpenComputer() the computer's desktop follows (ids below), driven the same way:
+//   31 the desktop (kind 16): Word (slot 0), Mail (1), the contract "Smlouva o prodeji" (id 12,
+//      slot 3) and Archiv (slot 22, on page 2); "31\n1\n{\rtf1\hmsel12 }" opens the contract,
+//      action 0 closes the computer
+//   40 the contract's signature sheet (kind 1, signable); "40\n2\n{\rtf1\hmsign1 }" signs it
+//      (the sheet comes back with the electronic signature), action 1 goes back to the desktop
+//   POST /editor/desktop-position "31\n<icon key>\n<slot>" moves the icon, swapping with the one
+//      there (200); anything else 400
 #pragma once
 
 #include <mutex>
@@ -15,12 +23,16 @@
 namespace hm::fake {
 
 constexpr int kEditorFormId = 7;
+constexpr int kDesktopScreenId = 31;
+constexpr int kContractSheetId = 40;
+constexpr int kContractItemId = 12;
 
 struct EditorWorldOptions {
     int open_after_polls = 0;  // polls answered 204 before the form opens
     int clock_minutes = 1234;  // 20:34 in the 202 answers
     int picture_slot = 0;      // > 0: the form takes a picture taken in the game...
     int picture_mode = 0;      // ... uploaded as a sketch with mode 3
+    int computer_after_polls = -1;  // >= 0: the desktop opens that many polls after the form's answer
 };
 
 // A PNG the plugin uploaded as a sketch.
@@ -46,8 +58,26 @@ public:
     std::vector<SketchUpload> Sketches() const;
     bool FormOpen() const;
 
+    // The computer's desktop opens at the next poll.
+    void OpenComputer();
+    std::string DesktopBody() const;
+    std::string SheetBody() const;
+    std::vector<std::string> PositionBodies() const;
+    bool Signed() const;
+    int ComputerScreen() const;  // 31, 40, or 0 when closed
+
 private:
     FakeApi::Responder StateResponder();
+    Reply ComputerResult(const std::string& body);
+    Reply MoveIcon(const std::string& body);
+    void OpenComputerLocked();
+
+    struct Icon {
+        int id;
+        std::u16string label;
+        std::string tag;
+        int slot;
+    };
 
     EditorWorldOptions options_;
     mutable std::mutex lock_;
@@ -55,6 +85,11 @@ private:
     bool closed_ = false;
     std::vector<std::string> results_;
     std::vector<SketchUpload> sketches_;
+    int computer_screen_ = 0;
+    int polls_after_form_ = 0;
+    bool signed_ = false;
+    std::vector<Icon> icons_;
+    std::vector<std::string> position_bodies_;
 };
 
 // Width and height of a PNG from its IHDR chunk; false when `bytes` is not one.

@@ -114,6 +114,74 @@ TEST_F(EditorWorldTest, ASketchArrivesAsAPngOfItsSize) {
     EXPECT_EQ(shown.size(), 2u);
 }
 
+TEST_F(EditorWorldTest, TheComputerMovesIconsOpensTheContractAndSignsIt) {
+    Start({0, 1234, 0, 0});
+    world->OpenComputer();
+    Pass();
+    ASSERT_EQ(shown.size(), 1u);
+    const EditorState& desktop = shown[0];
+    EXPECT_EQ(desktop.request_id, kDesktopScreenId);
+    EXPECT_EQ(desktop.kind, 16);
+    EXPECT_EQ(desktop.Flags(), 0x82u);
+    ASSERT_EQ(desktop.items.size(), 4u);
+    EXPECT_EQ(desktop.items[2].id, kContractItemId);
+    EXPECT_EQ(desktop.items[2].tag, "app:doc12");
+    EXPECT_EQ(desktop.items[3].slot, "22");
+    EXPECT_EQ(GameClockText(ex), L"20:34");
+
+    // A move to an empty slot, then one onto Mail: the icons swap; the refresh shows them.
+    PostEditorBody(ex, EditorBody::kDesktopPosition, "31\nword\n7");
+    Pass();
+    Pass();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].items[0].slot, "7");
+    PostEditorBody(ex, EditorBody::kDesktopPosition, "31\nword\n1");
+    Pass();
+    Pass();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[2].items[0].slot, "1");
+    EXPECT_EQ(shown[2].items[1].slot, "7");
+    // Keys the desktop does not hold and bodies it cannot read are refused.
+    for (const char* bad : {"31\nnone\n2", "31\nword\n-1", "31\nword", "30\nword\n2", "31\nword\n2147483648"}) {
+        PostEditorBody(ex, EditorBody::kDesktopPosition, bad);
+        Pass();
+        EXPECT_EQ(api.Requests().back().path, "/editor/desktop-position");
+    }
+    EXPECT_EQ(world->PositionBodies().size(), 7u);
+
+    // Double click on the contract: its sheet; the second signing click signs it.
+    ASSERT_TRUE(SubmitEditorResult(ex, {kDesktopScreenId, 1, "{\\rtf1\\hmsel12 }"}, true, now));
+    Pass();
+    Pass();
+    ASSERT_EQ(shown.back().request_id, kContractSheetId);
+    EXPECT_EQ(shown.back().kind, 1);
+    EXPECT_TRUE(shown.back().signable);
+    EXPECT_TRUE(shown.back().electronic_signatures.empty());
+    ASSERT_TRUE(SubmitEditorResult(ex, {kContractSheetId, 2, "{\\rtf1\\hmsign1 }"}, true, now));
+    Pass();
+    Pass();
+    EXPECT_TRUE(world->Signed());
+    ASSERT_EQ(shown.back().electronic_signatures.size(), 1u);
+    EXPECT_EQ(shown.back().electronic_signatures[0], "Test_Player, 10. 12. 2026");
+    EXPECT_EQ(shown.back().content, shown[shown.size() - 2].content);
+}
+
+TEST_F(EditorWorldTest, TheDesktopCanFollowTheAnsweredForm) {
+    EditorWorldOptions options;
+    options.computer_after_polls = 2;
+    Start(options);
+    Pass();
+    ASSERT_TRUE(SubmitEditorResult(ex, {7, 1, "{\\rtf1}"}, true, now));
+    Pass();
+    Pass();
+    EXPECT_EQ(closes, 1);
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), 0);
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), kDesktopScreenId);
+    EXPECT_EQ(shown.back().request_id, kDesktopScreenId);
+}
+
 TEST(EditorWorldLog, BodiesAreReadable) {
     EXPECT_EQ(DescribeEditorBody("7\n1\n{\\rtf1 \xe8\x61j}"), "7\\n1\\n{\\\\rtf1 \\xe8aj}");
     std::string png = "\x89PNG\r\n\x1a\n" + std::string("\0\0\0\x0dIHDR\0\0\x01\x0b\0\0\x01\x26", 16) + "rest";

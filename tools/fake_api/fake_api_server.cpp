@@ -15,7 +15,8 @@
 // --newer-package with --newer-sha256
 // announces build 17306 "1.01" whose package is FILE, held back 6 s so the download shows.
 // --editor-world opens the computer's form 7 (kind 10) after POLLS editor polls; editor request
-// bodies (answers, action bodies, sketch sizes) are logged under their request.
+// bodies (answers, action bodies, sketch sizes) are logged under their request. With
+// --editor-computer POLLS the computer's desktop opens POLLS polls after the form was answered.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,7 @@ int Usage() {
     std::cerr << "usage: fake_api_server [--port N] [--base PATH] [--log FILE] [--ready-file FILE] [--wait-polls N] "
                  "[--https]\n"
                  "                       [--photo-world PICTURE] [--voice-room] [--npc-stage CLIP]\n"
-                 "                       [--editor-world POLLS]\n"
+                 "                       [--editor-world POLLS [--editor-computer POLLS]]\n"
                  "                       [--newer-package FILE --newer-sha256 HEX]  (announce build 17306 with that package)\n"
                  "                       [--tv N]  (/tv/state answers \"TV N\")\n";
     return 2;
@@ -53,7 +54,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0, waitPolls = 3, editorPolls = -1;
+    int port = 0, waitPolls = 3, editorPolls = -1, computerPolls = -1;
     std::string base = "/HM/MEDIA-PLUGIN/test-api", logPath, readyPath, photoWorld, newerPackage, newerSha256, npcClip;
     hm::fake::Scheme scheme = hm::fake::Scheme::Http;
     bool voiceRoom = false;
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
         else if (arg == "--newer-package") newerPackage = value;
         else if (arg == "--newer-sha256") newerSha256 = value;
         else if (arg == "--editor-world") editorPolls = std::atoi(value.c_str());
+        else if (arg == "--editor-computer") computerPolls = std::atoi(value.c_str());
         else if (arg == "--tv") tvScreen = value;
         else return Usage();
     }
@@ -116,6 +118,7 @@ int main(int argc, char** argv) {
         if (editorPolls >= 0) {
             hm::fake::EditorWorldOptions options;
             options.open_after_polls = editorPolls;
+            options.computer_after_polls = computerPolls;
             editor = std::make_unique<hm::fake::EditorWorld>(options);
             editor->Attach(api);
         }

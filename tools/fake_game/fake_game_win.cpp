@@ -27,6 +27,7 @@
 //   canvasdown|canvasmove|canvasup <x> <y>  the left button pressed, the cursor moved (a held
 //                              button drags), the button released at that canvas point
 //                              -> ok cursor=<x>,<y>
+//   dblclicktime <ms>          the double-click time of the session (SetDoubleClickTime) -> ok ms=<ms>
 //   canvaspixel <x> <y>        -> ok <aarrggbb> of the presented frame at that canvas point
 //   events                     window messages since the last call, e.g. "ok KEYDOWN:65 CHAR:97"
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
@@ -643,6 +644,12 @@ std::string Execute(const std::string& line) {
             return pressed == "ok" ? moved : pressed;
         }
         return Execute("click " + std::to_string(x) + " " + std::to_string(y) + (w.size() == 4 ? " " + w[3] : ""));
+    }
+    if (cmd == "dblclicktime" && w.size() == 2) {
+        // Clicks sent one command apart can be 500 ms apart under qemu.
+        const UINT ms = UINT(std::atoi(w[1].c_str()));
+        if (!SetDoubleClickTime(ms)) return "error SetDoubleClickTime failed";
+        return Format("ok ms=%u", GetDoubleClickTime());
     }
     if (cmd == "events") {
         PumpMessages();

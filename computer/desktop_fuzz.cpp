@@ -1,0 +1,70 @@
+// libFuzzer target over what the desktop makes of a server's state: placement, draw lists,
+// input on every layout and the payload. Only std::runtime_error may come out of the parser;
+// after it nothing may throw, every grid position has one owner, positions stay bounded and a
+// position body is three lines.
+//   build/fuzz/bin/desktop_fuzz computer/fuzz_corpus/desktop_fuzz -max_total_time=60
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+
+#include "computer/desktop_draw.h"
+#include "computer/document_screen.h"
+#include "computer/signature_sheet.h"
+
+namespace {
+
+void CheckPlacement(const hm::EditorState& s, const hm::DesktopPlacement& p) {
+    std::size_t in_grid = 0;
+    for (std::size_t i = 0; i < s.items.size(); ++i) {
+        const long long pos = p.position[i];
+        if (pos < 0) continue;
+        ++in_grid;
+        if (pos > hm::kMaxSlot + hm::kMaxItemsFileManager) std::abort();
+        const auto it = p.at.find(pos);
+        if (it == p.at.end() || it->second != int(i)) std::abort();
+    }
+    if (in_grid != p.at.size() || p.pages < 1) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    hm::EditorState s;
+    try {
+        s = hm::ParseEditorState(body);
+    } catch (const std::runtime_error&) {
+        return 0;
+    }
+    for (const int kind : {hm::screen_kind::kComputer, hm::screen_kind::kSignatureSheet}) {
+        s.kind = kind;
+        hm::DocumentScreen d;
+        hm::ResetDocumentScreen(d, s);
+        CheckPlacement(s, d.desktop.placement);
+        hm::Tick now = 1000;
+        // Events from the body's own bytes: message, point, time step.
+        for (std::size_t i = 0; i + 4 < std::min<std::size_t>(size, 200); i += 5) {
+            constexpr std::uint32_t kMessages[] = {0x201, 0x200, 0x202, 0x203, 0x100, 0x20A, 0x204};
+            const std::uint32_t message = kMessages[data[i] % 7];
+            const std::uint32_t lparam = std::uint32_t(data[i + 1]) << 2 | std::uint32_t(data[i + 2]) << 18 |
+                                         (data[i + 3] & 0x80 ? 0xFFFFu : 0u);
+            now += data[i + 4];
+            hm::ScreenInput in = message == 0x100 ? hm::DocumentKey(d, s, message, data[i + 1] % 0x30)
+                                                  : hm::DocumentPointer(d, s, message, lparam >> 8, lparam, now, 500);
+            if (!in.position_body.empty() && std::count(in.position_body.begin(), in.position_body.end(), '\n') != 2)
+                std::abort();
+            CheckPlacement(s, d.desktop.placement);
+            if (in.answer) {
+                const hm::PayloadOutcome out = hm::BuildPayload(hm::PayloadInputsFor(d, s, *in.answer));
+                if (out.kind == hm::PayloadOutcome::Kind::kSend && out.payload.rfind("{\\rtf1", 0) != 0) std::abort();
+            }
+        }
+        (void)hm::WholeScreenDrawList(d, s, {});
+        (void)hm::BuildDesktopDrawList(s, d.desktop, {});
+        (void)hm::BuildSheetDrawList(s, d.sheet);
+    }
+    return 0;
+}

@@ -1,0 +1,167 @@
+#include "computer/document_screen.h"
+
+#include <algorithm>
+
+#include "computer/editor_view.h"
+#include "computer/entry_panel.h"
+#include "computer/list_window.h"
+
+namespace hm {
+namespace {
+
+constexpr std::uint32_t kKeyDown = 0x100, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
+                        kLButtonUp = 0x202, kLButtonDblClk = 0x203, kRButtonDown = 0x204, kMouseWheel = 0x20A;
+
+// A menu choice: open the item, or act on it with a paper action.
+void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
+    if (!o.paper_action) return;
+    d.paper_action = *o.paper_action;
+    in.answer = 1;
+}
+
+bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
+
+}  // namespace
+
+bool IsDesktopScreen(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && IsSlotDesktopLayout(ChooseComputerLayout(s));
+}
+bool IsSignatureSheet(const EditorState& s) { return s.kind == screen_kind::kSignatureSheet; }
+
+void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
+    d = DocumentScreen{};
+    d.desktop = MakeDesktopView(s);
+}
+
+void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s) {
+    const long long page = d.desktop.page;
+    UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
+    if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
+    d.sheet.sign_confirmed = false;
+    d.sign_confirmed = false;
+    d.menu = ActionMenu{};  // its item index may have moved
+}
+
+std::wstring KeptStatus(const std::wstring& status) {
+    if (status == kSheetSignFirstClickText || status == kSignFirstClickText) return std::wstring();
+    return status;
+}
+
+ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t message, std::uint32_t wparam,
+                            std::uint32_t lparam, Tick now, Tick double_click_ms) {
+    ScreenInput in;
+    const CanvasPoint16 p = DecodeCanvasPoint(lparam);
+    const bool press = message == kLButtonDown || message == kLButtonDblClk;
+    if (IsListWindow(s)) {
+        in.handled = true;
+        if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
+        else if (message == kMouseWheel) ListWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
+        return in;
+    }
+    if (IsDesktopScreen(s)) {
+        if (d.menu.open || d.menu.confirm_discard >= 0) {
+            in.handled = true;
+            if (press) {
+                const MenuOutcome o = MenuPress(d.menu, p.x, p.y);
+                if (o.paper_action) d.desktop.selected = d.menu.item;
+                TakeMenuChoice(d, o, in);
+            }
+            return in;
+        }
+        if (message == kRButtonDown) {
+            in.handled = true;
+            const DesktopHit hit = HitDesktop(d.desktop, s, p.x, p.y);
+            const auto it = d.desktop.placement.at.find(hit.value);
+            if (AnyBit(s.Flags(), desktop_flag::kPaperActions) && hit.kind == DesktopHitKind::kTile &&
+                it != d.desktop.placement.at.end()) {
+                d.desktop.selected = it->second;
+                OpenActionMenu(d.menu, s, it->second, p.x, p.y);
+            }
+            return in;
+        }
+        PointerEvent e;
+        if (press) e = PointerEvent::kDown;
+        else if (message == kMouseMove) e = PointerEvent::kMove;
+        else if (message == kLButtonUp) e = PointerEvent::kUp;
+        else return in;
+        in.handled = true;
+        const DesktopOutcome o = DesktopPointer(d.desktop, s, e, p.x, p.y, now, double_click_ms);
+        in.answer = o.answer;
+        in.position_body = o.position_body;
+        return in;
+    }
+    if (IsEntryPanel(s) && press) {
+        in.answer = EntryPanelPress(s, p.x, p.y);
+        in.handled = in.answer.has_value();  // elsewhere the text box takes the click
+        return in;
+    }
+    if (IsSignatureSheet(s) && press) {
+        const SheetClick c = SheetPointer(d.sheet, s, p.x, p.y);
+        // The sheet's bottom row is its own: the frame's generic buttons sit elsewhere.
+        in.handled = c.handled || p.y >= 706;
+        in.answer = c.answer;
+        if (!c.status.empty()) in.status = c.status;
+    }
+    return in;
+}
+
+ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
+    ScreenInput in;
+    if (!HasItemView(s)) return in;
+    in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
+    if (message != kKeyDown && message != kSysKeyDown) return in;
+    if (d.menu.open || d.menu.confirm_discard >= 0) {
+        const int item = d.menu.item;
+        const MenuOutcome o = MenuKey(d.menu, vk);
+        if (o.paper_action) d.desktop.selected = item;
+        TakeMenuChoice(d, o, in);
+        return in;
+    }
+    in.answer = IsListWindow(s) ? ListKey(d.desktop, s, vk).answer : DesktopKey(d.desktop, s, vk).answer;
+    return in;
+}
+
+std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c) {
+    if (IsDesktopScreen(s)) {
+        DrawList l = BuildDesktopDrawList(s, d.desktop, c);
+        AddActionMenu(l, d.menu, s);
+        return l;
+    }
+    if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    return std::nullopt;
+}
+
+PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, int action) {
+    PayloadInputs in;
+    in.kind = s.kind;
+    in.action = action;
+    in.flags = s.Flags();
+    in.read_only = IsReadOnlyScreen(s);
+    in.paper = s.paper;
+    in.screen_id = s.screen_id;
+    in.button2 = s.buttons[1];
+    if (HasItemView(s))
+        if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
+            in.has_selection = true;
+            in.selected_id = *id;
+            in.selected_tag = s.items[std::size_t(d.desktop.selected)].tag;
+        }
+    in.paper_action = d.paper_action;
+    in.sign_confirmed = IsSignatureSheet(s) ? d.sheet.sign_confirmed : d.sign_confirmed;
+    return in;
+}
+
+void AfterPayload(DocumentScreen& d, const EditorState&, const PayloadOutcome& out) {
+    if (out.kind == PayloadOutcome::Kind::kConfirmFirst) d.sign_confirmed = true;
+    if (out.paper_action_used) d.paper_action = 0;
+}
+
+std::optional<std::wstring> ConfirmSignLabel(const DocumentScreen& d, const EditorState& s, int button_index) {
+    if (!d.sign_confirmed) return std::nullopt;
+    if ((s.kind == screen_kind::kSignLockedDocument && button_index == 0) || (s.kind == 0 && button_index == 1))
+        return std::wstring(kConfirmSignLabel);
+    return std::nullopt;
+}
+
+}  // namespace hm

@@ -1,0 +1,171 @@
+#include "computer/list_window.h"
+
+#include <algorithm>
+
+#include "base/text1250.h"
+
+namespace hm {
+namespace {
+
+namespace tf = text_format;
+
+constexpr ColorRef kWindowBackground = RgbRef(238, 243, 249);
+constexpr ColorRef kTitleBar = RgbRef(25, 43, 65);
+constexpr ColorRef kWhite = RgbRef(255, 255, 255);
+
+bool Compact(const EditorState& s) { return AnyBit(s.Flags(), desktop_flag::kCompact); }
+int Left(const EditorState& s) { return Compact(s) ? 230 : 24; }
+int Right(const EditorState& s) { return Compact(s) ? 580 : 786; }
+bool Inside(const UiRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+std::wstring Wide(std::u16string_view t) { return std::wstring(t.begin(), t.end()); }
+std::wstring Wide1250(std::string_view t) { return Wide(Cp1250ToUtf16(t)); }
+
+long long Pages(const EditorState& s) {
+    return std::max<long long>(1, (static_cast<long long>(s.items.size()) + kListRowsPerPage - 1) / kListRowsPerPage);
+}
+UiRect PreviousButton(const EditorState& s) { return {Left(s) + 16, 620, Left(s) + 112, 652}; }
+UiRect NextButton(const EditorState& s) { return {Right(s) - 112, 620, Right(s) - 16, 652}; }
+UiRect AnswerButton(const EditorState& s, int i) {
+    const int half = (Right(s) - Left(s)) / 2;
+    return {Left(s) + half * i + (i ? 4 : 0), 712, Left(s) + half * (i + 1) - (i ? 0 : 4), 744};
+}
+UiRect CloseGlyph(const EditorState& s) { return {Right(s) - 40, 24, Right(s), 88}; }
+
+void Select(DesktopView& v, const EditorState& s, int index) {
+    if (s.items.empty()) return;
+    v.selected = std::clamp(index, 0, int(s.items.size()) - 1);
+    v.page = v.selected / kListRowsPerPage;
+}
+
+}  // namespace
+
+bool IsListWindow(const EditorState& s) {
+    // A menu with an initial text also holds a text box among its rows: drawn by the frame.
+    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kListWindow &&
+           s.initial_text.empty();
+}
+
+long long ListPages(const EditorState& s) { return Pages(s); }
+
+UiRect ListRowRect(const EditorState& s, int row) {
+    const int top = kListRowTop + kListRowStep * row;
+    return {Left(s) + 16, top, Right(s) - 16, top + kListRowHeight};
+}
+
+ColorRef ListRowColour(const EditorItem& item, bool selected) {
+    const std::uint32_t n = item.number;
+    if (n != 0 && n != 0xFFFFFF) {
+        // The number is RGB; each channel becomes a pale tint.
+        const auto tint = [](unsigned c) { return 180 + c * 5 / 17; };
+        return RgbRef(tint((n >> 16) & 0xFF), tint((n >> 8) & 0xFF), tint(n & 0xFF));
+    }
+    return selected ? kListRowSelected : kWhite;
+}
+
+DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
+    DrawList l;
+    AddFill(l, {0, 0, 810, 760}, kWindowBackground);
+    AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
+    AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
+    AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+    if (s.items.empty())
+        AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
+                RgbRef(97, 113, 131), tf::kLine);
+    const long long first = v.page * kListRowsPerPage;
+    for (int row = 0; row < kListRowsPerPage && first + row < static_cast<long long>(s.items.size()); ++row) {
+        const int index = int(first + row);
+        const EditorItem& e = s.items[std::size_t(index)];
+        const bool selected = index == v.selected;
+        const UiRect r = ListRowRect(s, row);
+        AddFill(l, r, ListRowColour(e, selected));
+        AddFill(l, {r.left, r.top, r.left + 3, r.bottom}, selected ? kListBarSelected : kListBar);
+        AddText(l, {r.left + 12, r.top + 3, r.right - 8, r.top + 25}, Wide(DisplayLabel(e.label)), RgbRef(27, 46, 69),
+                tf::kLine, DrawFont::kTitle);
+        std::wstring second = Wide1250(e.tag);
+        if (!e.slot.empty()) second += L" · " + Wide1250(e.slot);
+        AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
+    }
+    const long long pages = Pages(s);
+    if (s.items.size() > std::size_t(kListRowsPerPage)) {
+        AddButton(l, PreviousButton(s), L"‹", false, s.Flags());
+        AddButton(l, NextButton(s), L"›", false, s.Flags());
+        AddText(l, {PreviousButton(s).right, 620, NextButton(s).left, 652}, PageText(v.page, pages),
+                RgbRef(27, 46, 69), tf::kLine | tf::kCenter);
+    }
+    const std::wstring status = c.submitted        ? std::wstring(L"Načítání…")
+                                : !c.status.empty() ? c.status
+                                : AnyBit(s.Flags(), desktop_flag::kMultiLine)
+                                    ? std::wstring(L"Enter: nový řádek • Ctrl+Enter: potvrdit")
+                                    : std::wstring(L"Esc: zpět");
+    AddText(l, {Left(s) + 16, 672, Right(s) - 16, 704}, status, RgbRef(89, 107, 129), tf::kLine);
+    for (int i = 0; i < 2; ++i)
+        if (!s.buttons[std::size_t(i)].empty())
+            AddButton(l, AnswerButton(s, i), Wide1250(s.buttons[std::size_t(i)]), i == 0, s.Flags());
+    return l;
+}
+
+ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message) {
+    ListInput in;
+    if (x < 0 || y < 0 || x >= 810 || y >= 760) return in;
+    in.redraw = true;
+    if (Inside(CloseGlyph(s), x, y)) {
+        in.answer = CloseAnswer(s);
+        return in;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (Inside(AnswerButton(s, i), x, y)) {
+            if (!s.buttons[std::size_t(i)].empty()) in.answer = i + 1;
+            return in;
+        }
+    if (s.items.size() > std::size_t(kListRowsPerPage)) {
+        if (Inside(PreviousButton(s), x, y)) {
+            v.page = std::max<long long>(0, v.page - 1);
+            return in;
+        }
+        if (Inside(NextButton(s), x, y)) {
+            v.page = std::min(Pages(s) - 1, v.page + 1);
+            return in;
+        }
+    }
+    for (int row = 0; row < kListRowsPerPage; ++row) {
+        if (!Inside(ListRowRect(s, row), x, y)) continue;
+        const long long index = v.page * kListRowsPerPage + row;
+        if (index >= static_cast<long long>(s.items.size())) return in;
+        const bool again = v.last_click_position == index && now - v.last_click_time <= kListDoubleClickMs;
+        v.selected = int(index);
+        if (double_click_message || again) {
+            v.last_click_position = -1;
+            in.answer = 1;
+        } else {
+            v.last_click_position = index;
+            v.last_click_time = now;
+        }
+        return in;
+    }
+    return in;
+}
+
+ListInput ListWheel(DesktopView& v, const EditorState& s, int wheel_delta) {
+    ListInput in;
+    in.redraw = true;
+    if (wheel_delta > 0) v.page = std::max<long long>(0, v.page - 1);
+    else if (wheel_delta < 0) v.page = std::min(Pages(s) - 1, v.page + 1);
+    return in;
+}
+
+ListInput ListKey(DesktopView& v, const EditorState& s, std::uint32_t vk) {
+    ListInput in;
+    in.redraw = true;
+    switch (vk) {
+        case 0x0D: in.answer = 1; break;
+        case 0x1B: in.answer = CloseAnswer(s); break;
+        case 0x21: v.page = std::max<long long>(0, v.page - 1); break;
+        case 0x22: v.page = std::min(Pages(s) - 1, v.page + 1); break;
+        case 0x26: Select(v, s, v.selected < 0 ? 0 : v.selected - 1); break;
+        case 0x28: Select(v, s, v.selected < 0 ? 0 : v.selected + 1); break;
+        default: in.redraw = false; break;
+    }
+    return in;
+}
+
+}  // namespace hm

@@ -1,0 +1,47 @@
+// The computer's list window (kind 16, a menu sub-mode without icon bits): 8 rows a page under a
+// title bar, paging, a status line and two answer buttons. Portable: a draw list and the rules
+// of its clicks, wheel and keys.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/ticks.h"
+#include "computer/desktop_draw.h"
+#include "computer/desktop_input.h"
+#include "computer/draw_list.h"
+#include "computer/editor_state.h"
+
+namespace hm {
+
+constexpr int kListRowsPerPage = 8;
+constexpr int kListRowTop = 168;
+constexpr int kListRowStep = 56;
+constexpr int kListRowHeight = 52;
+constexpr ColorRef kListRowSelected = RgbRef(218, 233, 252);
+constexpr ColorRef kListBarSelected = RgbRef(39, 105, 177);
+constexpr ColorRef kListBar = RgbRef(201, 213, 227);
+
+bool IsListWindow(const EditorState& s);  // kind 16 drawn as a list window
+long long ListPages(const EditorState& s);
+
+// The row rectangle of row r (0..7) of a page; compact windows are narrower.
+UiRect ListRowRect(const EditorState& s, int row);
+// A row's background: the pale tint of the item's colour number, else selected or white. No
+// number (0) and 0xFFFFFF both mean no colour.
+ColorRef ListRowColour(const EditorItem& item, bool selected);
+
+// Selection and page live in the desktop view's fields (selected, page, last click).
+DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
+
+struct ListInput {
+    std::optional<int> answer;
+    bool redraw = false;
+};
+// message: WM_LBUTTONDOWN/WM_LBUTTONDBLCLK (a press), WM_MOUSEWHEEL (wheel_delta), WM_KEYDOWN (vk).
+ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message);
+ListInput ListWheel(DesktopView& v, const EditorState& s, int wheel_delta);
+ListInput ListKey(DesktopView& v, const EditorState& s, std::uint32_t vk);
+
+}  // namespace hm

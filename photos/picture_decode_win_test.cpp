@@ -11,21 +11,13 @@
 #include <string>
 
 #include "base/win_api_failure.h"
+#include "photos/imaging_factory_win_test_util.h"
 
 namespace hm {
 namespace {
 
-class Decode : public testing::Test {
+class Decode : public ImagingFactoryTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))));
-    }
-    void TearDown() override {
-        if (factory) factory->Release();
-        CoUninitialize();
-    }
     PixelsRef Run(const std::string& bytes) {
         return DecodePicture(factory, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
@@ -38,7 +30,6 @@ protected:
         }
         return "";
     }
-    IWICImagingFactory* factory = nullptr;
 };
 
 template <class T>

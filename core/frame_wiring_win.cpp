@@ -5,7 +5,9 @@
 
 #include "base/shared_state.h"
 #include "game/frame_steps_win.h"
+#include "photos/gallery_textures_win.h"
 #include "photos/shown_photo_win.h"
+#include "tv/lettering_win.h"
 #include "tv/tv_picture_win.h"
 #include "ui/banner.h"
 #include "ui/banner_win.h"
@@ -70,6 +72,12 @@ void FillFrameSteps() {
     steps.draw_television_picture = &DrawTelevisionPicture;
     steps.install_game_and_samp_hooks = &InstallVehicleHooks;
     SetCabScreenSource(&CabScreenFromCamera);
+    steps.world_textures = &RunWorldTextureStep;
+    steps.screen_texture_id = &ScreenTextureId;
+    steps.lettering_texture = &LetteringTexture;
+    steps.gallery_texture = [](IDirect3DDevice9* d, int id) { return GalleryTextureFor(d, id); };
+    steps.television_texture = &TelevisionTextureFor;
+    steps.television_guard_facts = &TelevisionGuardFacts;
 }
 
 }  // namespace hm

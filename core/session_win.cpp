@@ -16,8 +16,10 @@
 #include "net/device_store_win.h"
 #include "base/notices.h"
 #include "base/notices_win.h"
+#include "photos/gallery.h"
 #include "photos/jpeg_encoder_win.h"
 #include "photos/photo_file_win.h"
+#include "photos/picture_decode_win.h"
 #include "tv/tv_controller_win.h"
 #include "core/worker_hooks.h"
 #include "ui/draw_win.h"
@@ -62,8 +64,9 @@ void InstallPluginPhotos(WorkerContext& ctx, SessionHooks& hooks) {
     fx.encode = [&ctx](const Pixels& picture) {
         return EncodeJpeg(static_cast<IWICImagingFactory*>(ctx.imaging_factory), picture);
     };
-    fx.decode = [](const std::string& bytes) {
-        return DecodePictureBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    fx.decode = [&ctx](const std::string& bytes) {
+        return DecodePicture(static_cast<IWICImagingFactory*>(ctx.imaging_factory),
+                             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     };
     fx.write_file = [&ctx](Tick now, int shot, const std::string& jpeg) {
         WritePhotoFile(ctx.photos_folder, now, shot, jpeg);
@@ -73,6 +76,32 @@ void InstallPluginPhotos(WorkerContext& ctx, SessionHooks& hooks) {
     fx.shared = &PluginShared();
     fx.photo_request = &PluginPhotoRequest();
     InstallPhotoHooks(hooks, photos.record, fx);
+}
+
+// The gallery step's timer and seams; the session's hook points into them for the rest of the process.
+struct PluginGalleryStep {
+    GalleryRecord record;
+    GalleryEffects fx;
+};
+PluginGalleryStep& GallerySteps() {
+    static PluginGalleryStep& step = *new PluginGalleryStep;
+    return step;
+}
+
+void InstallPluginGallery(WorkerContext& ctx, SessionHooks& hooks) {
+    PluginGalleryStep& step = GallerySteps();
+    step.record = GalleryRecord();
+    step.fx.request = ApiRequest;
+    step.fx.decode = [&ctx](const std::string& bytes) {
+        return DecodePicture(static_cast<IWICImagingFactory*>(ctx.imaging_factory),
+                             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    step.fx.clock = [] { return Tick(GetTickCount64()); };
+    // Keeps its own 1000 ms timer and swallows its own failures (they clear the gallery).
+    hooks.gallery_refresh = [&ctx](Tick now, const std::string& token) {
+        PluginGalleryStep& s = GallerySteps();
+        GalleryStep(s.record, PluginGallery(), s.fx, ctx.client, now, token);
+    };
 }
 
 void InstallPluginEditor(WorkerContext& ctx, SessionHooks& hooks) {
@@ -153,6 +182,7 @@ void InstallPluginSession(WorkerContext& ctx) {
     fx.shared = &PluginShared();
     fx.media = &PluginMediaSession();
     InstallPluginPhotos(ctx, fx.hooks);
+    InstallPluginGallery(ctx, fx.hooks);
     InstallPluginEditorWindow();
     InstallPluginEditor(ctx, fx.hooks);
     // The TV state step keeps its own 700 ms / 15 s timer and handles its own failures.

@@ -22,40 +22,6 @@
 namespace hm {
 namespace {
 
-// ---- Pass-through detours ---------------------------------------------------------------------
-// Texture substitution and draw replacement come with the television's world textures; until
-// then these only pass the call on.
-// The detours' own work runs at the edge; the game's call always goes on.
-void DrawHookWork() {
-    AtTheEdge([] { FaultSiteReached(FaultSite::kDrawHooks); });
-}
-
-HRESULT WINAPI SetTextureHook(IDirect3DDevice9* d, DWORD stage, IDirect3DBaseTexture9* texture) {
-    DrawHookWork();
-    return Graphics().through.set_texture(d, stage, texture);
-}
-HRESULT WINAPI DrawPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT start, UINT count) {
-    DrawHookWork();
-    return Graphics().through.draw_primitive(d, type, start, count);
-}
-HRESULT WINAPI DrawIndexedPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, INT base, UINT minIndex,
-                                        UINT vertices, UINT start, UINT count) {
-    DrawHookWork();
-    return Graphics().through.draw_indexed_primitive(d, type, base, minIndex, vertices, start, count);
-}
-HRESULT WINAPI DrawPrimitiveUPHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT count, const void* data,
-                                   UINT stride) {
-    DrawHookWork();
-    return Graphics().through.draw_primitive_up(d, type, count, data, stride);
-}
-HRESULT WINAPI DrawIndexedPrimitiveUPHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT minIndex, UINT vertices,
-                                          UINT count, const void* indices, D3DFORMAT format, const void* data,
-                                          UINT stride) {
-    DrawHookWork();
-    return Graphics().through.draw_indexed_primitive_up(d, type, minIndex, vertices, count, indices, format, data,
-                                                        stride);
-}
-
 // ---- Probe ------------------------------------------------------------------------------------
 bool TryCleanFrameHook() {
     const auto base = reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr));

@@ -11,6 +11,7 @@
 #include "base/pixels.h"
 #include "base/ticks.h"
 #include "game/present_rules.h"
+#include "game/world_surfaces.h"
 
 namespace hm {
 
@@ -27,6 +28,12 @@ struct FrameSteps {
     bool (*place_banner)(int width, int height, std::array<ScreenVertex, 4>& quad) = nullptr;
     void (*reset_banner)() = nullptr;
     void (*install_game_and_samp_hooks)() = nullptr;             // worker, during installation
+    // Marked world surfaces, asked by the SetTexture and draw detours (any device; null: none).
+    int (*screen_texture_id)(IDirect3DDevice9*, IDirect3DBaseTexture9*) = nullptr;     // ScreenTextureId
+    IDirect3DBaseTexture9* (*lettering_texture)(IDirect3DDevice9*, int variant) = nullptr;
+    IDirect3DBaseTexture9* (*gallery_texture)(IDirect3DDevice9*, int screen_id) = nullptr;
+    IDirect3DBaseTexture9* (*television_texture)(IDirect3DDevice9*, int screen_id) = nullptr;
+    void (*television_guard_facts)(IDirect3DDevice9*, TvGuardFacts&) = nullptr;
 };
 FrameSteps& PluginFrameSteps();  // process-wide, never destroyed
 

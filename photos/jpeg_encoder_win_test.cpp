@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/win_api_failure.h"
+#include "photos/imaging_factory_win_test_util.h"
 #include "photos/photo_rules.h"
 #include "photos/test_pictures.h"
 #include "ui/draw_win.h"
@@ -18,19 +19,7 @@
 namespace hm {
 namespace {
 
-class Encoder : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))));
-    }
-    void TearDown() override {
-        if (factory) factory->Release();
-        CoUninitialize();
-    }
-    IWICImagingFactory* factory = nullptr;
-};
+using Encoder = ImagingFactoryTest;
 
 // Fails the n-th WIC call (counting from 0), holds a reference to every object the encoder
 // obtains, and records the sites and the property written.

@@ -122,6 +122,22 @@ IDirect3DTexture9* LiveTelevisionTexture(IDirect3DDevice9* device) {
     return p.texture.get();
 }
 
+IDirect3DBaseTexture9* TelevisionTextureFor(IDirect3DDevice9* device, int screen_id) {
+    const int tv = PluginTv().screen.screen_id.load(std::memory_order_relaxed);
+    if (screen_id < 1 || screen_id > kMaxWorldTvScreenId || screen_id != tv) return nullptr;
+    return LiveTelevisionTexture(device);
+}
+
+void TelevisionGuardFacts(IDirect3DDevice9* device, TvGuardFacts& facts) {
+    const TvScreenState& screen = PluginTv().screen;
+    facts.tv_screen_id = screen.screen_id.load(std::memory_order_relaxed);
+    if (!IsTransformedTvScreen(facts.tv_screen_id)) return;
+    facts.deadline_passed = IsDue(GetTickCount64(), screen.frame_deadline.load(std::memory_order_relaxed));
+    if (facts.deadline_passed) return;
+    const TvPictureState& p = Picture();
+    facts.tv_texture = p.device == device ? p.texture.get() : nullptr;
+}
+
 void WriteCabScreen(const CabScreenRecord& screen) {
     TvPictureState& p = Picture();
     p.cab = screen;

@@ -4,6 +4,7 @@
 
 #include <d3d9.h>
 
+#include "game/world_surfaces.h"
 #include "tv/cab_screen.h"
 
 namespace hm {
@@ -19,6 +20,13 @@ int ScreenTextureId(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture);
 
 // The TvTexture when it belongs to `device` and the picture is live; else null.
 IDirect3DTexture9* LiveTelevisionTexture(IDirect3DDevice9* device);
+
+// The SetTexture detour's TV substitution: the TvTexture when it is live on `device`, TvScreenId
+// lies in 1..30000 and equals `screen_id`; else null.
+IDirect3DBaseTexture9* TelevisionTextureFor(IDirect3DDevice9* device, int screen_id);
+// The render-state guard's facts that need no Direct3D call, cheapest first: stops as soon as
+// one rules the guard out (TvScreenId without bit 0x4000 costs one atomic load).
+void TelevisionGuardFacts(IDirect3DDevice9* device, TvGuardFacts& facts);
 
 // The cockpit camera's screen for this frame.
 void WriteCabScreen(const CabScreenRecord& screen);

@@ -66,9 +66,22 @@ TEST(FakeGame, RendersWithThePluginSavesAScreenshotAndExitsCleanly) {
     ExpectFilled(shot, fg::Rect{540, 0, fg::kWidth - 540, fg::kBuilding.y}, fg::kSkyColour, "sky, right");
     ExpectFilled(shot, fg::Rect{0, fg::kCar.y + fg::kCar.h + 4, fg::kWidth, 60}, fg::kGroundColour, "ground");
     ExpectFilled(shot, fg::kBuilding, fg::kBuildingColour, "building");
+    // Screen 1 and picture 1057 show their colour while no TV plays and no gallery is up; the
+    // hidden surface shows the sky behind it and the lettering surface the lettering's red.
     const auto markers = fg::DefaultMarkers();
-    for (std::size_t i = 0; i < markers.size(); ++i)
-        ExpectFilled(shot, fg::MarkerRect(int(i)), fg::MarkerColour(markers[i]), ("marker " + std::to_string(markers[i])).c_str());
+    ASSERT_EQ(markers, (std::vector<std::uint32_t>{1, 1057, 65537, 65538}));
+    for (int i : {0, 1})
+        ExpectFilled(shot, fg::MarkerRect(i), fg::MarkerColour(markers[std::size_t(i)]), ("marker " + std::to_string(markers[std::size_t(i)])).c_str());
+    ExpectFilled(shot, fg::MarkerRect(2), fg::kSkyColour, "hidden surface");
+    int red = 0, marker = 0;
+    const fg::Rect lettering = fg::MarkerRect(3);
+    for (int y = lettering.y; y < lettering.y + lettering.h; ++y)
+        for (int x = lettering.x; x < lettering.x + lettering.w; ++x) {
+            red += shot.at(x, y) == 0xFFA6181Du;
+            marker += shot.at(x, y) == fg::MarkerColour(65538);
+        }
+    EXPECT_EQ(marker, 0) << "the lettering replaces the marker";
+    EXPECT_GT(red, lettering.w * lettering.h / 2) << "mostly the lettering's background";
     // The car of the 60th frame (frame index 59).
     fg::Rect car = fg::kCar;
     car.x = fg::kCarStartX + (59 * fg::kCarStep) % fg::kCarTravel;

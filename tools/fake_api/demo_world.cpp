@@ -61,6 +61,12 @@ void ScriptPhotoWorld(FakeApi& api, const std::string& photo) {
     api.Script("POST", "/upload", Reply{201, ""});
     api.Script("GET", "/photo/5", Reply{200, photo});
     api.Script("GET", "/photo/5/access", Reply{200, ""});
+    // The noticeboard: once a session resumed, picture 1057 (the same picture) hangs in the world.
+    api.Respond("GET", "/pictures/state", [seq](const RecordedRequest&) {
+        std::lock_guard<std::mutex> hold(seq->lock);
+        return Reply{200, seq->resumed ? "PICTURES\n1057 1\n" : "PICTURES\n"};
+    });
+    api.Script("GET", "/pictures/1057/1", Reply{200, photo});
 }
 
 void ScriptNewerRelease(FakeApi& api, const std::string& package, const std::string& sha256, int delayMs) {

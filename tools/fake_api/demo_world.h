@@ -20,7 +20,8 @@ void ScriptDemoWorld(FakeApi& api, int waitPolls = 3);
 // A later evening of the demo, on top of ScriptDemoWorld: the resumed session polls OK a few
 // times, then the server asks for shot 1 (upload accepted) and, a few polls later, names photo 5,
 // served as `photo` with its keep-alive, for about 21 s; afterwards it names nothing. Sessions
-// paired before the first resume see an idle server.
+// paired before the first resume see an idle server. Once a session resumed, the gallery lists
+// picture 1057 (the same picture); before, an empty gallery.
 void ScriptPhotoWorld(FakeApi& api, const std::string& photo);
 
 // A newer release, build 17306 "1.01": the release and update answers and the package itself at

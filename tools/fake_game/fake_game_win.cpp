@@ -98,6 +98,19 @@ struct TexturedVertex {
 };
 constexpr DWORD kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
+// Marker squares: world geometry (model space, see scene_layout.h).
+struct WorldVertex {
+    float x, y, z;
+    float u, v;
+};
+constexpr DWORD kWorldFvf = D3DFVF_XYZ | D3DFVF_TEX1;
+
+D3DMATRIX AsMatrix(const std::array<float, 16>& v) {
+    D3DMATRIX m;
+    std::memcpy(&m, v.data(), sizeof m);
+    return m;
+}
+
 struct Game {
     UniqueWindow hwnd;
     ComPtr<IDirect3D9> d3d;
@@ -282,6 +295,8 @@ D3DPRESENT_PARAMETERS PresentParameters(UINT w, UINT h) {
     pp.hDeviceWindow = g.hwnd.get();
     pp.Windowed = TRUE;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    pp.EnableAutoDepthStencil = TRUE;  // the world's markers and the plugin's meshes test depth
+    pp.AutoDepthStencilFormat = D3DFMT_D16;
     return pp;
 }
 
@@ -345,7 +360,7 @@ long long PluginVehicleCounter(int which) {
 void RenderFrame() {
     IDirect3DDevice9* d = g.device.get();
     if (g.gta) GtaUpdateCamera();
-    d->Clear(0, nullptr, D3DCLEAR_TARGET, kSkyColour, 1.0f, 0);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSkyColour, 1.0f, 0);
     if (g.gta && SUCCEEDED(d->BeginScene())) {
         d->SetRenderState(D3DRS_LIGHTING, FALSE);
         d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -379,21 +394,31 @@ void RenderFrame() {
                                      CV(cx, cy + kCar.h, kCarColour), CV(cx + kCar.w, cy + kCar.h, kCarColour)};
         d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, car, sizeof(ColourVertex));
 
-        // Marker surfaces: solid 32 x 32 textures, point-sampled so their colour stays exact.
-        d->SetFVF(kTexturedFvf);
+        // Marker surfaces: solid 32 x 32 textures on world squares, point-sampled so their colour
+        // stays exact, depth-tested like the game's world.
+        D3DVIEWPORT9 vp{};
+        d->GetViewport(&vp);
+        const D3DMATRIX identity = AsMatrix({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+        const D3DMATRIX projection = AsMatrix(ScreenProjection(float(vp.Width), float(vp.Height)));
+        d->SetTransform(D3DTS_VIEW, &identity);
+        d->SetTransform(D3DTS_PROJECTION, &projection);
+        d->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        d->SetFVF(kWorldFvf);
         d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
         d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
         d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
         for (std::size_t i = 0; i < g.markerTextures.size(); ++i) {
-            const Rect r = MarkerRect(int(i));
-            const float x0 = r.x - 0.5f, y0 = r.y - 0.5f, x1 = x0 + r.w, y1 = y0 + r.h;
-            const TexturedVertex quad[4] = {{x0, y0, 0.5f, 1.0f, 0.0f, 0.0f},
-                                            {x1, y0, 0.5f, 1.0f, 1.0f, 0.0f},
-                                            {x0, y1, 0.5f, 1.0f, 0.0f, 1.0f},
-                                            {x1, y1, 0.5f, 1.0f, 1.0f, 1.0f}};
+            const D3DMATRIX world = AsMatrix(MarkerWorld(int(i)));
+            d->SetTransform(D3DTS_WORLD, &world);
+            const float h = kMarkerHalfSide;
+            const bool part = TransformedTvMarker(g.markerIds[i]);
+            const float u1 = part ? 4.0f : 1.0f, v0 = part ? 1.0f : 0.0f, v1 = part ? 4.0f : 1.0f;
+            const WorldVertex quad[4] = {{-h, h, 0, 0, v0}, {h, h, 0, u1, v0}, {-h, -h, 0, 0, v1}, {h, -h, 0, u1, v1}};
             d->SetTexture(0, g.markerTextures[i].get());
-            d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexturedVertex));
+            d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(WorldVertex));
         }
+        d->SetTransform(D3DTS_WORLD, &identity);
+        d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         d->SetTexture(0, nullptr);
         // The 3-D picture is done; the game's 2-D layer (HUD, radar, chat) would follow.
         if (g.twoDPass) reinterpret_cast<void (*)()>(kTwoDPass)();

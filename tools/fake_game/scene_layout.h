@@ -3,6 +3,7 @@
 // so every pixel of a rectangle has exactly the colour given here.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -35,6 +36,33 @@ constexpr int kMaxMarkers = 8;
 inline Rect MarkerRect(int index) {
     return Rect{kMarkerLeft + index * (kMarkerSize + kMarkerGap), kMarkerTop, kMarkerSize, kMarkerSize};
 }
+
+// Markers are world geometry, drawn with fixed-function vertex processing and a depth buffer (as
+// the game's world is): each square is the model-space square -8..8 (y up), placed by its world
+// matrix at 4 pixels a unit around the square's centre, seen through an orthographic view of the
+// screen. A world TV screen whose id has bit 0x4000 carries texture coordinates u 0..4 and v 1..4
+// (left to right, top to bottom); every other square 0..1.
+constexpr float kMarkerUnitPixels = 4;
+constexpr float kMarkerHalfSide = 8;
+constexpr float kMarkerDepthScale = 0.01f;  // model z to depth around 0.5
+// Row-major D3DMATRIX values.
+inline std::array<float, 16> MarkerWorld(int index) {
+    const Rect r = MarkerRect(index);
+    const float cx = float(r.x + r.w / 2) - 0.5f, cy = float(r.y + r.h / 2) - 0.5f;
+    return {kMarkerUnitPixels, 0, 0, 0, 0, -kMarkerUnitPixels, 0, 0, 0, 0, kMarkerDepthScale, 0, cx, cy, 0.5f, 1};
+}
+inline std::array<float, 16> ScreenProjection(float width, float height) {
+    return {2 / width, 0, 0, 0, 0, -2 / height, 0, 0, 0, 0, 1, 0, -1, 1, 0, 1};
+}
+// Where a model point of marker `index` lands on the screen (Direct3D 9 samples pixel (x, y) at
+// exactly x, y) and its depth.
+inline void MarkerPointOnScreen(int index, float x, float y, float z, float& sx, float& sy, float& depth) {
+    const auto w = MarkerWorld(index);
+    sx = w[0] * x + w[12];
+    sy = w[5] * y + w[13];
+    depth = w[10] * z + w[14];
+}
+inline bool TransformedTvMarker(std::uint32_t id) { return id >= 0x4000 && id <= 32767; }
 
 // The solid colour that carries a marker id: 1..32767 for screens (five bits per channel,
 // each channel 8..39), 65536..65546 for the special surfaces (R 168, G 37, B 47..57).

@@ -1,0 +1,130 @@
+// DecodePicture under Wine with the caller's imaging factory: good pictures, the size rule before
+// any pixel memory, and bad bytes of every kind ending in their WinApiFailure.
+#include "photos/picture_decode_win.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincodec.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/win_api_failure.h"
+#include "photos/imaging_factory_win_test_util.h"
+
+namespace hm {
+namespace {
+
+class Decode : public ImagingFactoryTest {
+protected:
+    PixelsRef Run(const std::string& bytes) {
+        return DecodePicture(factory, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    // The error text, "" when it decoded.
+    std::string Failure(const std::string& bytes) {
+        try {
+            Run(bytes);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "";
+    }
+};
+
+template <class T>
+void Put(std::string& s, T v) {
+    s.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// A top-down 32-bit BMP whose header claims w x h; pixels only when asked (a header alone claims
+// a size without the memory behind it). Pixel (x, y) is `colour` + x.
+std::string Bmp(std::int32_t w, std::int32_t h, bool pixels, std::uint32_t colour = 0xFF102030) {
+    const std::uint32_t data = pixels ? std::uint32_t(w) * std::uint32_t(h) * 4 : 0;
+    std::string s = "BM";
+    Put<std::uint32_t>(s, 54 + data);
+    Put<std::uint32_t>(s, 0);
+    Put<std::uint32_t>(s, 54);
+    Put<std::uint32_t>(s, 40);
+    Put<std::int32_t>(s, w);
+    Put<std::int32_t>(s, -h);
+    Put<std::uint16_t>(s, 1);
+    Put<std::uint16_t>(s, 32);
+    Put<std::uint32_t>(s, 0);  // BI_RGB
+    Put<std::uint32_t>(s, w > 0 && h > 0 ? std::uint32_t(w) * std::uint32_t(h) * 4 : 0);
+    for (int i = 0; i < 4; ++i) Put<std::uint32_t>(s, 0);
+    if (pixels)
+        for (std::int32_t y = 0; y < h; ++y)
+            for (std::int32_t x = 0; x < w; ++x) Put<std::uint32_t>(s, colour + std::uint32_t(x));
+    return s;
+}
+
+// A 1 x 1 GIF of three frames: red, green, blue (colour table indices 0, 1, 2).
+std::string ThreeFrameGif() {
+    std::string s = "GIF89a";
+    Put<std::uint16_t>(s, 1);
+    Put<std::uint16_t>(s, 1);
+    s += std::string("\xF1\x00\x00", 3);  // global table of 4 colours
+    s += std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00", 12);
+    const char* data[3] = {"\x02\x02\x44\x01\x00", "\x02\x02\x4C\x01\x00", "\x02\x02\x54\x01\x00"};
+    for (const char* d : data) {
+        s += std::string("\x21\xF9\x04\x00\x0A\x00\x00\x00", 8);  // graphic control: 100 ms
+        s += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
+        s += std::string(d, 5);
+    }
+    s += "\x3B";
+    return s;
+}
+
+TEST_F(Decode, APictureBecomesBgraRowsOfItsOwnWidth) {
+    const PixelsRef p = Run(Bmp(3, 2, true));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->width(), 3u);
+    EXPECT_EQ(p->height(), 2u);
+    EXPECT_EQ(p->at(0, 0) & 0xFFFFFF, 0x102030u);
+    EXPECT_EQ(p->at(2, 1) & 0xFFFFFF, 0x102032u);
+    const PixelsRef largest = Run(Bmp(1280, 720, true));
+    EXPECT_EQ(largest->width(), 1280u);
+    EXPECT_EQ(largest->height(), 720u);
+}
+
+TEST_F(Decode, AnimatedGifGivesItsFirstFrame) {
+    const PixelsRef p = Run(ThreeFrameGif());
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->width(), 1u);
+    EXPECT_EQ(p->at(0, 0) & 0xFFFFFF, 0xFF0000u);
+}
+
+TEST_F(Decode, SizesOutsideTheRuleFailBeforeAnyPixelMemory) {
+    EXPECT_EQ(Failure(Bmp(1281, 720, true)), "invalid gallery dimensions");
+    EXPECT_EQ(Failure(Bmp(1280, 721, true)), "invalid gallery dimensions");
+    // 65535 x 65535 would be 16 GiB: refused from the header alone.
+    EXPECT_EQ(Failure(Bmp(65535, 65535, false)), "invalid gallery dimensions");
+}
+
+TEST_F(Decode, BadBytesEndInTheFailingCallsWinApiFailure) {
+    const std::string good = Bmp(64, 48, true);
+    const std::string cases[] = {"", "this is not a picture", good.substr(0, 20)};
+    for (const std::string& bytes : cases) {
+        try {
+            Run(bytes);
+            ADD_FAILURE() << "decoded " << bytes.size() << " bytes";
+        } catch (const WinApiFailure& e) {
+            EXPECT_GE(e.call_site(), 871) << bytes.size();
+            EXPECT_LE(e.call_site(), 879) << bytes.size();
+            EXPECT_TRUE(FAILED(HRESULT(e.hresult())));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << bytes.size() << " bytes: " << e.what();
+        }
+    }
+    // Pixels cut short: a failure of some imaging call or a picture, never a crash.
+    const std::string truncated = good.substr(0, good.size() / 2);
+    try {
+        Run(truncated);
+    } catch (const WinApiFailure&) {
+    }
+    EXPECT_THROW(DecodePicture(nullptr, reinterpret_cast<const std::uint8_t*>(good.data()), good.size()), WinApiFailure);
+}
+
+}  // namespace
+}  // namespace hm

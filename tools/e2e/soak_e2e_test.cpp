@@ -267,7 +267,8 @@ TEST(Soak, PluginAgainstAHostileServer) {
     // game can take seconds, and a wait in seconds alone would give up before anything was drawn.
     double frameSeconds = 0.2;
     auto Wait = [&](const std::function<bool()>& done, std::chrono::seconds atLeast) {
-        const auto frames = std::chrono::milliseconds(long(frameSeconds * 1000 * 2));
+        // Never past a minute, so that one action cannot use up the test's time-out.
+        const auto frames = std::chrono::milliseconds(long(std::min(frameSeconds * 2, 60.0) * 1000));
         return s.RenderUntil(done, std::max<std::chrono::milliseconds>(atLeast, frames));
     };
     std::map<std::string, int> computer;  // what the player managed with the computer

@@ -19,7 +19,8 @@ export HM_SOAK_MINUTES=$minutes
 # and the environment CTest would give it.
 host=$root/build/host
 bash "$root/cmake/wine-session.sh" start "$host" win32 >/dev/null || exit 1
-HM_WIN32_BIN=$root/build/win32/bin HM_WINE_RUN=$root/cmake/wine-run.sh \
+# The game's folder beside the CI run's, never in the source tree.
+HM_E2E_DIR=$host/tools/e2e/e2e-runs HM_WIN32_BIN=$root/build/win32/bin HM_WINE_RUN=$root/cmake/wine-run.sh \
   HM_WINE_SESSION=$host/wine-win32/session.env HM_SOURCE_DIR=$root "$host/bin/soak_e2e_test"
 rc=$?
 bash "$root/cmake/wine-session.sh" stop "$host" win32 >/dev/null

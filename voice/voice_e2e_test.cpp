@@ -27,37 +27,12 @@ const std::string kToken = "7ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7ea007ea7
 
 long long Value(Scenario& s, int which) { return std::stoll(s.Ok("voice " + std::to_string(which))); }
 
-// A clip without silence, written as raw 16 kHz mono S16_BE; returns its mu-law bytes twice over
-// so that a piece crossing the clip's end is found too.
-std::string WriteClip(const std::string& path) {
-    std::string raw, encoded;
-    for (int i = 0; i < 16000; ++i) {
-        std::int16_t s = std::int16_t((i * 37) % 20000 - 10000);
-        if (s > -200 && s < 200) s = 300;  // never near zero: no 0xFF/0x7F bytes
-        raw.push_back(char((s >> 8) & 0xFF));
-        raw.push_back(char(s & 0xFF));
-        encoded.push_back(char(EncodeMuLaw(s)));
-    }
-    std::ofstream(path, std::ios::binary) << raw;
-    return encoded + encoded;
-}
-
-void WriteAlsa(const std::string& dir) {
-    std::ofstream(dir + "/alsa.conf") << "pcm.null { type null }\npcm.!default {\n  type asym\n"
-                                      << "  playback.pcm { type file slave.pcm { type null } file \"" << dir
-                                      << "/speaker.wav\" format \"wav\" truncate false }\n"
-                                      << "  capture.pcm { type plug slave { pcm { type file slave.pcm { type null } file \""
-                                      << dir << "/captured.raw\" infile \"" << dir
-                                      << "/clip.raw\" format \"raw\" } format S16_BE } }\n}\n";
-}
-
 TEST(VoiceInGame, RadioCheck) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
     Scenario s("voice_radio_check");
     fake::VoiceRoom room;
     room.Attach(s.api());
-    const std::string clip = WriteClip(s.dir() + "/clip.raw");
-    WriteAlsa(s.dir());
+    const std::string clip = WriteMicrophoneClip(s.dir());
     ForgetDeviceAtEnd forget{s.dir()};
     StartResumedGame(s, kCredential, kToken, {}, s.dir() + "/alsa.conf", true);
     s.Ok("autorun 50");
@@ -190,8 +165,7 @@ TEST(VoiceInGame, WithoutSampNothingOpens) {
     Scenario s("voice_without_samp");
     fake::VoiceRoom room;
     room.Attach(s.api());
-    WriteClip(s.dir() + "/clip.raw");
-    WriteAlsa(s.dir());
+    WriteMicrophoneClip(s.dir());
     ForgetDeviceAtEnd forget{s.dir()};
     StartResumedGame(s, kCredential, kToken, {}, s.dir() + "/alsa.conf", false);
     s.Ok("autorun 50");

@@ -25,6 +25,7 @@
 #include "core/identity.h"
 #include "tools/e2e/png_reader.h"
 #include "tools/fake_api/demo_world.h"
+#include "voice/mulaw.h"
 
 namespace hm::e2e {
 namespace {
@@ -68,6 +69,18 @@ std::vector<pid_t> Descendants(pid_t root) {
             if (ppid == out[i]) out.push_back(pid);
     out.erase(out.begin());
     return out;
+}
+
+// Wine's audio driver reads its configuration when the game starts.
+void StartGameWithAudio(Scenario& s, const GameOptions& options, const std::string& alsaConfig) {
+    if (!alsaConfig.empty()) setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
+    try {
+        s.StartGame(options);
+    } catch (...) {
+        unsetenv("ALSA_CONFIG_PATH");
+        throw;
+    }
+    unsetenv("ALSA_CONFIG_PATH");
 }
 
 }  // namespace
@@ -377,21 +390,9 @@ void StartResumedGame(Scenario& s, const std::string& credential, const std::str
     ini.insert(ini.end(), extraIni.begin(), extraIni.end());
     s.WriteIni(ini);
     GameOptions options;
-    if (samp) {
-        std::filesystem::copy_file(Env("HM_WIN32_BIN") + "/samp.dll", s.dir() + "/samp.dll",
-                                   std::filesystem::copy_options::overwrite_existing);
-        options.extraArgs = {"--hm-samp"};
-    }
+    if (samp) AddFakeSamp(s, options);
     options.extraArgs.insert(options.extraArgs.end(), extraArgs.begin(), extraArgs.end());
-    // Wine's audio driver reads the configuration when the game starts.
-    if (!alsaConfig.empty()) setenv("ALSA_CONFIG_PATH", alsaConfig.c_str(), 1);
-    try {
-        s.StartGame(options);
-    } catch (...) {
-        unsetenv("ALSA_CONFIG_PATH");
-        throw;
-    }
-    unsetenv("ALSA_CONFIG_PATH");
+    StartGameWithAudio(s, options, alsaConfig);
 }
 
 std::vector<std::int16_t> NonZeroSamples(const std::string& pcm, std::size_t from) {
@@ -411,15 +412,50 @@ std::vector<std::int16_t> NonZeroWavSamples(const std::string& path) {
     return NonZeroSamples(wav, data + 8);
 }
 
-void StartWithRememberedDevice(Scenario& s) {
+void StartWithRememberedDevice(Scenario& s, GameOptions options, const std::string& alsaConfig) {
     if (RunSessionProbe(s.dir(), {"save-plugin", s.api().BaseUrl(), fake::kDemoDeviceCredential}) != 0)
         throw std::runtime_error("the remembered device could not be saved");
     IniKeys ini = s.DefaultIni();
     ini.push_back({"AutoConnect", "1"});
     s.WriteIni(ini);
-    GameOptions o;
-    o.extraArgs = {"--hm-2d-pass"};
-    s.StartGame(o);
+    options.extraArgs.push_back("--hm-2d-pass");
+    StartGameWithAudio(s, options, alsaConfig);
+}
+
+void StartWithRememberedDevice(Scenario& s) { StartWithRememberedDevice(s, GameOptions{}); }
+
+void AddFakeSamp(Scenario& s, GameOptions& options) {
+    std::filesystem::copy_file(Env("HM_WIN32_BIN") + "/samp.dll", s.dir() + "/samp.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+    options.extraArgs.push_back("--hm-samp");
+}
+
+std::filesystem::path PhotosFolder() {
+    const fs::path prefix = fs::path(Env("HM_WINE_SESSION")).parent_path() / "prefix";
+    for (const auto& user : fs::directory_iterator(prefix / "drive_c" / "users")) {
+        const auto folder = user.path() / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
+        if (fs::exists(folder.parent_path().parent_path())) return folder;
+    }
+    return prefix / "drive_c" / "users" / "root" / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
+}
+
+std::string WriteMicrophoneClip(const std::string& dir) {
+    std::string raw, encoded;
+    for (int i = 0; i < 16000; ++i) {
+        std::int16_t v = std::int16_t((i * 37) % 20000 - 10000);
+        if (v > -200 && v < 200) v = 300;  // never near zero: no 0xFF/0x7F bytes
+        raw.push_back(char((v >> 8) & 0xFF));
+        raw.push_back(char(v & 0xFF));
+        encoded.push_back(char(EncodeMuLaw(v)));
+    }
+    std::ofstream(dir + "/clip.raw", std::ios::binary) << raw;
+    std::ofstream(dir + "/alsa.conf") << "pcm.null { type null }\npcm.!default {\n  type asym\n"
+                                      << "  playback.pcm { type file slave.pcm { type null } file \"" << dir
+                                      << "/speaker.wav\" format \"wav\" truncate false }\n"
+                                      << "  capture.pcm { type plug slave { pcm { type file slave.pcm { type null } file \""
+                                      << dir << "/captured.raw\" infile \"" << dir
+                                      << "/clip.raw\" format \"raw\" } format S16_BE } }\n}\n";
+    return encoded + encoded;
 }
 
 }  // namespace hm::e2e

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,8 +64,12 @@ using IniKeys = std::vector<std::pair<std::string, std::string>>;
 class Scenario;
 // Starts the game so that the plugin resumes a remembered device by itself: the demo world's
 // credential saved for the scenario's fake API, AutoConnect=1, the game's 2-D pass routine in
-// place for the clean-frame hook. The caller holds a ForgetDeviceAtEnd. Throws on failure.
+// place for the clean-frame hook (added to `options`), and ALSA_CONFIG_PATH=`alsaConfig` when
+// given. The caller holds a ForgetDeviceAtEnd. Throws on failure.
+void StartWithRememberedDevice(Scenario& s, GameOptions options, const std::string& alsaConfig = {});
 void StartWithRememberedDevice(Scenario& s);
+// The fake samp.dll beside the game and loaded before the plugin (the chat and dialog state).
+void AddFakeSamp(Scenario& s, GameOptions& options);
 
 class Scenario {
 public:
@@ -136,6 +141,16 @@ private:
 void StartResumedGame(Scenario& s, const std::string& credential, const std::string& token, const IniKeys& extraIni,
                       const std::string& alsaConfig, bool samp, const std::vector<std::string>& extraArgs = {});
 
+// The plugin's photos folder in the game's Wine prefix (LocalAppData of its user).
+std::filesystem::path PhotosFolder();
+
+// A microphone and a speaker for Wine's ALSA driver made of files in `dir`: the microphone plays
+// clip.raw (a clip without silence, 16 kHz mono S16_BE) over and over, what is played goes to
+// speaker.wav. Writes both and <dir>/alsa.conf (for StartResumedGame and
+// StartWithRememberedDevice); returns the clip's mu-law bytes twice over, so that a piece
+// crossing the clip's end is found too.
+std::string WriteMicrophoneClip(const std::string& dir);
+
 // The samples of a 16-bit little-endian WAV (after its "data" header) that are not 0, in order.
 std::vector<std::int16_t> NonZeroWavSamples(const std::string& path);
 // The same over raw 16-bit little-endian bytes from `from` on.
@@ -156,5 +171,8 @@ constexpr CanvasPoint kConsentHeader{300, 20};    // the dialog's header bar, RG
 constexpr CanvasPoint kUpdateFirstButton{274, 510};
 constexpr CanvasPoint kUpdateHeader{400, 220};
 constexpr unsigned kDialogHeaderRgb = 0x192B41;
+// The restore bar of a minimised computer, left of its label, and its colour.
+constexpr CanvasPoint kRestoreBar{50, 732};
+constexpr unsigned kRestoreBarRgb = 0x193556;
 
 }  // namespace hm::e2e

@@ -225,21 +225,6 @@ TEST(Graphics, TheGamesTwoDPassGetsTheCleanFrameHook) {
     EXPECT_EQ(s.Quit(), 0);
 }
 
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-// The photos folder of the game's Wine prefix (LocalAppData of its user).
-std::filesystem::path PhotosFolder() {
-    const std::filesystem::path prefix = std::filesystem::path(Env("HM_WINE_SESSION")).parent_path() / "prefix";
-    for (const auto& user : std::filesystem::directory_iterator(prefix / "drive_c" / "users")) {
-        const auto folder = user.path() / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
-        if (std::filesystem::exists(folder.parent_path().parent_path())) return folder;
-    }
-    return prefix / "drive_c" / "users" / "root" / "AppData" / "Local" / "Hollowmarsh" / "HMMedia" / "Photos";
-}
-
 std::vector<std::filesystem::path> PhotoFiles() {
     std::vector<std::filesystem::path> files;
     std::error_code ignored;

@@ -20,9 +20,9 @@ bool PngSize(const std::string& bytes, unsigned& width, unsigned& height) {
     return true;
 }
 
-std::string EditorWorld::FormBody() const {
+std::string EditorWorld::FormBody(int id) const {
     const std::u16string lines[] = {
-        std::u16string(u"7"),
+        Cp1250ToUtf16(std::to_string(id)),
         u"Žádost o vyjádření",
         u"Napiš krátkou odpověď úřednici městského úřadu.",
         u"Odeslat",
@@ -150,10 +150,25 @@ FakeApi::Responder EditorWorld::StateResponder() {
             OpenComputerLocked();
             return Reply{200, DesktopBody()};
         }
-        if (closed_ || polls_++ < options_.open_after_polls) return Reply{204, ""};
-        if (request.query == "current=" + std::to_string(kEditorFormId))
+        if (closed_ && options_.reopen_after_polls >= 0) {
+            // A new round: closed now, open again after the given number of polls.
+            closed_ = false;
+            polls_ = options_.open_after_polls - options_.reopen_after_polls;
+        }
+        if (closed_ || polls_ < options_.open_after_polls) {
+            ++polls_;
+            return Reply{204, ""};
+        }
+        if (polls_++ == options_.open_after_polls) {
+            ++openings_;
+        } else if (options_.reopen_after_polls >= 0 && request.query != "current=" + std::to_string(IdOfRound())) {
+            // Open here, but the player's computer does not show it (an answer it never got, or
+            // a close it was told by mistake): offered again, as a new screen.
+            ++openings_;
+        }
+        if (request.query == "current=" + std::to_string(IdOfRound()))
             return Reply{202, "clock=" + std::to_string(options_.clock_minutes) + "\n"};
-        return Reply{200, FormBody()};
+        return Reply{200, FormBody(IdOfRound())};
     };
 }
 
@@ -163,7 +178,7 @@ void EditorWorld::Attach(FakeApi& api) {
         std::lock_guard<std::mutex> hold(lock_);
         results_.push_back(request.body);
         if (computer_screen_ != 0) return ComputerResult(request.body);
-        if (request.body.rfind(std::to_string(kEditorFormId) + "\n", 0) != 0) return Reply{404, ""};
+        if (request.body.rfind(std::to_string(IdOfRound()) + "\n", 0) != 0) return Reply{404, ""};
         closed_ = true;
         return Reply{200, ""};
     });
@@ -190,6 +205,21 @@ std::vector<std::string> EditorWorld::Results() const {
 std::vector<SketchUpload> EditorWorld::Sketches() const {
     std::lock_guard<std::mutex> hold(lock_);
     return sketches_;
+}
+
+int EditorWorld::IdOfRound() const {
+    // Each round is a new screen with an id of its own, as the server gives one.
+    return kEditorFormId + 10 * (openings_ > 1 ? openings_ - 1 : 0);
+}
+
+int EditorWorld::FormId() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return IdOfRound();
+}
+
+int EditorWorld::Openings() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return openings_;
 }
 
 bool EditorWorld::FormOpen() const {

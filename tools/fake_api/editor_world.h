@@ -2,7 +2,10 @@
 // Czech text answer, kind 10), answered from each request as the real server would.
 //   GET  /editor/state            200 with the form while it is open; with "?current=7" 202 and
 //                                 the game clock instead; 204 before it opens and after it closed
-//   POST /editor/result           the answer is recorded; "7\n..." closes the form (200)
+//   POST /editor/result           the answer is recorded; "7\n..." closes the form (200); with
+//                                 reopen_after_polls the form opens again that many polls later,
+//                                 and a poll without "?current=" while it is open (the player's
+//                                 computer does not show it) gets it again as a new screen
 //   POST /editor/web-sketch       the PNG's size is recorded (200); the form is sent again
 // After OpenComputer() the computer's desktop follows (ids below), driven the same way:
 //   31 the desktop (kind 16): Word (slot 0), Mail (1), the contract "Smlouva o prodeji" (id 12,
@@ -33,6 +36,7 @@ struct EditorWorldOptions {
     int picture_slot = 0;      // > 0: the form takes a picture taken in the game...
     int picture_mode = 0;      // ... uploaded as a sketch with mode 3
     int computer_after_polls = -1;  // >= 0: the desktop opens that many polls after the form's answer
+    int reopen_after_polls = -1;  // >= 0: after an answer closed it, the form opens again (-1: never)
 };
 
 // A PNG the plugin uploaded as a sketch.
@@ -51,12 +55,15 @@ public:
     // Installs the three responders; the world must outlive the server's use of them.
     void Attach(FakeApi& api);
 
-    // The form's body as the server sends it (code page 1250).
-    std::string FormBody() const;
+    // The form's body as the server sends it (code page 1250), with request id `id`.
+    std::string FormBody(int id = kEditorFormId) const;
+    // Its request id: 7, and 17, 27, ... in the later rounds of reopen_after_polls.
+    int FormId() const;
 
     std::vector<std::string> Results() const;
     std::vector<SketchUpload> Sketches() const;
     bool FormOpen() const;
+    int Openings() const;  // how often the form was opened (a poll saw it after 204s)
 
     // The computer's desktop opens at the next poll.
     void OpenComputer();
@@ -78,11 +85,13 @@ private:
         std::string tag;
         int slot;
     };
+    int IdOfRound() const;  // the lock held
 
     EditorWorldOptions options_;
     mutable std::mutex lock_;
     int polls_ = 0;
     bool closed_ = false;
+    int openings_ = 0;
     std::vector<std::string> results_;
     std::vector<SketchUpload> sketches_;
     int computer_screen_ = 0;

@@ -96,6 +96,38 @@ TEST_F(EditorWorldTest, TheFormOpensWaitsForItsAnswerAndClosesAfterIt) {
     EXPECT_FALSE(world->FormOpen());
 }
 
+// Rounds for a long session: every answer closes the form, and it opens again a few polls later.
+TEST_F(EditorWorldTest, WithReopenTheFormComesBackAfterEachAnswer) {
+    EditorWorldOptions options;
+    options.open_after_polls = 1;
+    options.reopen_after_polls = 2;
+    Start(options);
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        const std::size_t before = shown.size();
+        for (int i = 0; i < 3 && shown.size() == before; ++i) Pass();
+        ASSERT_EQ(shown.size(), before + 1) << "the form opens again";
+        const int id = 7 + 10 * (round - 1);  // a new screen each round
+        EXPECT_EQ(shown.back().request_id, id);
+        EXPECT_EQ(world->FormId(), id);
+        EXPECT_EQ(world->Openings(), round);
+        EXPECT_TRUE(world->FormOpen());
+        ASSERT_TRUE(SubmitEditorResult(ex, {id, 0, ""}, true, now));
+        Pass();
+        EXPECT_FALSE(world->FormOpen());
+        Pass();
+        EXPECT_EQ(closes, round) << "204 after the answer";
+    }
+    // Open, but polled without "?current=" (the plugin lost it): offered again with a new id.
+    for (int i = 0; i < 3 && world->Openings() == 3; ++i) Pass();
+    ASSERT_EQ(world->Openings(), 4);
+    auto again = client->Get((api.BasePath() + "/editor/state").c_str());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 200);
+    EXPECT_EQ(again->body.rfind("47\n", 0), 0u) << again->body;
+    EXPECT_EQ(world->Openings(), 5);
+}
+
 TEST_F(EditorWorldTest, ASketchArrivesAsAPngOfItsSize) {
     Start({0, 1234, 1, 3});
     Pass();

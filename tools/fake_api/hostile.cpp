@@ -19,9 +19,10 @@ std::size_t BodyLimitOf(const std::string& path) {
 
 HostileAnswers::HostileAnswers(std::uint64_t seed, bool underWine) : seed_(seed), underWine_(underWine), random_(seed) {}
 
-Lie HostileAnswers::Choose() {
-    // Valid and invalid alternate: every second answer is a lie, chosen evenly among them.
-    if (answers_ % 2 == 0) return Lie::kNone;
+Lie HostileAnswers::Choose(const std::string& path) {
+    // Valid and invalid alternate on each endpoint: every second answer is a lie, chosen evenly
+    // among them.
+    if (answers_by_path_[path]++ % 2 == 0) return Lie::kNone;
     std::uniform_int_distribution<int> pick(1, int(Lie::kCount) - 1);
     return Lie(pick(random_));
 }
@@ -35,7 +36,7 @@ std::string HostileAnswers::Body(std::size_t size, bool binary) {
 
 Reply HostileAnswers::Twist(const RecordedRequest& request, Reply valid) {
     std::lock_guard<std::mutex> lock(mu_);
-    const Lie lie = valid.never_answer || valid.close_connection ? Lie::kNone : Choose();
+    const Lie lie = valid.never_answer || valid.close_connection ? Lie::kNone : Choose(request.path);
     ++answers_;
     ++counts_[int(lie)];
     Reply r = std::move(valid);
@@ -49,6 +50,9 @@ Reply HostileAnswers::Twist(const RecordedRequest& request, Reply valid) {
             static const int statuses[] = {100, 200, 201, 204, 304, 400, 401, 403, 404, 409,
                                            418, 426, 429, 500, 502, 503, 599, 999};
             r.status = statuses[pick(0, int(std::size(statuses)) - 1)];
+            // A 401 or 403 to /resume revokes the remembered device: the plugin rightly forgets
+            // it (its own tests show that) and would stay disconnected for the rest of a soak.
+            if (request.path == "/resume" && (r.status == 401 || r.status == 403)) r.status = 503;
             if (r.status == 100 || r.status == 304 || r.status == 204) r.body.clear();
             break;
         }

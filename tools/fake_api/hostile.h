@@ -1,10 +1,13 @@
 // A server that lies: every answer of the fake API, for every endpoint, turned by a seeded
 // random choice into one of the ways a broken or hostile server can answer. Every other answer
-// stays valid, so the plugin keeps getting somewhere between the lies. The seed replays a run.
+// of each endpoint stays valid, so the plugin keeps getting somewhere between the lies, also on
+// the endpoints it calls rarely (a shot's upload among dozens of voice exchanges). The seed
+// replays a run.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <random>
 #include <string>
@@ -49,7 +52,7 @@ public:
     long Answers() const;
 
 private:
-    Lie Choose();
+    Lie Choose(const std::string& path);
     std::string Body(std::size_t size, bool binary);
 
     std::uint64_t seed_;
@@ -57,6 +60,7 @@ private:
     mutable std::mutex mu_;
     std::mt19937_64 random_;
     long answers_ = 0;
+    std::map<std::string, long> answers_by_path_;
     std::array<long, int(Lie::kCount)> counts_{};
 };
 

@@ -35,7 +35,8 @@
 //   pixel <x> <y>              -> ok <aarrggbb> of the presented frame
 //   markers <id>...            replace the marker textures (see scene_layout.h)
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
-//                                 photo_visible=<0|1> dialogs=<n>
+//                                 photo_visible=<0|1> dialogs=<n> edge_failures=<n> (exceptions
+//                                 that reached an edge of the plugin unhandled)
 //   sampchat <0|1> [dialog]    open or close the fake samp.dll's chat box (or its dialog) -> ok
 //   unfocus                    hand the foreground to another process's window -> ok foreground=0|1
 //   image                      base, size and the game region's state at 0x53E230
@@ -727,10 +728,12 @@ std::string Execute(const std::string& line) {
                           : Format("ok markers=%u", unsigned(ids.size()));
     }
     if (cmd == "plugin") {
-        return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu photo_visible=%ld dialogs=%ld",
+        return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu photo_visible=%ld dialogs=%ld "
+                      "edge_failures=%ld",
                       g.plugin != nullptr, PluginDiagnostic<long>("HM_WorkerStarts"),
                       PluginDiagnostic<int>("HM_WorkerStage"), static_cast<unsigned long>(g.pluginError),
-                      PluginDiagnostic<int>("HM_PhotoVisible"), PluginDiagnostic<int>("HM_DialogRequests"));
+                      PluginDiagnostic<int>("HM_PhotoVisible"), PluginDiagnostic<int>("HM_DialogRequests"),
+                      PluginDiagnostic<long>("HM_EdgeFailures"));
     }
     if (cmd == "unload") {
         if (!g.plugin) return "error no plugin";

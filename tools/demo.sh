@@ -14,8 +14,8 @@
 #   4. tools/demo_tv.txt        the same device in a 64-bit prefix: the server turns the TV on and
 #                               the plugin starts the 64-bit browser helper (fake framework);
 #   5. tools/demo_vehicles.txt  the same device with the game's camera and vehicle routines: the
-#                               cockpit camera on C (cockpit-camera.png) and the ladder truck's
-#                               keys and hidden built-in ladder (ladder-truck.png).
+#                               cockpit camera on C (18-cockpit-camera.png) and the ladder truck's
+#                               keys and hidden built-in ladder (19-ladder-truck.png).
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
 # voice-playback.wav (the dispatcher's answer), voice-microphone.raw (the clip), npc-voice.wav
 # (the receptionist's greeting as played) and npc-greeting.ul (her clip as served), and

@@ -519,11 +519,19 @@ TEST_F(UiWindowTest, BothBoxesOfATwoFieldScreenAreDrawnAndTypingFollowsTabEnterA
     EXPECT_EQ(TextOf(from).find(L'Z'), std::wstring::npos);
     // A double-click in the second box selects its word there: the box's own coordinates.
     DoubleClickMessage(CanvasPointOf(to, 64, 394, 1));
-    EXPECT_TRUE(SelectionBecomes(to, 0, 4)) << SelectionOf(to).cpMin << ".." << SelectionOf(to).cpMax;
+    ASSERT_TRUE(SelectionBecomes(to, 0, 4)) << SelectionOf(to).cpMin << ".." << SelectionOf(to).cpMax;
 
-    Key(VK_RETURN, true);  // Ctrl+Enter answers
+    // Typing replaces the selected word; both boxes are then filled to the 19 characters a search
+    // needs, and Ctrl+Enter answers with both texts.
+    Type(std::wstring(19 - (TextOf(to).size() - 4), L'1'));
+    ASSERT_TRUE(WaitFor([&] { return TextOf(to).size() == 19; })) << TextOf(to).size();
+    Key(VK_RETURN);
+    Type(std::wstring(19 - TextOf(from).size(), L'0'));
+    ASSERT_TRUE(WaitFor([&] { return TextOf(from).size() == 19; })) << TextOf(from).size();
+    Key(VK_RETURN, true);
     ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
-    EXPECT_EQ(Result().rfind("21\n1\n", 0), 0u) << Result();
+    const std::wstring a = TextOf(from), b = TextOf(to);
+    EXPECT_EQ(Result(), "21\n1\n{\\rtf1 " + std::string(a.begin(), a.end()) + "|" + std::string(b.begin(), b.end()) + "}");
 }
 
 TEST_F(UiWindowTest, MouseDragsAndDoubleClicksSelectInTheTextBox) {

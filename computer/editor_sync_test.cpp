@@ -3,13 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/text1250.h"
+#include "net/scripted_api_test_util.h"
 
 namespace hm {
 namespace {
@@ -18,52 +18,17 @@ using testing::ElementsAre;
 
 const std::string kToken = "1111111111111111111111111111111111111111111111111111111111111111";
 
-// One scripted answer: a status and body, or a transport failure.
-struct Reply {
-    int status = 0;
-    std::string body;
-    bool fails = false;
-};
-Reply Status(int status, std::string body = "") { return {status, std::move(body), false}; }
-Reply Silent() { return {0, "", true}; }
+using Reply = test::ScriptedReply;
+using Sent = test::ScriptedSent;
+using test::Status;
+Reply Silent() { return test::NetworkDown(); }
 
-struct Sent {
-    std::string method, path, bearer, body;
-    std::string Key() const { return method + " " + path; }
-};
-
-// The editor endpoints: per "METHOD path" one-shot answers first, then a standing one (202 for
-// state polls, 200 for everything else).
-class ScriptedServer {
-public:
-    void Next(const std::string& key, Reply reply) { queued_[key].push_back(std::move(reply)); }
-    void Always(const std::string& key, Reply reply) { standing_[key] = std::move(reply); }
-
-    ApiResponse Handle(const std::string& method, const std::string& path, const std::string& bearer,
-                       const std::string& body) {
-        sent.push_back({method, path, bearer, body});
-        const std::string key = method + " " + path;
-        Reply reply = key.rfind("GET /editor/state", 0) == 0 ? Status(202) : Status(200);
-        auto& queue = queued_[key];
-        if (!queue.empty()) {
-            reply = queue.front();
-            queue.pop_front();
-        } else if (standing_.count(key)) {
-            reply = standing_[key];
-        }
-        if (reply.fails) throw std::runtime_error("HTTPS request failed");
-        return {reply.status, reply.body};
-    }
-    std::vector<std::string> Keys() const {
-        std::vector<std::string> keys;
-        for (const Sent& s : sent) keys.push_back(s.Key());
-        return keys;
-    }
-    std::vector<Sent> sent;
-
-private:
-    std::map<std::string, Reply> standing_;
-    std::map<std::string, std::deque<Reply>> queued_;
+// The editor endpoints: state polls answer 202 and everything else 200 unless scripted.
+struct ScriptedServer : test::ScriptedApi {
+    ScriptedServer()
+        : ScriptedApi([](const std::string& key) {
+              return key.rfind("GET /editor/state", 0) == 0 ? Status(202) : Status(200);
+          }) {}
 };
 
 // The UI thread as EditorSync sees it: starts, posted states and closes. A started thread claims

@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <map>
 #include <stdexcept>
 
 #include "base/text1250.h"
+#include "net/scripted_api_test_util.h"
 
 namespace hm {
 namespace {
@@ -23,60 +23,10 @@ const std::wstring kUrl = L"https://api.example.cz/HM/MEDIA-PLUGIN/test-api";
 
 std::string Grant(const std::string& token) { return token + "\n" + kBind + "\n"; }
 
-// One scripted answer: a status and body, or a transport failure text.
-struct Reply {
-    int status = 0;
-    std::string body;
-    const char* failure = nullptr;
-};
-Reply Status(int status, std::string body = "") { return {status, std::move(body), nullptr}; }
-Reply NetworkDown() { return {0, "", "HTTPS request failed"}; }
-
-struct Sent {
-    std::string method, path, bearer;
-    Tick at;
-    std::string Key() const { return method + " " + path; }
-};
-
-// The scripted web API: per "METHOD path" a queue of one-shot answers, then a standing answer.
-class FakeServer {
-public:
-    void Always(const std::string& key, Reply reply) { standing_[key] = std::move(reply); }
-    void Next(const std::string& key, Reply reply) { queued_[key].push_back(std::move(reply)); }
-
-    ApiResponse Handle(const std::string& method, const std::string& path, const std::string& bearer, Tick now) {
-        sent.push_back({method, path, bearer, now});
-        std::string key = method + " " + path;
-        Reply reply;
-        auto& queue = queued_[key];
-        if (!queue.empty()) {
-            reply = queue.front();
-            queue.pop_front();
-        } else if (standing_.count(key)) {
-            reply = standing_[key];
-        } else {
-            reply = Status(404);
-        }
-        if (reply.failure) throw std::runtime_error(reply.failure);
-        return {reply.status, reply.body};
-    }
-
-    int Count(const std::string& key) const {
-        int n = 0;
-        for (const auto& s : sent) n += s.Key() == key;
-        return n;
-    }
-    std::vector<std::string> Keys() const {
-        std::vector<std::string> keys;
-        for (const auto& s : sent) keys.push_back(s.Key());
-        return keys;
-    }
-    std::vector<Sent> sent;
-
-private:
-    std::map<std::string, Reply> standing_;
-    std::map<std::string, std::deque<Reply>> queued_;
-};
+using Reply = test::ScriptedReply;
+using test::NetworkDown;
+using test::Status;
+using FakeServer = test::ScriptedApi;
 
 struct NoticeSeen {
     std::wstring text;
@@ -103,7 +53,7 @@ protected:
                             const std::string& bearer, const std::string& body, std::uint32_t shot) {
             EXPECT_TRUE(body.empty());
             EXPECT_EQ(shot, 0u);
-            return server.Handle(method, path, bearer, now);
+            return server.Handle(method, path, bearer, "", now);
         };
         fx.notice = [this](const std::wstring& text, bool sticky) { notices.push_back({text, sticky}); };
         fx.status = [this](const std::wstring& text, Tick ms) { statuses.push_back({text, ms}); };

@@ -4,25 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include "base/imaging_factory_win_test_util.h"
 #include "base/win_api_failure.h"
 #include "ui/draw_win.h"
 
 namespace hm {
 namespace {
 
-class SketchPng : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))));
-    }
-    void TearDown() override {
-        if (factory) factory->Release();
-        CoUninitialize();
-    }
-    IWICImagingFactory* factory = nullptr;
-};
+using SketchPng = ImagingFactoryTest;
 
 PixelsRef Pattern(std::uint32_t w, std::uint32_t h) {
     PixelsRef p = MakePixels(w, h);

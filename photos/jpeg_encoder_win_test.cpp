@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/win_api_failure.h"
-#include "photos/imaging_factory_win_test_util.h"
+#include "base/imaging_factory_win_test_util.h"
 #include "photos/photo_rules.h"
 #include "photos/test_pictures.h"
 #include "ui/draw_win.h"

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/imaging_factory_win_test_util.h"
 #include "base/win_api_failure.h"
-#include "photos/imaging_factory_win_test_util.h"
 
 namespace hm {
 namespace {

@@ -54,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             now += data[i + 4];
             hm::ScreenInput in = message == 0x100 ? hm::DocumentKey(d, s, message, data[i + 1] % 0x30)
                                                   : hm::DocumentPointer(d, s, message, lparam >> 8, lparam, now, 500);
-            if (!in.position_body.empty() && std::count(in.position_body.begin(), in.position_body.end(), '\n') != 2)
-                std::abort();
+            // An icon move has three lines, a signature removal two.
+            const long lines = in.body_kind == hm::EditorBody::kSignatureDelete ? 1 : 2;
+            if (!in.body.empty() && std::count(in.body.begin(), in.body.end(), '\n') != lines) std::abort();
             CheckPlacement(s, d.desktop.placement);
             if (in.answer) {
                 const hm::PayloadOutcome out = hm::BuildPayload(hm::PayloadInputsFor(d, s, *in.answer));

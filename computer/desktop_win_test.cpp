@@ -3,6 +3,7 @@
 // upper-casing against CharUpperW, and the UI window taking drags, double clicks and the two
 // signing clicks through forwarded input.
 #include <windows.h>
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include "computer/draw_list_win.h"
 #include "computer/editor_exchange.h"
 #include "computer/icon_painter_win.h"
+#include "computer/rich_edit_win.h"
 #include "computer/signature_sheet.h"
 #include "computer/ui_window_win.h"
 #include "game/input_state.h"
@@ -178,6 +180,75 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
     return done();
 }
 
+// ---- Signatures appended to the document text ---------------------------------------------------
+
+CHARFORMAT2W FormatOf(HWND c, const TextRange& r) {
+    Select(c, r.start, r.end);
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof(cf);
+    SendMessageW(c, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    return cf;
+}
+
+TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheStart) {
+    HMODULE library = LoadLibraryW(kRichEditLibrary);
+    ASSERT_TRUE(library);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    const ControlBox box{40, 244, 710, 304};
+    // A limit the document nearly fills: the signatures still go in, and the limit stays.
+    HWND c = CreateRichEdit(parent, box, 20);
+    ASSERT_TRUE(c);
+    LoadContent(c, WideToCp1250(L"Kupní smlouva"));
+    const std::vector<TextRange> ranges =
+        AppendSignatures(c, {{u"Jan Novák, 10. 12. 2026", true}, {u"{\\rtf1\\par}", true}, {u"J. Novák", false}});
+    const std::wstring text = ControlText(c);
+    ASSERT_EQ(ranges.size(), 2u);
+    auto at = [&](const TextRange& r) { return text.substr(std::size_t(r.start), std::size_t(r.end - r.start)); };
+    EXPECT_EQ(at(ranges[0]), L"Jan Novák, 10. 12. 2026");
+    EXPECT_EQ(at(ranges[1]), L"{\\rtf1\\par}") << "a signature holding RTF stays literal";
+    EXPECT_EQ(text.rfind(L"Kupní smlouva", 0), 0u);
+    const std::size_t hand = text.find(L"J. Novák");
+    ASSERT_NE(hand, std::wstring::npos);
+    EXPECT_EQ(hand + 8, text.size()) << "the handwritten one comes last";
+    EXPECT_EQ(SendMessageW(c, EM_GETLIMITTEXT, 0, 0), 20);
+    EXPECT_FALSE(SendMessageW(c, EM_CANUNDO, 0, 0)) << "the player cannot undo the signatures away";
+    CHARRANGE caret{-1, -1};
+    SendMessageW(c, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    EXPECT_EQ(caret.cpMin, 0);
+    EXPECT_EQ(caret.cpMax, 0);
+    EXPECT_EQ(ReadScroll(c).position, 0);
+
+    // Printed and framed: the frame stands left of the first electronic signature.
+    POINTL first{};
+    SendMessageW(c, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), LPARAM(ranges[0].start));
+    OverlayCanvas canvas;
+    PrintControl(c, canvas.dc(), box);
+    FrameRanges(c, canvas.dc(), box, ranges);
+    const PixelsRef p = canvas.ToPixels();
+    WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/signatures-appended.png", *p);
+    const int frame_x = std::max(box.x, box.x + int(first.x) - 3), line_y = box.y + int(first.y) + 6;
+    EXPECT_EQ(ColourAt(*p, frame_x, line_y), RgbRef(184, 105, 24));
+    EXPECT_NE(ColourAt(*p, frame_x - 2, line_y), RgbRef(184, 105, 24));
+    bool back = false;
+    for (int x = frame_x + 1; x < frame_x + 120; ++x) back |= ColourAt(*p, x, line_y) == kElectronicSignatureBack;
+    EXPECT_TRUE(back) << "the signature's own background";
+
+    const CHARFORMAT2W electronic = FormatOf(c, ranges[0]);
+    EXPECT_EQ(electronic.crBackColor, kElectronicSignatureBack);
+    EXPECT_EQ(electronic.dwEffects & CFE_AUTOBACKCOLOR, 0u);
+    EXPECT_EQ(electronic.crTextColor, RGB(24, 24, 24));
+    EXPECT_EQ(electronic.yHeight, 200);
+    EXPECT_STREQ(electronic.szFaceName, L"Arial");
+    const CHARFORMAT2W handwritten = FormatOf(c, {int(hand), int(hand + 8)});
+    EXPECT_EQ(handwritten.crTextColor, kHandwrittenSignatureColour);
+    EXPECT_EQ(handwritten.yHeight, 230);
+    EXPECT_EQ(handwritten.dwEffects & (CFE_BOLD | CFE_ITALIC), DWORD(CFE_BOLD | CFE_ITALIC));
+    EXPECT_STREQ(handwritten.szFaceName, L"Segoe Script");
+    DestroyWindow(parent);
+    FreeLibrary(library);
+}
+
 HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }
 
 std::string Locked(const std::function<std::string()>& read) {
@@ -273,6 +344,20 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     sheet.content = "Kupni smlouva.";
     ASSERT_TRUE(PostNewState(sheet));
     EXPECT_TRUE(FrameShows(30, 660, kStripInsideSigned));
+
+    // Removable: the chooser opens, the signature is chosen and the second click removes it.
+    sheet.removable = true;
+    ASSERT_TRUE(PostNewState(sheet));
+    ASSERT_TRUE(FrameShows(570, 146, ButtonColoursFor(false, sheet.Flags()).fill));
+    Mouse(WM_LBUTTONDOWN, 600, 150);
+    ASSERT_TRUE(FrameShows(380, 300, RgbRef(248, 251, 255)));  // the chooser's panel
+    Mouse(WM_LBUTTONDOWN, 500, 236);
+    Mouse(WM_LBUTTONDOWN, 450, 530);
+    Mouse(WM_LBUTTONDOWN, 450, 530);
+    ASSERT_TRUE(WaitFor([] {
+        return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }).empty();
+    }));
+    EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }), "40\n0");
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {

@@ -38,7 +38,7 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
     if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
-    d.sheet.sign_confirmed = false;
+    ClearSheetConfirmations(d.sheet);
     d.sign_confirmed = false;
     d.menu = ActionMenu{};  // its item index may have moved
 }
@@ -88,7 +88,7 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.handled = true;
         const DesktopOutcome o = DesktopPointer(d.desktop, s, e, p.x, p.y, now, double_click_ms);
         in.answer = o.answer;
-        in.position_body = o.position_body;
+        in.body = o.position_body;
         return in;
     }
     if (IsEntryPanel(s) && press) {
@@ -102,12 +102,20 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.handled = c.handled || p.y >= 706;
         in.answer = c.answer;
         if (!c.status.empty()) in.status = c.status;
+        if (!c.delete_body.empty()) {
+            in.body_kind = EditorBody::kSignatureDelete;
+            in.body = c.delete_body;
+        }
     }
     return in;
 }
 
 ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
     ScreenInput in;
+    if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        in.handled = SheetKey(d.sheet, vk);
+        return in;
+    }
     if (!HasItemView(s)) return in;
     in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;

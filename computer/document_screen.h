@@ -11,6 +11,7 @@
 #include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/document_payload.h"
+#include "computer/editor_exchange.h"
 #include "computer/editor_state.h"
 #include "computer/signature_sheet.h"
 
@@ -39,7 +40,10 @@ std::wstring KeptStatus(const std::wstring& status);
 struct ScreenInput {
     bool handled = false;        // the screen's own rules took the event
     std::optional<int> answer;   // submit this action
-    std::string position_body;   // for /editor/desktop-position
+    // An action body for its endpoint (an icon move, a signature removal, a reorder, a page),
+    // empty when none.
+    EditorBody body_kind = EditorBody::kDesktopPosition;
+    std::string body;
     std::optional<std::wstring> status;  // a new status text
 };
 

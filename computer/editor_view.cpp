@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "computer/signature_sheet.h"
+
 namespace hm {
 namespace {
 
@@ -160,7 +162,9 @@ bool PrintsTransparently(const EditorState& s) {
 NewStateAction DecideNewState(const NewStateView& view, const EditorState& in, bool awaiting) {
     if (in.request_id != view.request_id && !awaiting && !IsLoginScreen(in)) return NewStateAction::kIgnore;
     const bool same_content = view.content != nullptr && *view.content == in.content;
-    if (in.request_id == view.request_id && in.kind == view.kind && in.paper == view.paper && same_content)
+    const bool same_signatures = view.shown == nullptr || SameSignatures(*view.shown, in);
+    if (in.request_id == view.request_id && in.kind == view.kind && in.paper == view.paper && same_content &&
+        same_signatures)
         return NewStateAction::kUpdateInPlace;
     return NewStateAction::kRebuild;
 }

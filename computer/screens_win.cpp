@@ -97,6 +97,7 @@ void DrawBox(HDC dc, const ScreenFrame& f, HWND control, const ControlBox& b, bo
 void DrawControl(HDC dc, const ScreenFrame& f, bool scroll_bar = true) {
     if (!f.main || f.plan.box.empty()) return;
     DrawBox(dc, f, f.main, f.plan.box, !f.second_focused && !MainBoxReadOnly(*f.state));
+    if (f.framed) FrameRanges(f.main, dc, f.plan.box, *f.framed);
     if (scroll_bar && HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "computer/document_screen.h"
 #include "computer/draw_list.h"
@@ -34,6 +35,7 @@ struct ScreenFrame {
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
     const DrawList* panel = nullptr;    // the entry panel around the text box
     const DocumentScreen* doc = nullptr;
+    const std::vector<TextRange>* framed = nullptr;  // ranges of the main text framed (signatures)
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

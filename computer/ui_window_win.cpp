@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/dialog_mailbox.h"
 #include "base/edge.h"
@@ -79,6 +80,7 @@ struct UiView {
     LONG select_anchor = 0;
     ClickMemory last_click;
     DocumentScreen doc;  // desktop and document screens: selection, drag, confirmations
+    std::vector<TextRange> signature_ranges;  // the electronic signatures appended to the main text
 };
 
 HWND BoxControl(const UiView& v, int box) { return box == 0 ? v.main : box == 1 ? v.second : nullptr; }
@@ -201,6 +203,7 @@ void BuildScreen(UiView& v) {
             SetWholeFormat(v.main, L"Segoe Script", 230, RGB(30, 49, 94));
             CaretTo(v.main, 0);
         }
+        v.signature_ranges = AppendSignatures(v.main, SignaturesToAppend(s));
         if (IsPaperScreen(s)) {
             const std::wstring text = ControlText(v.main);
             if (text.compare(0, 4, L"č.j.") == 0) {
@@ -252,6 +255,7 @@ void TearDownScreen(UiView& v) {
     if (v.main) DestroyWindow(v.main);
     v.second = v.main = nullptr;
     v.second_plan.reset();
+    v.signature_ranges.clear();
     v.fonts = UiFonts{};
 }
 
@@ -317,6 +321,7 @@ void RenderTick(UiView& v) {
     frame.second_focused = typing == 1;
     frame.background = v.background.get();
     frame.doc = &v.doc;
+    frame.framed = &v.signature_ranges;
     DrawList list;
     if (std::optional<DrawList> whole = WholeScreenDrawList(
             v.doc, v.state, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)})) {
@@ -562,7 +567,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
     const ScreenInput screen =
         DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
-    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
+    if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);
     if (screen.status) v.status = *screen.status;
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
@@ -627,7 +632,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
 // ---- Server states and pictures -----------------------------------------------------------------
 
 void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
-    NewStateView current{v.state.request_id, v.state.kind, v.state.paper, &v.state.content};
+    NewStateView current{v.state.request_id, v.state.kind, v.state.paper, &v.state.content, &v.state};
     const NewStateAction action = DecideNewState(current, *in, v.ex.awaiting_answer.load());
     if (action == NewStateAction::kIgnore) return;
     EditorStateShown(v.ex, *in);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "computer/document_list.h"
 #include "computer/editor_view.h"
 #include "computer/entry_panel.h"
 #include "computer/list_window.h"
@@ -21,6 +22,15 @@ void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
 
 bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
 
+void TakeListInput(const DocumentListInput& li, ScreenInput& in) {
+    in.handled = li.handled;
+    in.answer = li.answer;
+    if (!li.body.empty()) {
+        in.body_kind = li.body_kind;
+        in.body = li.body;
+    }
+}
+
 }  // namespace
 
 bool IsDesktopScreen(const EditorState& s) {
@@ -38,6 +48,9 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
     if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
+    if (IsDocumentList(s))
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kDocumentListRows
+                                                  : std::min(page, DocumentListPages(s) - 1);
     ClearSheetConfirmations(d.sheet);
     d.sign_confirmed = false;
     d.menu = ActionMenu{};  // its item index may have moved
@@ -91,6 +104,11 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.body = o.position_body;
         return in;
     }
+    if (IsDocumentList(s)) {
+        if (press) TakeListInput(DocumentListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk), in);
+        else if (message == kMouseWheel) TakeListInput(DocumentListWheel(d.desktop, s, int(std::int16_t(wparam >> 16))), in);
+        return in;
+    }
     if (IsEntryPanel(s) && press) {
         in.answer = EntryPanelPress(s, p.x, p.y);
         in.handled = in.answer.has_value();  // elsewhere the text box takes the click
@@ -114,6 +132,10 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
     ScreenInput in;
     if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
         in.handled = SheetKey(d.sheet, vk);
+        return in;
+    }
+    if (IsDocumentList(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        TakeListInput(DocumentListKey(d.desktop, s, vk), in);
         return in;
     }
     if (!HasItemView(s)) return in;
@@ -149,7 +171,7 @@ PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, in
     in.paper = s.paper;
     in.screen_id = s.screen_id;
     in.button2 = s.buttons[1];
-    if (HasItemView(s))
+    if (HasItemView(s) || IsDocumentList(s))
         if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
             in.has_selection = true;
             in.selected_id = *id;

@@ -62,6 +62,15 @@ ColorRef ListRowColour(const EditorItem& item, bool selected) {
     return selected ? kListRowSelected : kWhite;
 }
 
+void AddListRow(DrawList& l, const UiRect& r, const EditorItem& e, bool selected, const std::wstring& label) {
+    AddFill(l, r, ListRowColour(e, selected));
+    AddFill(l, {r.left, r.top, r.left + 3, r.bottom}, selected ? kListBarSelected : kListBar);
+    AddText(l, {r.left + 12, r.top + 3, r.right - 8, r.top + 25}, label, RgbRef(27, 46, 69), tf::kLine, DrawFont::kTitle);
+    std::wstring second = Wide1250(e.tag);
+    if (!e.slot.empty()) second += L" · " + Wide1250(e.slot);
+    AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
+}
+
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
     DrawList l;
     AddFill(l, {0, 0, 810, 760}, kWindowBackground);
@@ -75,15 +84,7 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
     for (int row = 0; row < kListRowsPerPage && first + row < static_cast<long long>(s.items.size()); ++row) {
         const int index = int(first + row);
         const EditorItem& e = s.items[std::size_t(index)];
-        const bool selected = index == v.selected;
-        const UiRect r = ListRowRect(s, row);
-        AddFill(l, r, ListRowColour(e, selected));
-        AddFill(l, {r.left, r.top, r.left + 3, r.bottom}, selected ? kListBarSelected : kListBar);
-        AddText(l, {r.left + 12, r.top + 3, r.right - 8, r.top + 25}, Wide(DisplayLabel(e.label)), RgbRef(27, 46, 69),
-                tf::kLine, DrawFont::kTitle);
-        std::wstring second = Wide1250(e.tag);
-        if (!e.slot.empty()) second += L" · " + Wide1250(e.slot);
-        AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
+        AddListRow(l, ListRowRect(s, row), e, index == v.selected, Wide(DisplayLabel(e.label)));
     }
     const long long pages = Pages(s);
     if (s.items.size() > std::size_t(kListRowsPerPage)) {

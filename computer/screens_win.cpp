@@ -118,7 +118,9 @@ void DrawSubHeader(HDC dc, const ScreenFrame& f) {
     FillSolidRect(dc, 24, 58, 786, 96, kSubHeader);
     UniqueFont arial = CreateUiFont(FontSpec{L"Arial", -12, 400, false});
     KeepDc keep(dc);
-    const std::wstring text = !s.screen_id.empty() ? L"č.j. " + Wide(s.screen_id) : std::wstring(L"Dokument");
+    const std::wstring text = !s.screen_id.empty() ? L"č.j. " + Wide(s.screen_id)
+                              : f.doc_list       ? std::wstring(L"Evidence • Vyber položku")
+                                                 : std::wstring(L"Dokument");
     Text(dc, arial.get(), {36, 58, 774, 96}, text, kSubHeaderText, kLine);
 }
 
@@ -220,7 +222,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
             if (s.kind == sk::kShortAnswer && !s.caption.empty())
                 Text(dc, f.fonts->body.get(), {46, 110, 744, 172}, Wide(s.caption), kBodyText, kParagraph);
         } else if (f.plan.box.empty()) {
-            if (!s.caption.empty())
+            if (!s.caption.empty() && !f.doc_list)
                 Text(dc, f.fonts->body.get(), {36, 110, 774, 652}, Wide(s.caption), kBodyText, kParagraph);
         } else {
             FillSolidRect(dc, 24, 178, 786, 564, kWhite);
@@ -237,6 +239,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
     }
     DrawControl(dc, f);
     DrawSecondControl(dc, f);
+    if (f.doc_list) ReplayDrawList(dc, *f.fonts, *f.doc_list, nullptr);
     if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
     if (f.sheet) ReplayDrawList(dc, *f.fonts, *f.sheet, nullptr);

@@ -34,6 +34,7 @@ struct ScreenFrame {
     const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
     const DrawList* panel = nullptr;    // the entry panel around the text box
+    const DrawList* doc_list = nullptr; // the rows and buttons of a document list
     const DocumentScreen* doc = nullptr;
     const std::vector<TextRange>* framed = nullptr;  // ranges of the main text framed (signatures)
 };

@@ -14,6 +14,7 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/document_list.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
 #include "computer/entry_panel.h"
@@ -330,6 +331,9 @@ void RenderTick(UiView& v) {
     } else if (IsSignatureSheet(v.state)) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
+    } else if (IsDocumentList(v.state)) {
+        list = BuildDocumentListDrawList(v.state, v.doc.desktop);
+        frame.doc_list = &list;
     } else if (IsEntryPanel(v.state)) {
         list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
         frame.panel = &list;

@@ -358,6 +358,22 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
         return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }).empty();
     }));
     EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }), "40\n0");
+
+    // The contract's attachments: a row is chosen and moved up.
+    EditorState list;
+    list.request_id = 40;
+    list.kind = 2;
+    list.title = "Prilohy";
+    list.buttons[0] = "Otevrit";
+    list.buttons[1] = "Upravit";
+    list.items = {Item(7, L"Fotka", "photo", ""), Item(8, L"Protokol", "doc", "")};
+    ASSERT_TRUE(PostNewState(list));
+    ASSERT_TRUE(FrameShows(25, 190, RgbRef(201, 213, 227)));  // the second row's bar
+    Mouse(WM_LBUTTONDOWN, 300, 188);
+    ASSERT_TRUE(FrameShows(25, 190, RgbRef(39, 105, 177)));   // now selected
+    Mouse(WM_LBUTTONDOWN, 300, 640);
+    ASSERT_TRUE(WaitFor([] { return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }).empty(); }));
+    EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }), "40\n8\n-1");
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {

@@ -374,6 +374,28 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     Mouse(WM_LBUTTONDOWN, 300, 640);
     ASSERT_TRUE(WaitFor([] { return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }).empty(); }));
     EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }), "40\n8\n-1");
+
+    // A document that opens the picture chooser at once: the photo goes into the text, Ctrl+Z
+    // takes it out again.
+    EditorState doc;
+    doc.request_id = 40;
+    doc.kind = 0;
+    doc.title = "Zprava";
+    doc.content = "Text";
+    doc.flags = 0x40100000;
+    doc.items = {Item(300, L"Foto z nehody", "photo", "")};
+    ASSERT_TRUE(PostNewState(doc));
+    ASSERT_TRUE(FrameShows(100, 70, RgbRef(25, 43, 65)));  // the chooser's title bar
+    Mouse(WM_LBUTTONDOWN, 300, 160);
+    ASSERT_TRUE(FrameShows(100, 70, RgbRef(220, 233, 248)));  // closed: the frame's sub-header
+    HWND text = FindWindowExW(UiWindow(), nullptr, L"RICHEDIT50W", nullptr);
+    ASSERT_TRUE(text);
+    EXPECT_NE(ControlText(text).find(L"[HMIMG:300]"), std::wstring::npos) << "the picture's line";
+    auto* undo = new ForwardedInput{WM_KEYDOWN, 'Z', 1, {}};
+    undo->key_state[VK_CONTROL] = 0x80;
+    ASSERT_TRUE(PostMessageW(UiWindow(), uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(undo)));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(text).find(L"HMIMG") == std::wstring::npos; }));
+    EXPECT_EQ(ControlText(text).find(L"Text"), 0u);
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {

@@ -41,6 +41,7 @@ bool IsSignatureSheet(const EditorState& s) { return s.kind == screen_kind::kSig
 void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
     d = DocumentScreen{};
     d.desktop = MakeDesktopView(s);
+    d.pictures.open = OpensChooserAtOnce(s) && !HasItemView(s);
 }
 
 void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s) {
@@ -66,6 +67,24 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
     ScreenInput in;
     const CanvasPoint16 p = DecodeCanvasPoint(lparam);
     const bool press = message == kLButtonDown || message == kLButtonDblClk;
+    if (d.pictures.open) {
+        ChooserOutcome o;
+        if (press) o = ChooserPress(d.pictures, s, p.x, p.y);
+        else if (message == kMouseWheel) o = ChooserWheel(d.pictures, s, int(std::int16_t(wparam >> 16)));
+        in.handled = true;
+        in.insert_text = o.insert_text;
+        if (o.web_image) {
+            d.web_image_id = o.web_image;
+            in.answer = 3;
+        }
+        return in;
+    }
+    if (press && !HasItemView(s) && OpensChooserButton(s, p.x, p.y)) {
+        in.handled = true;
+        d.pictures.open = true;
+        d.pictures.page = 0;
+        return in;
+    }
     if (IsListWindow(s)) {
         in.handled = true;
         if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
@@ -130,6 +149,11 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
 
 ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
     ScreenInput in;
+    if (d.pictures.open) {
+        in.handled = true;
+        if (message == kKeyDown || message == kSysKeyDown) ChooserKey(d.pictures, vk);
+        return in;
+    }
     if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
         in.handled = SheetKey(d.sheet, vk);
         return in;
@@ -178,6 +202,7 @@ PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, in
             in.selected_tag = s.items[std::size_t(d.desktop.selected)].tag;
         }
     in.paper_action = d.paper_action;
+    in.web_image_id = d.web_image_id;
     in.sign_confirmed = IsSignatureSheet(s) ? d.sheet.sign_confirmed : d.sign_confirmed;
     return in;
 }

@@ -13,6 +13,7 @@
 #include "computer/document_payload.h"
 #include "computer/editor_exchange.h"
 #include "computer/editor_state.h"
+#include "computer/picture_chooser.h"
 #include "computer/signature_sheet.h"
 
 namespace hm {
@@ -23,6 +24,8 @@ struct DocumentScreen {
     bool sign_confirmed = false;  // kinds 0 and 8: the first of two signing clicks was given
     int paper_action = 0;         // chosen in the paper desktop's action menu
     ActionMenu menu;              // the paper desktop's action menu and discard confirmation
+    PictureChooser pictures;      // the insert-picture chooser
+    std::optional<int> web_image_id;  // the sketch chosen in it
 };
 
 bool IsDesktopScreen(const EditorState& s);     // kind 16 drawn as the slot desktop
@@ -45,6 +48,7 @@ struct ScreenInput {
     EditorBody body_kind = EditorBody::kDesktopPosition;
     std::string body;
     std::optional<std::wstring> status;  // a new status text
+    std::wstring insert_text;    // replaces the main text's selection, undoable
 };
 
 // A forwarded mouse message (WM_LBUTTONDOWN, WM_LBUTTONDBLCLK as a press, WM_MOUSEMOVE,

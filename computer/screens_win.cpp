@@ -244,6 +244,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
     DrawHint(dc, f);
     if (f.sheet) ReplayDrawList(dc, *f.fonts, *f.sheet, nullptr);
     else DrawBottomButtons(dc, f);
+    if (f.chooser) ReplayDrawList(dc, *f.fonts, *f.chooser, nullptr);
 }
 
 }  // namespace

@@ -338,6 +338,8 @@ void RenderTick(UiView& v) {
         list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
         frame.panel = &list;
     }
+    const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
+    if (!chooser.empty()) frame.chooser = &chooser;
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -573,6 +575,8 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
         DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
     if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);
     if (screen.status) v.status = *screen.status;
+    if (!screen.insert_text.empty() && v.main && !MainBoxReadOnly(v.state))
+        SendMessageW(v.main, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(screen.insert_text.c_str()));
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
         return;

@@ -54,9 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             now += data[i + 4];
             hm::ScreenInput in = message == 0x100 ? hm::DocumentKey(d, s, message, data[i + 1] % 0x30)
                                                   : hm::DocumentPointer(d, s, message, lparam >> 8, lparam, now, 500);
-            // An icon move and a reorder have three lines, a signature removal and a page two.
+            // An icon move and a reorder have three lines, a signature removal, a page and a book page two.
             const long lines =
-                in.body_kind == hm::EditorBody::kSignatureDelete || in.body_kind == hm::EditorBody::kPage ? 1 : 2;
+                in.body_kind == hm::EditorBody::kSignatureDelete || in.body_kind == hm::EditorBody::kPage ||
+                        in.body_kind == hm::EditorBody::kBook
+                    ? 1
+                    : 2;
             if (!in.body.empty() && std::count(in.body.begin(), in.body.end(), '\n') != lines) std::abort();
             CheckPlacement(s, d.desktop.placement);
             if (in.answer) {

@@ -15,6 +15,7 @@
 
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
 #include "computer/desktop_layout.h"
 #include "computer/draw_list_win.h"
@@ -110,6 +111,33 @@ TEST(DesktopReplay, CarriedViewAndSignatureStrip) {
     const PixelsRef signed_strip = Replay(BuildSheetDrawList(sheet, {}), "sheet-signed.png");
     EXPECT_EQ(ColourAt(*signed_strip, 25, 620), kStripBorderSigned);
     EXPECT_EQ(ColourAt(*signed_strip, 30, 660), kStripInsideSigned);
+}
+
+TEST(DesktopReplay, BookCoverAndAFittedPagePicture) {
+    EditorState book;
+    book.kind = 15;
+    book.title = "Zakon";
+    book.cover_title = "Zakon o silnicnim provozu";
+    book.page_count = 6;
+    book.record_count = 4;
+    const PixelsRef cover = Replay(BuildBookDrawList(book, {}, L"", false, {}), "book-cover.png");
+    EXPECT_EQ(ColourAt(*cover, 400, 560), kBookCover);
+    book.cover_type = 2;
+    EXPECT_EQ(ColourAt(*Replay(BuildBookDrawList(book, {}, L"", false, {}), "file-cover.png"), 400, 560), kFileCover);
+
+    // A wide page picture: drawn across the area, white above and below it.
+    book.page = 3;
+    const PixelsRef picture = MakePixels(1388, 560);
+    for (std::uint32_t y = 0; y < 560; ++y)
+        for (std::uint32_t x = 0; x < 1388; ++x) picture->set(x, y, ArgbOf(RgbRef(20, 120, 60)));
+    OverlayCanvas canvas;
+    const UiFonts fonts = CreateUiFonts();
+    ReplayDrawList(canvas.dc(), fonts, BuildBookDrawList(book, {}, L"", false, {1388, 560}), picture);
+    const PixelsRef page = canvas.ToPixels();
+    WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/book-page.png", *page);
+    EXPECT_EQ(ColourAt(*page, 400, 356), RgbRef(20, 120, 60));
+    EXPECT_EQ(ColourAt(*page, 400, 150), RgbRef(255, 255, 255));
+    EXPECT_EQ(ColourAt(*page, 400, 560), RgbRef(255, 255, 255));
 }
 
 TEST(DesktopReplay, CostPerTick) {

@@ -123,6 +123,18 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.body = o.position_body;
         return in;
     }
+    if (IsBookScreen(s)) {
+        BookInput b;
+        if (press) b = BookPress(d.book, s, p.x, p.y, d.submitted);
+        else if (message == kMouseWheel) b = BookWheel(d.book, s, int(std::int16_t(wparam >> 16)));
+        in.handled = b.handled;
+        in.answer = b.answer;
+        if (!b.body.empty()) {
+            in.body_kind = EditorBody::kBook;
+            in.body = b.body;
+        }
+        return in;
+    }
     if (IsDocumentList(s)) {
         if (press) TakeListInput(DocumentListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk), in);
         else if (message == kMouseWheel) TakeListInput(DocumentListWheel(d.desktop, s, int(std::int16_t(wparam >> 16))), in);
@@ -158,6 +170,15 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
         in.handled = SheetKey(d.sheet, vk);
         return in;
     }
+    if (IsBookScreen(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        const BookInput b = BookKey(s, vk, d.submitted);
+        in.handled = b.handled;
+        if (!b.body.empty()) {
+            in.body_kind = EditorBody::kBook;
+            in.body = b.body;
+        }
+        return in;
+    }
     if (IsDocumentList(s) && (message == kKeyDown || message == kSysKeyDown)) {
         TakeListInput(DocumentListKey(d.desktop, s, vk), in);
         return in;
@@ -183,6 +204,8 @@ std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const Edito
         return l;
     }
     if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    if (IsBookScreen(s))
+        return BuildBookDrawList(s, d.book, c.status, c.submitted, BookPicture{c.picture_width, c.picture_height});
     return std::nullopt;
 }
 

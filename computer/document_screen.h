@@ -8,6 +8,7 @@
 #include <string>
 
 #include "computer/action_menu.h"
+#include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/document_payload.h"
@@ -25,6 +26,8 @@ struct DocumentScreen {
     int paper_action = 0;         // chosen in the paper desktop's action menu
     ActionMenu menu;              // the paper desktop's action menu and discard confirmation
     PictureChooser pictures;      // the insert-picture chooser
+    BookView book;                // the book viewer's contents page
+    bool submitted = false;       // an answer is awaited (kept by the window): no page changes
     std::optional<int> web_image_id;  // the sketch chosen in it
 };
 

@@ -23,7 +23,7 @@ enum class DrawOpKind {
     kCover,           // a document cover `glyph` (cover kind) filling r
 };
 
-enum class DrawFont { kBody, kTitle, kScript, kSmall };
+enum class DrawFont { kBody, kTitle, kScript, kSmall, kCover };  // kCover: Segoe UI 28 px semibold
 
 namespace text_format {
 constexpr unsigned kLeft = 0;

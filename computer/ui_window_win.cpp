@@ -324,8 +324,12 @@ void RenderTick(UiView& v) {
     frame.doc = &v.doc;
     frame.framed = &v.signature_ranges;
     DrawList list;
-    if (std::optional<DrawList> whole = WholeScreenDrawList(
-            v.doc, v.state, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)})) {
+    DesktopDrawContext context{v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)};
+    if (v.state.picture) {
+        context.picture_width = int(v.state.picture->width());
+        context.picture_height = int(v.state.picture->height());
+    }
+    if (std::optional<DrawList> whole = WholeScreenDrawList(v.doc, v.state, context)) {
         list = std::move(*whole);
         frame.desktop = &list;
     } else if (IsSignatureSheet(v.state)) {
@@ -414,6 +418,7 @@ void OnKey(UiView& v, const ForwardedInput& r) {
         else if (down && r.wParam == VK_RETURN) Answer(v, 1);
         return;
     }
+    v.doc.submitted = v.submitted;
     const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam);
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
@@ -571,6 +576,7 @@ void PressInBox(UiView& v, const ForwardedInput& r, int x, int y) {
 
 void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
+    v.doc.submitted = v.submitted;
     const ScreenInput screen =
         DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
     if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);

@@ -17,6 +17,7 @@
 #include "base/ui_messages.h"
 #include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
+#include "computer/dialog_panel.h"
 #include "computer/desktop_layout.h"
 #include "computer/draw_list_win.h"
 #include "computer/editor_exchange.h"
@@ -138,6 +139,16 @@ TEST(DesktopReplay, BookCoverAndAFittedPagePicture) {
     EXPECT_EQ(ColourAt(*page, 400, 356), RgbRef(20, 120, 60));
     EXPECT_EQ(ColourAt(*page, 400, 150), RgbRef(255, 255, 255));
     EXPECT_EQ(ColourAt(*page, 400, 560), RgbRef(255, 255, 255));
+}
+
+TEST(DesktopReplay, IdentityCardOnItsEmbeddedPicture) {
+    EditorState card;
+    card.kind = 16;
+    card.screen_id = "identity-card";
+    card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}), "identity-card.png");
+    EXPECT_EQ(ColourAt(*p, 50, 50), RgbRef(238, 243, 249));
+    EXPECT_NE(ColourAt(*p, 400, 375), RgbRef(238, 243, 249)) << "the card picture";
 }
 
 TEST(DesktopReplay, CostPerTick) {
@@ -424,6 +435,23 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     ASSERT_TRUE(PostMessageW(UiWindow(), uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(undo)));
     EXPECT_TRUE(WaitFor([&] { return ControlText(text).find(L"HMIMG") == std::wstring::npos; }));
     EXPECT_EQ(ControlText(text).find(L"Text"), 0u);
+
+    // The identity dialog: its panel, title bar and button stay, the game shows around it.
+    EditorState identity;
+    identity.request_id = 40;
+    identity.kind = 16;
+    identity.screen_id = "identity-dialog";
+    identity.title = "Prukaz";
+    identity.buttons[0] = "Odeslat";
+    ASSERT_TRUE(PostNewState(identity));
+    ASSERT_TRUE(FrameShows(400, 170, RgbRef(25, 43, 65)));
+    const FrameRef f = Frame();
+    auto alpha = [&](int x, int y) { return f->at(std::uint32_t(x), std::uint32_t(y)) >> 24; };
+    EXPECT_EQ(alpha(400, 165), 255u) << "title bar";
+    EXPECT_EQ(alpha(160, 575), 255u) << "button 1";
+    EXPECT_EQ(ColourAt(*f, 160, 575), RgbRef(36, 100, 167));
+    EXPECT_EQ(alpha(50, 50), 0u);
+    EXPECT_EQ(alpha(400, 620), 0u);
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "computer/dialog_panel.h"
 #include "computer/document_list.h"
 #include "computer/editor_view.h"
 #include "computer/entry_panel.h"
@@ -140,6 +141,14 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         else if (message == kMouseWheel) TakeListInput(DocumentListWheel(d.desktop, s, int(std::int16_t(wparam >> 16))), in);
         return in;
     }
+    if (IsDialogPanel(s)) {
+        if (press) {
+            const DialogInput di = DialogPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk);
+            in.handled = di.handled;  // elsewhere the text box takes the click
+            in.answer = di.answer;
+        }
+        return in;
+    }
     if (IsEntryPanel(s) && press) {
         in.answer = EntryPanelPress(s, p.x, p.y);
         in.handled = in.answer.has_value();  // elsewhere the text box takes the click
@@ -177,6 +186,10 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
             in.body_kind = EditorBody::kBook;
             in.body = b.body;
         }
+        return in;
+    }
+    if (IsDialogMenu(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        in.handled = DialogKey(d.desktop, s, vk).handled;
         return in;
     }
     if (IsDocumentList(s) && (message == kKeyDown || message == kSysKeyDown)) {
@@ -218,7 +231,7 @@ PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, in
     in.paper = s.paper;
     in.screen_id = s.screen_id;
     in.button2 = s.buttons[1];
-    if (HasItemView(s) || IsDocumentList(s))
+    if (HasItemView(s) || IsDocumentList(s) || IsDialogMenu(s))
         if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
             in.has_selection = true;
             in.selected_id = *id;

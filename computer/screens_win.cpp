@@ -4,6 +4,7 @@
 
 #include "base/overlay_frame.h"
 #include "base/text1250.h"
+#include "computer/dialog_panel.h"
 #include "computer/draw_list_win.h"
 #include "computer/rich_edit_win.h"
 #include "ui/gdi_win.h"
@@ -257,6 +258,7 @@ TransparencyMask ScreenMask(const EditorState& s) {
     in.mode = s.request_id == -2 ? -2 : SubMode(s);
     in.window_flags = s.Flags();
     in.compact_layout = (s.Flags() & kCompactFlag) != 0;
+    in.document = DialogMaskDocument(s);
     return MaskFor(ChooseMask(in));
 }
 

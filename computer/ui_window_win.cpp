@@ -14,6 +14,7 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/dialog_panel.h"
 #include "computer/document_list.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
@@ -335,6 +336,9 @@ void RenderTick(UiView& v) {
     } else if (IsSignatureSheet(v.state)) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
+    } else if (IsDialogPanel(v.state)) {
+        list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
+        frame.panel = &list;
     } else if (IsDocumentList(v.state)) {
         list = BuildDocumentListDrawList(v.state, v.doc.desktop);
         frame.doc_list = &list;

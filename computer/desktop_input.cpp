@@ -141,6 +141,13 @@ void UpdateDesktopView(DesktopView& v, const EditorState& s, std::optional<int> 
     v.page = std::clamp<long long>(v.page, 0, v.placement.pages - 1);
 }
 
+bool CanMinimise(const EditorState& s) {
+    if (s.kind != screen_kind::kComputer || s.paper || IsLoginScreen(s)) return false;
+    if (AnyBit(s.Flags(), desktop_flag::kInstitution | desktop_flag::kCarried)) return false;
+    const ComputerLayout l = ChooseComputerLayout(s);
+    return l != ComputerLayout::kDialogPanel && l != ComputerLayout::kEntryPanel;
+}
+
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y) {
     DesktopHit h;
     if (x < 0 || y < 0 || x >= 810 || y >= 760) return h;

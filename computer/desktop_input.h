@@ -75,6 +75,11 @@ void UpdateDesktopView(DesktopView& v, const EditorState& s, std::optional<int> 
 
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y);
 
+// Computer windows (kind 16, not paper, institution, carried documents, login or dialog screens)
+// have a minimise area at x 700..741 above y 78.
+bool CanMinimise(const EditorState& s);
+constexpr UiRect kMinimiseArea{700, 0, 742, 78};
+
 // The answer of the close area and Esc.
 int CloseAnswer(const EditorState& s);
 

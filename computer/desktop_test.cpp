@@ -544,6 +544,39 @@ TEST(DesktopInput, HomeAndLogoutAnswerWithTheirItem) {
     EXPECT_EQ(SelectedItemId(t.v, t.s), 91);
 }
 
+TEST(DesktopInput, MinimiseAreaOfComputerWindowsOnly) {
+    EditorState login = Desktop(1);
+    login.title = Cp(u"Přihlášení");
+    EditorState dialog = Desktop(0);
+    dialog.screen_id = "identity-dialog";
+    EditorState paper = Desktop();
+    paper.paper = true;
+    struct Case {
+        EditorState s;
+        bool minimises;
+    } const cases[] = {
+        {Desktop(), true},                        // slot desktop
+        {Desktop(2), true},                       // list window
+        {Desktop(0), true},                       // text window
+        {Desktop(df::kCarried | 2), false},
+        {Desktop(df::kInstitution | 2), false},
+        {paper, false},
+        {login, false},
+        {dialog, false},
+    };
+    for (const Case& c : cases) {
+        EditorState s = c.s;
+        DocumentScreen d;
+        ResetDocumentScreen(d, s);
+        const ScreenInput in = DocumentPointer(d, s, 0x201, 0, (40u << 16) | 720u, 1000, 500);
+        EXPECT_EQ(in.minimise, c.minimises) << std::hex << s.flags;
+        EXPECT_FALSE(in.answer);
+        EXPECT_FALSE(DocumentPointer(d, s, 0x201, 0, (78u << 16) | 720u, 1000, 500).minimise) << "below y 78";
+        EXPECT_FALSE(DocumentPointer(d, s, 0x201, 0, (40u << 16) | 742u, 1000, 500).minimise) << "right of x 741";
+    }
+    EXPECT_NE(FindText(BuildDesktopDrawList(Desktop(), MakeDesktopView(Desktop()), {}), L"–"), nullptr);
+}
+
 TEST(DesktopInput, InPlaceUpdateKeepsTheSelectionById) {
     Script t = SlotDesktop();
     t.Click(SlotX(3), SlotY(3));

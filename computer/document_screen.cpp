@@ -39,6 +39,7 @@ bool IsDesktopScreen(const EditorState& s) {
 }
 bool IsSignatureSheet(const EditorState& s) { return s.kind == screen_kind::kSignatureSheet; }
 
+
 void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
     d = DocumentScreen{};
     d.desktop = MakeDesktopView(s);
@@ -78,6 +79,12 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
             d.web_image_id = o.web_image;
             in.answer = 3;
         }
+        return in;
+    }
+    if (press && CanMinimise(s) && p.x >= kMinimiseArea.left && p.x < kMinimiseArea.right && p.y >= 0 &&
+        p.y < kMinimiseArea.bottom) {
+        in.handled = true;
+        in.minimise = true;
         return in;
     }
     if (press && !HasItemView(s) && OpensChooserButton(s, p.x, p.y)) {

@@ -52,7 +52,9 @@ struct ScreenInput {
     std::string body;
     std::optional<std::wstring> status;  // a new status text
     std::wstring insert_text;    // replaces the main text's selection, undoable
+    bool minimise = false;       // the computer goes down to its restore bar
 };
+
 
 // A forwarded mouse message (WM_LBUTTONDOWN, WM_LBUTTONDBLCLK as a press, WM_MOUSEMOVE,
 // WM_LBUTTONUP, WM_MOUSEWHEEL, WM_RBUTTONDOWN: the action menu of a paper desktop) at a canvas

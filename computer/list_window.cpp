@@ -77,6 +77,7 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
     AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
     AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
     AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+    if (CanMinimise(s)) AddText(l, {700, 24, 742, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
     if (s.items.empty())
         AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
                 RgbRef(97, 113, 131), tf::kLine);

@@ -585,6 +585,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
         DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
     if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);
     if (screen.status) v.status = *screen.status;
+    if (screen.minimise) v.ex.overlay.computer_minimized.store(true);
     if (!screen.insert_text.empty() && v.main && !MainBoxReadOnly(v.state))
         SendMessageW(v.main, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(screen.insert_text.c_str()));
     if (screen.handled) {

@@ -106,6 +106,10 @@ DesktopOutcome DesktopPointer(DesktopView& v, EditorState& s, PointerEvent e, in
 // Key down (virtual key).
 DesktopOutcome DesktopKey(DesktopView& v, const EditorState& s, std::uint32_t vk);
 
+// A press on list row `index` (an item there): it becomes the selection; true when it opens the
+// item (a forwarded double click, or the second press on the same row within 420 ms).
+bool PressRow(DesktopView& v, long long index, Tick now, bool double_click_message);
+
 // The selection's item id, if an item is selected.
 std::optional<int> SelectedItemId(const DesktopView& v, const EditorState& s);
 

@@ -163,16 +163,7 @@ DialogInput DialogPress(DesktopView& v, const EditorState& s, int x, int y, Tick
         in.handled = true;
         const long long i = page * per + row;
         if (i >= static_cast<long long>(s.items.size())) return in;
-        const bool again = v.last_click_position == i && now >= v.last_click_time &&
-                           now - v.last_click_time <= kListDoubleClickMs;
-        v.selected = int(i);
-        if (double_click_message || again) {
-            v.last_click_position = -1;
-            in.answer = 1;
-        } else {
-            v.last_click_position = i;
-            v.last_click_time = now;
-        }
+        if (PressRow(v, i, now, double_click_message)) in.answer = 1;
         return in;
     }
     return in;

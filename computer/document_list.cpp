@@ -125,16 +125,7 @@ DocumentListInput DocumentListPress(DesktopView& v, const EditorState& s, int x,
         in.handled = true;
         const long long index = first + row;
         if (index >= static_cast<long long>(s.items.size())) return in;
-        const bool again = v.last_click_position == index && now >= v.last_click_time &&
-                           now - v.last_click_time <= kListDoubleClickMs;
-        v.selected = int(index);
-        if (double_click_message || again) {
-            v.last_click_position = -1;
-            in.answer = 1;
-        } else {
-            v.last_click_position = index;
-            v.last_click_time = now;
-        }
+        if (PressRow(v, index, now, double_click_message)) in.answer = 1;
         return in;
     }
     return in;

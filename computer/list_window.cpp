@@ -133,15 +133,7 @@ ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now
         if (!Inside(ListRowRect(s, row), x, y)) continue;
         const long long index = v.page * kListRowsPerPage + row;
         if (index >= static_cast<long long>(s.items.size())) return in;
-        const bool again = v.last_click_position == index && now - v.last_click_time <= kListDoubleClickMs;
-        v.selected = int(index);
-        if (double_click_message || again) {
-            v.last_click_position = -1;
-            in.answer = 1;
-        } else {
-            v.last_click_position = index;
-            v.last_click_time = now;
-        }
+        if (PressRow(v, index, now, double_click_message)) in.answer = 1;
         return in;
     }
     return in;

@@ -106,6 +106,10 @@ void AddCloseGlyph(DrawList& l, ColorRef colour) {
     AddText(l, {746, 22, 786, 78}, L"✕", colour, tf::kLine | tf::kCenter, DrawFont::kTitle);
 }
 
+void AddMinimiseGlyph(DrawList& l, const EditorState& s, ColorRef colour) {
+    if (CanMinimise(s)) AddText(l, {700, 22, 742, 78}, L"–", colour, tf::kLine | tf::kCenter, DrawFont::kTitle);
+}
+
 DrawList CarriedView(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
     DrawList l;
     AddFill(l, {0, 0, 810, 760}, kCarriedBackdrop);
@@ -168,6 +172,7 @@ DrawList BuildDesktopDrawList(const EditorState& s, const DesktopView& v, const 
     }
     AddText(l, {40, 22, 700, 78}, HeaderText(s, layout), kDesktopHeaderText, tf::kLine, DrawFont::kTitle);
     AddCloseGlyph(l, kDesktopHeaderText);
+    AddMinimiseGlyph(l, s, kDesktopHeaderText);
     if (layout == ComputerLayout::kWebDesktop) {
         AddButton(l, {38, 88, 80, 134}, L"‹", false, f);
         AddText(l, {92, 88, 744, 134}, WebAddress(s), kDesktopHeaderText, tf::kLine);

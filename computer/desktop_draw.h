@@ -14,6 +14,7 @@ struct DesktopDrawContext {
     bool submitted = false;   // an answer is awaited
     std::wstring clock;       // "HH:MM" or "--:--"
     bool has_picture = false; // the state's picture is decoded
+    int picture_width = 0, picture_height = 0;  // its size
 };
 
 constexpr ColorRef kDesktopBackdrop = RgbRef(223, 229, 236);

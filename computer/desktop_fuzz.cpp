@@ -10,7 +10,10 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
+#include "computer/dialog_panel.h"
+#include "computer/document_list.h"
 #include "computer/document_screen.h"
 #include "computer/signature_sheet.h"
 
@@ -39,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::runtime_error&) {
         return 0;
     }
-    for (const int kind : {hm::screen_kind::kComputer, hm::screen_kind::kSignatureSheet}) {
+    for (const int kind : {hm::screen_kind::kComputer, hm::screen_kind::kSignatureSheet, hm::screen_kind::kAttachmentList,
+                           hm::screen_kind::kSearchResults, hm::screen_kind::kBook}) {
         s.kind = kind;
         hm::DocumentScreen d;
         hm::ResetDocumentScreen(d, s);
@@ -54,8 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             now += data[i + 4];
             hm::ScreenInput in = message == 0x100 ? hm::DocumentKey(d, s, message, data[i + 1] % 0x30)
                                                   : hm::DocumentPointer(d, s, message, lparam >> 8, lparam, now, 500);
-            if (!in.position_body.empty() && std::count(in.position_body.begin(), in.position_body.end(), '\n') != 2)
-                std::abort();
+            // An icon move and a reorder have three lines, a signature removal, a page and a book page two.
+            const long lines =
+                in.body_kind == hm::EditorBody::kSignatureDelete || in.body_kind == hm::EditorBody::kPage ||
+                        in.body_kind == hm::EditorBody::kBook
+                    ? 1
+                    : 2;
+            if (!in.body.empty() && std::count(in.body.begin(), in.body.end(), '\n') != lines) std::abort();
             CheckPlacement(s, d.desktop.placement);
             if (in.answer) {
                 const hm::PayloadOutcome out = hm::BuildPayload(hm::PayloadInputsFor(d, s, *in.answer));
@@ -65,6 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)hm::WholeScreenDrawList(d, s, {});
         (void)hm::BuildDesktopDrawList(s, d.desktop, {});
         (void)hm::BuildSheetDrawList(s, d.sheet);
+        (void)hm::BuildDocumentListDrawList(s, d.desktop);
+        (void)hm::BuildBookDrawList(s, d.book, L"", false, {int(size % 3000), int(size % 7)});
+        (void)hm::BuildDialogPanelDrawList(s, d.desktop);
+        (void)hm::BuildPictureChooserDrawList(s, d.pictures);
     }
     return 0;
 }

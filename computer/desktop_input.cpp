@@ -141,6 +141,26 @@ void UpdateDesktopView(DesktopView& v, const EditorState& s, std::optional<int> 
     v.page = std::clamp<long long>(v.page, 0, v.placement.pages - 1);
 }
 
+bool PressRow(DesktopView& v, long long index, Tick now, bool double_click_message) {
+    const bool again =
+        v.last_click_position == index && now >= v.last_click_time && now - v.last_click_time <= kListDoubleClickMs;
+    v.selected = int(index);
+    if (double_click_message || again) {
+        v.last_click_position = -1;
+        return true;
+    }
+    v.last_click_position = index;
+    v.last_click_time = now;
+    return false;
+}
+
+bool CanMinimise(const EditorState& s) {
+    if (s.kind != screen_kind::kComputer || s.paper || IsLoginScreen(s)) return false;
+    if (AnyBit(s.Flags(), desktop_flag::kInstitution | desktop_flag::kCarried)) return false;
+    const ComputerLayout l = ChooseComputerLayout(s);
+    return l != ComputerLayout::kDialogPanel && l != ComputerLayout::kEntryPanel;
+}
+
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y) {
     DesktopHit h;
     if (x < 0 || y < 0 || x >= 810 || y >= 760) return h;

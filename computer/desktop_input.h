@@ -75,6 +75,11 @@ void UpdateDesktopView(DesktopView& v, const EditorState& s, std::optional<int> 
 
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y);
 
+// Computer windows (kind 16, not paper, institution, carried documents, login or dialog screens)
+// have a minimise area at x 700..741 above y 78.
+bool CanMinimise(const EditorState& s);
+constexpr UiRect kMinimiseArea{700, 0, 742, 78};
+
 // The answer of the close area and Esc.
 int CloseAnswer(const EditorState& s);
 
@@ -100,6 +105,10 @@ DesktopOutcome DesktopPointer(DesktopView& v, EditorState& s, PointerEvent e, in
                               Tick double_click_ms);
 // Key down (virtual key).
 DesktopOutcome DesktopKey(DesktopView& v, const EditorState& s, std::uint32_t vk);
+
+// A press on list row `index` (an item there): it becomes the selection; true when it opens the
+// item (a forwarded double click, or the second press on the same row within 420 ms).
+bool PressRow(DesktopView& v, long long index, Tick now, bool double_click_message);
 
 // The selection's item id, if an item is selected.
 std::optional<int> SelectedItemId(const DesktopView& v, const EditorState& s);

@@ -9,6 +9,7 @@
 #include "computer/desktop_input.h"
 #include "computer/desktop_layout.h"
 #include "computer/document_screen.h"
+#include "computer/editor_view.h"
 #include "computer/signature_sheet.h"
 
 namespace hm {
@@ -543,6 +544,39 @@ TEST(DesktopInput, HomeAndLogoutAnswerWithTheirItem) {
     EXPECT_EQ(SelectedItemId(t.v, t.s), 91);
 }
 
+TEST(DesktopInput, MinimiseAreaOfComputerWindowsOnly) {
+    EditorState login = Desktop(1);
+    login.title = Cp(u"Přihlášení");
+    EditorState dialog = Desktop(0);
+    dialog.screen_id = "identity-dialog";
+    EditorState paper = Desktop();
+    paper.paper = true;
+    struct Case {
+        EditorState s;
+        bool minimises;
+    } const cases[] = {
+        {Desktop(), true},                        // slot desktop
+        {Desktop(2), true},                       // list window
+        {Desktop(0), true},                       // text window
+        {Desktop(df::kCarried | 2), false},
+        {Desktop(df::kInstitution | 2), false},
+        {paper, false},
+        {login, false},
+        {dialog, false},
+    };
+    for (const Case& c : cases) {
+        EditorState s = c.s;
+        DocumentScreen d;
+        ResetDocumentScreen(d, s);
+        const ScreenInput in = DocumentPointer(d, s, 0x201, 0, (40u << 16) | 720u, 1000, 500);
+        EXPECT_EQ(in.minimise, c.minimises) << std::hex << s.flags;
+        EXPECT_FALSE(in.answer);
+        EXPECT_FALSE(DocumentPointer(d, s, 0x201, 0, (78u << 16) | 720u, 1000, 500).minimise) << "below y 78";
+        EXPECT_FALSE(DocumentPointer(d, s, 0x201, 0, (40u << 16) | 742u, 1000, 500).minimise) << "right of x 741";
+    }
+    EXPECT_NE(FindText(BuildDesktopDrawList(Desktop(), MakeDesktopView(Desktop()), {}), L"–"), nullptr);
+}
+
 TEST(DesktopInput, InPlaceUpdateKeepsTheSelectionById) {
     Script t = SlotDesktop();
     t.Click(SlotX(3), SlotY(3));
@@ -597,6 +631,162 @@ TEST(SignatureSheet, APromptDoesNotOutliveItsConfirmation) {
     EXPECT_EQ(KeptStatus(kSignFirstClickText), L"");
     EXPECT_EQ(KeptStatus(L"Rozložení ikon se nepodařilo uložit (HTTP 500). Otevři plochu znovu."),
               L"Rozložení ikon se nepodařilo uložit (HTTP 500). Otevři plochu znovu.");
+}
+
+TEST(SignatureSheet, SignaturesAppendElectronicFirstAsLiteralText) {
+    EditorState s;
+    s.kind = 1;
+    s.signatures = {Cp(u"J. Novák")};
+    s.electronic_signatures = {"{\\rtf1\\par}", Cp(u"Eva Malá")};
+    s.signature_line = "ignored while the list is set";
+    const std::vector<AppendedSignature> a = SignaturesToAppend(s);
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[0].text, u"{\\rtf1\\par}");
+    EXPECT_TRUE(a[0].electronic);
+    EXPECT_EQ(a[1].text, u"Eva Malá");
+    EXPECT_TRUE(a[1].electronic);
+    EXPECT_EQ(a[2].text, u"J. Novák");
+    EXPECT_FALSE(a[2].electronic);
+    s.electronic_signatures.clear();
+    ASSERT_EQ(SignaturesToAppend(s).size(), 2u);
+    EXPECT_EQ(SignaturesToAppend(s)[0].text, u"ignored while the list is set");
+    s.signature_line.clear();
+    s.signatures.clear();
+    EXPECT_TRUE(SignaturesToAppend(s).empty());
+}
+
+TEST(SignatureSheet, NewSignaturesRebuildTheTextInsteadOfAnInPlaceUpdate) {
+    EditorState shown;
+    shown.request_id = 40;
+    shown.kind = 1;
+    shown.content = "Kupní smlouva";
+    EditorState signed_copy = shown;
+    signed_copy.electronic_signatures = {"Jan Novák"};
+    const NewStateView view{40, 1, false, &shown.content, &shown};
+    EXPECT_EQ(DecideNewState(view, shown, false), NewStateAction::kUpdateInPlace);
+    EXPECT_EQ(DecideNewState(view, signed_copy, false), NewStateAction::kRebuild);
+    EditorState line = shown;
+    line.signature_line = "Jan Novák";
+    EXPECT_EQ(DecideNewState(view, line, false), NewStateAction::kRebuild);
+    // A signature line beside a list is not shown: a change of it changes nothing.
+    EditorState with_list = signed_copy;
+    with_list.signature_line = "other";
+    const NewStateView signed_view{40, 1, false, &shown.content, &signed_copy};
+    EXPECT_EQ(DecideNewState(signed_view, with_list, false), NewStateAction::kUpdateInPlace);
+}
+
+EditorState RemovableSheet(int electronic) {
+    EditorState s;
+    s.request_id = 40;
+    s.kind = 1;
+    s.removable = true;
+    for (int i = 0; i < electronic; ++i) s.electronic_signatures.push_back("Podpis " + std::to_string(i + 1));
+    s.signatures = {"rukou"};
+    return s;
+}
+
+int ChooserRowY(int row) { return kChooserRowTop + kChooserRowStep * row + 20; }
+
+TEST(SignatureSheet, RemovalChooserPagesSelectsAndSendsThePositionOnTheSecondClick) {
+    EditorState s = RemovableSheet(7);
+    SheetView v;
+    EXPECT_NE(FindText(BuildSheetDrawList(s, v), kRemoveSignatureLabel), nullptr);
+    EXPECT_TRUE(SheetPointer(v, s, 600, 150).handled);
+    ASSERT_TRUE(v.chooser_open);
+    DrawList l = BuildSheetDrawList(s, v);
+    EXPECT_NE(FindText(l, kChooserTitle), nullptr);
+    EXPECT_NE(FindText(l, L"Podpis 5"), nullptr);
+    EXPECT_EQ(FindText(l, L"Podpis 6"), nullptr);
+    EXPECT_NE(FindText(l, L"Strana 1 / 2"), nullptr);
+    EXPECT_EQ(FindText(l, L"rukou"), nullptr) << "handwritten signatures are not removable";
+
+    // Nothing selected: the remove button does nothing.
+    EXPECT_TRUE(SheetPointer(v, s, 450, 530).delete_body.empty());
+    EXPECT_FALSE(v.remove_confirmed);
+    // Next page, second row = the 7th signature, index 6.
+    SheetPointer(v, s, 720, 480);
+    EXPECT_EQ(v.chooser_page, 1);
+    SheetPointer(v, s, 720, 480);  // no third page
+    EXPECT_EQ(v.chooser_page, 1);
+    EXPECT_NE(FindText(BuildSheetDrawList(s, v), L"Podpis 7"), nullptr);
+    SheetPointer(v, s, 500, ChooserRowY(1));
+    EXPECT_EQ(v.chooser_selected, 6);
+    SheetPointer(v, s, 500, ChooserRowY(2));  // past the last signature: nothing there
+    EXPECT_EQ(v.chooser_selected, 6);
+    SheetClick first = SheetPointer(v, s, 450, 530);
+    EXPECT_TRUE(first.delete_body.empty());
+    EXPECT_NE(FindText(BuildSheetDrawList(s, v), kConfirmRemoveLabel), nullptr);
+    // Another choice asks again.
+    SheetPointer(v, s, 500, ChooserRowY(0));
+    EXPECT_FALSE(v.remove_confirmed);
+    SheetPointer(v, s, 450, 530);
+    const SheetClick second = SheetPointer(v, s, 450, 530);
+    EXPECT_EQ(second.delete_body, "40\n5");
+    EXPECT_FALSE(second.answer);
+    EXPECT_FALSE(v.chooser_open);
+}
+
+TEST(SignatureSheet, RemovalChooserClosesByCancelAndEscAndNeedsARemovableSignature) {
+    EditorState s = RemovableSheet(1);
+    SheetView v;
+    SheetPointer(v, s, 600, 150);
+    // While open it takes every press: the sign button under it does not ask.
+    s.signable = true;
+    EXPECT_TRUE(SheetPointer(v, s, 700, 200).handled);
+    EXPECT_FALSE(v.sign_confirmed);
+    SheetPointer(v, s, 700, 530);  // "Zrušit"
+    EXPECT_FALSE(v.chooser_open);
+    SheetPointer(v, s, 600, 150);
+    EXPECT_TRUE(SheetKey(v, 0x28));
+    EXPECT_TRUE(v.chooser_open);
+    EXPECT_TRUE(SheetKey(v, 0x1B));
+    EXPECT_FALSE(v.chooser_open);
+    EXPECT_FALSE(SheetKey(v, 0x1B)) << "closed: Esc is the screen's again";
+
+    // The single signature line is electronic and is index 0.
+    EditorState line;
+    line.request_id = 41;
+    line.kind = 1;
+    line.removable = true;
+    line.signature_line = "Jan";
+    SheetView w;
+    SheetPointer(w, line, 600, 150);
+    SheetPointer(w, line, 500, ChooserRowY(0));
+    SheetPointer(w, line, 450, 530);
+    EXPECT_EQ(SheetPointer(w, line, 450, 530).delete_body, "41\n0");
+
+    EditorState unremovable = RemovableSheet(2);
+    unremovable.removable = false;
+    SheetView u;
+    EXPECT_EQ(FindText(BuildSheetDrawList(unremovable, u), kRemoveSignatureLabel), nullptr);
+    SheetPointer(u, unremovable, 600, 150);
+    EXPECT_FALSE(u.chooser_open);
+    EditorState only_handwritten = RemovableSheet(0);
+    SheetPointer(u, only_handwritten, 600, 150);
+    EXPECT_FALSE(u.chooser_open);
+}
+
+TEST(SignatureSheet, TheDocumentScreenCarriesTheRemovalBodyAndANewCopyClosesTheChooser) {
+    EditorState s = RemovableSheet(2);
+    DocumentScreen d;
+    ResetDocumentScreen(d, s);
+    auto press = [&](int x, int y) {
+        return DocumentPointer(d, s, 0x201, 0, (std::uint32_t(y) << 16) | std::uint32_t(x), 1000, 500);
+    };
+    press(600, 150);
+    press(500, ChooserRowY(1));
+    press(450, 530);
+    const ScreenInput in = press(450, 530);
+    EXPECT_TRUE(in.handled);
+    EXPECT_EQ(in.body_kind, EditorBody::kSignatureDelete);
+    EXPECT_EQ(in.body, "40\n1");
+    press(600, 150);
+    EXPECT_TRUE(DocumentKey(d, s, 0x100, 0x1B).handled);
+    EXPECT_FALSE(d.sheet.chooser_open);
+    EXPECT_FALSE(DocumentKey(d, s, 0x100, 0x1B).handled) << "Esc answers the screen again";
+    press(600, 150);
+    UpdateDocumentScreen(d, s, s);
+    EXPECT_FALSE(d.sheet.chooser_open);
 }
 
 TEST(SignatureSheet, SingleSignatureLineCountsAsElectronic) {

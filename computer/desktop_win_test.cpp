@@ -3,6 +3,7 @@
 // upper-casing against CharUpperW, and the UI window taking drags, double clicks and the two
 // signing clicks through forwarded input.
 #include <windows.h>
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,14 @@
 
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
+#include "computer/dialog_panel.h"
 #include "computer/desktop_layout.h"
 #include "computer/draw_list_win.h"
 #include "computer/editor_exchange.h"
 #include "computer/icon_painter_win.h"
+#include "computer/rich_edit_win.h"
 #include "computer/signature_sheet.h"
 #include "computer/ui_window_win.h"
 #include "game/input_state.h"
@@ -110,6 +114,43 @@ TEST(DesktopReplay, CarriedViewAndSignatureStrip) {
     EXPECT_EQ(ColourAt(*signed_strip, 30, 660), kStripInsideSigned);
 }
 
+TEST(DesktopReplay, BookCoverAndAFittedPagePicture) {
+    EditorState book;
+    book.kind = 15;
+    book.title = "Zakon";
+    book.cover_title = "Zakon o silnicnim provozu";
+    book.page_count = 6;
+    book.record_count = 4;
+    const PixelsRef cover = Replay(BuildBookDrawList(book, {}, L"", false, {}), "book-cover.png");
+    EXPECT_EQ(ColourAt(*cover, 400, 560), kBookCover);
+    book.cover_type = 2;
+    EXPECT_EQ(ColourAt(*Replay(BuildBookDrawList(book, {}, L"", false, {}), "file-cover.png"), 400, 560), kFileCover);
+
+    // A wide page picture: drawn across the area, white above and below it.
+    book.page = 3;
+    const PixelsRef picture = MakePixels(1388, 560);
+    for (std::uint32_t y = 0; y < 560; ++y)
+        for (std::uint32_t x = 0; x < 1388; ++x) picture->set(x, y, ArgbOf(RgbRef(20, 120, 60)));
+    OverlayCanvas canvas;
+    const UiFonts fonts = CreateUiFonts();
+    ReplayDrawList(canvas.dc(), fonts, BuildBookDrawList(book, {}, L"", false, {1388, 560}), picture);
+    const PixelsRef page = canvas.ToPixels();
+    WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/book-page.png", *page);
+    EXPECT_EQ(ColourAt(*page, 400, 356), RgbRef(20, 120, 60));
+    EXPECT_EQ(ColourAt(*page, 400, 150), RgbRef(255, 255, 255));
+    EXPECT_EQ(ColourAt(*page, 400, 560), RgbRef(255, 255, 255));
+}
+
+TEST(DesktopReplay, IdentityCardOnItsEmbeddedPicture) {
+    EditorState card;
+    card.kind = 16;
+    card.screen_id = "identity-card";
+    card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}), "identity-card.png");
+    EXPECT_EQ(ColourAt(*p, 50, 50), RgbRef(238, 243, 249));
+    EXPECT_NE(ColourAt(*p, 400, 375), RgbRef(238, 243, 249)) << "the card picture";
+}
+
 TEST(DesktopReplay, CostPerTick) {
     const EditorState s = DesktopState();
     const DesktopView v = MakeDesktopView(s);
@@ -176,6 +217,75 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
         std::this_thread::sleep_for(10ms);
     }
     return done();
+}
+
+// ---- Signatures appended to the document text ---------------------------------------------------
+
+CHARFORMAT2W FormatOf(HWND c, const TextRange& r) {
+    Select(c, r.start, r.end);
+    CHARFORMAT2W cf{};
+    cf.cbSize = sizeof(cf);
+    SendMessageW(c, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+    return cf;
+}
+
+TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheStart) {
+    HMODULE library = LoadLibraryW(kRichEditLibrary);
+    ASSERT_TRUE(library);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    const ControlBox box{40, 244, 710, 304};
+    // A limit the document nearly fills: the signatures still go in, and the limit stays.
+    HWND c = CreateRichEdit(parent, box, 20);
+    ASSERT_TRUE(c);
+    LoadContent(c, WideToCp1250(L"Kupní smlouva"));
+    const std::vector<TextRange> ranges =
+        AppendSignatures(c, {{u"Jan Novák, 10. 12. 2026", true}, {u"{\\rtf1\\par}", true}, {u"J. Novák", false}});
+    const std::wstring text = ControlText(c);
+    ASSERT_EQ(ranges.size(), 2u);
+    auto at = [&](const TextRange& r) { return text.substr(std::size_t(r.start), std::size_t(r.end - r.start)); };
+    EXPECT_EQ(at(ranges[0]), L"Jan Novák, 10. 12. 2026");
+    EXPECT_EQ(at(ranges[1]), L"{\\rtf1\\par}") << "a signature holding RTF stays literal";
+    EXPECT_EQ(text.rfind(L"Kupní smlouva", 0), 0u);
+    const std::size_t hand = text.find(L"J. Novák");
+    ASSERT_NE(hand, std::wstring::npos);
+    EXPECT_EQ(hand + 8, text.size()) << "the handwritten one comes last";
+    EXPECT_EQ(SendMessageW(c, EM_GETLIMITTEXT, 0, 0), 20);
+    EXPECT_FALSE(SendMessageW(c, EM_CANUNDO, 0, 0)) << "the player cannot undo the signatures away";
+    CHARRANGE caret{-1, -1};
+    SendMessageW(c, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    EXPECT_EQ(caret.cpMin, 0);
+    EXPECT_EQ(caret.cpMax, 0);
+    EXPECT_EQ(ReadScroll(c).position, 0);
+
+    // Printed and framed: the frame stands left of the first electronic signature.
+    POINTL first{};
+    SendMessageW(c, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), LPARAM(ranges[0].start));
+    OverlayCanvas canvas;
+    PrintControl(c, canvas.dc(), box);
+    FrameRanges(c, canvas.dc(), box, ranges);
+    const PixelsRef p = canvas.ToPixels();
+    WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/signatures-appended.png", *p);
+    const int frame_x = std::max(box.x, box.x + int(first.x) - 3), line_y = box.y + int(first.y) + 6;
+    EXPECT_EQ(ColourAt(*p, frame_x, line_y), RgbRef(184, 105, 24));
+    EXPECT_NE(ColourAt(*p, frame_x - 2, line_y), RgbRef(184, 105, 24));
+    bool back = false;
+    for (int x = frame_x + 1; x < frame_x + 120; ++x) back |= ColourAt(*p, x, line_y) == kElectronicSignatureBack;
+    EXPECT_TRUE(back) << "the signature's own background";
+
+    const CHARFORMAT2W electronic = FormatOf(c, ranges[0]);
+    EXPECT_EQ(electronic.crBackColor, kElectronicSignatureBack);
+    EXPECT_EQ(electronic.dwEffects & CFE_AUTOBACKCOLOR, 0u);
+    EXPECT_EQ(electronic.crTextColor, RGB(24, 24, 24));
+    EXPECT_EQ(electronic.yHeight, 200);
+    EXPECT_STREQ(electronic.szFaceName, L"Arial");
+    const CHARFORMAT2W handwritten = FormatOf(c, {int(hand), int(hand + 8)});
+    EXPECT_EQ(handwritten.crTextColor, kHandwrittenSignatureColour);
+    EXPECT_EQ(handwritten.yHeight, 230);
+    EXPECT_EQ(handwritten.dwEffects & (CFE_BOLD | CFE_ITALIC), DWORD(CFE_BOLD | CFE_ITALIC));
+    EXPECT_STREQ(handwritten.szFaceName, L"Segoe Script");
+    DestroyWindow(parent);
+    FreeLibrary(library);
 }
 
 HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }
@@ -273,6 +383,75 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     sheet.content = "Kupni smlouva.";
     ASSERT_TRUE(PostNewState(sheet));
     EXPECT_TRUE(FrameShows(30, 660, kStripInsideSigned));
+
+    // Removable: the chooser opens, the signature is chosen and the second click removes it.
+    sheet.removable = true;
+    ASSERT_TRUE(PostNewState(sheet));
+    ASSERT_TRUE(FrameShows(570, 146, ButtonColoursFor(false, sheet.Flags()).fill));
+    Mouse(WM_LBUTTONDOWN, 600, 150);
+    ASSERT_TRUE(FrameShows(380, 300, RgbRef(248, 251, 255)));  // the chooser's panel
+    Mouse(WM_LBUTTONDOWN, 500, 236);
+    Mouse(WM_LBUTTONDOWN, 450, 530);
+    Mouse(WM_LBUTTONDOWN, 450, 530);
+    ASSERT_TRUE(WaitFor([] {
+        return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }).empty();
+    }));
+    EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kSignatureDelete)]; }), "40\n0");
+
+    // The contract's attachments: a row is chosen and moved up.
+    EditorState list;
+    list.request_id = 40;
+    list.kind = 2;
+    list.title = "Prilohy";
+    list.buttons[0] = "Otevrit";
+    list.buttons[1] = "Upravit";
+    list.items = {Item(7, L"Fotka", "photo", ""), Item(8, L"Protokol", "doc", "")};
+    ASSERT_TRUE(PostNewState(list));
+    ASSERT_TRUE(FrameShows(25, 190, RgbRef(201, 213, 227)));  // the second row's bar
+    Mouse(WM_LBUTTONDOWN, 300, 188);
+    ASSERT_TRUE(FrameShows(25, 190, RgbRef(39, 105, 177)));   // now selected
+    Mouse(WM_LBUTTONDOWN, 300, 640);
+    ASSERT_TRUE(WaitFor([] { return !Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }).empty(); }));
+    EXPECT_EQ(Locked([] { return PluginEditorExchange().bodies[int(EditorBody::kReorder)]; }), "40\n8\n-1");
+
+    // A document that opens the picture chooser at once: the photo goes into the text, Ctrl+Z
+    // takes it out again.
+    EditorState doc;
+    doc.request_id = 40;
+    doc.kind = 0;
+    doc.title = "Zprava";
+    doc.content = "Text";
+    doc.flags = 0x40100000;
+    doc.items = {Item(300, L"Foto z nehody", "photo", "")};
+    ASSERT_TRUE(PostNewState(doc));
+    ASSERT_TRUE(FrameShows(100, 70, RgbRef(25, 43, 65)));  // the chooser's title bar
+    Mouse(WM_LBUTTONDOWN, 300, 160);
+    ASSERT_TRUE(FrameShows(100, 70, RgbRef(220, 233, 248)));  // closed: the frame's sub-header
+    HWND text = FindWindowExW(UiWindow(), nullptr, L"RICHEDIT50W", nullptr);
+    ASSERT_TRUE(text);
+    EXPECT_NE(ControlText(text).find(L"[HMIMG:300]"), std::wstring::npos) << "the picture's line";
+    auto* undo = new ForwardedInput{WM_KEYDOWN, 'Z', 1, {}};
+    undo->key_state[VK_CONTROL] = 0x80;
+    ASSERT_TRUE(PostMessageW(UiWindow(), uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(undo)));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(text).find(L"HMIMG") == std::wstring::npos; }));
+    EXPECT_EQ(ControlText(text).find(L"Text"), 0u);
+
+    // The identity dialog: its panel, title bar and button stay, the game shows around it.
+    EditorState identity;
+    identity.request_id = 40;
+    identity.kind = 16;
+    identity.screen_id = "identity-dialog";
+    identity.title = "Prukaz";
+    identity.buttons[0] = "Odeslat";
+    ASSERT_TRUE(PostNewState(identity));
+    ASSERT_TRUE(FrameShows(400, 170, RgbRef(25, 43, 65)));
+    const FrameRef f = Frame();
+    auto alpha = [&](int x, int y) { return f->at(std::uint32_t(x), std::uint32_t(y)) >> 24; };
+    EXPECT_EQ(alpha(400, 165), 255u) << "title bar";
+    EXPECT_EQ(alpha(160, 575), 255u) << "button 1";
+    EXPECT_EQ(ColourAt(*f, 160, 575), RgbRef(36, 100, 167));
+    EXPECT_EQ(alpha(50, 50), 0u);
+    EXPECT_EQ(alpha(400, 620), 0u);
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "computer/dialog_panel.h"
+#include "computer/document_list.h"
 #include "computer/editor_view.h"
 #include "computer/entry_panel.h"
 #include "computer/list_window.h"
@@ -21,6 +23,15 @@ void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
 
 bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
 
+void TakeListInput(const DocumentListInput& li, ScreenInput& in) {
+    in.handled = li.handled;
+    in.answer = li.answer;
+    if (!li.body.empty()) {
+        in.body_kind = li.body_kind;
+        in.body = li.body;
+    }
+}
+
 }  // namespace
 
 bool IsDesktopScreen(const EditorState& s) {
@@ -28,9 +39,11 @@ bool IsDesktopScreen(const EditorState& s) {
 }
 bool IsSignatureSheet(const EditorState& s) { return s.kind == screen_kind::kSignatureSheet; }
 
+
 void ResetDocumentScreen(DocumentScreen& d, const EditorState& s) {
     d = DocumentScreen{};
     d.desktop = MakeDesktopView(s);
+    d.pictures.open = OpensChooserAtOnce(s) && !HasItemView(s);
 }
 
 void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const EditorState& s) {
@@ -38,7 +51,10 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
     if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
-    d.sheet.sign_confirmed = false;
+    if (IsDocumentList(s))
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kDocumentListRows
+                                                  : std::min(page, DocumentListPages(s) - 1);
+    ClearSheetConfirmations(d.sheet);
     d.sign_confirmed = false;
     d.menu = ActionMenu{};  // its item index may have moved
 }
@@ -53,6 +69,30 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
     ScreenInput in;
     const CanvasPoint16 p = DecodeCanvasPoint(lparam);
     const bool press = message == kLButtonDown || message == kLButtonDblClk;
+    if (d.pictures.open) {
+        ChooserOutcome o;
+        if (press) o = ChooserPress(d.pictures, s, p.x, p.y);
+        else if (message == kMouseWheel) o = ChooserWheel(d.pictures, s, int(std::int16_t(wparam >> 16)));
+        in.handled = true;
+        in.insert_text = o.insert_text;
+        if (o.web_image) {
+            d.web_image_id = o.web_image;
+            in.answer = 3;
+        }
+        return in;
+    }
+    if (press && CanMinimise(s) && p.x >= kMinimiseArea.left && p.x < kMinimiseArea.right && p.y >= 0 &&
+        p.y < kMinimiseArea.bottom) {
+        in.handled = true;
+        in.minimise = true;
+        return in;
+    }
+    if (press && !HasItemView(s) && OpensChooserButton(s, p.x, p.y)) {
+        in.handled = true;
+        d.pictures.open = true;
+        d.pictures.page = 0;
+        return in;
+    }
     if (IsListWindow(s)) {
         in.handled = true;
         if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
@@ -88,7 +128,32 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.handled = true;
         const DesktopOutcome o = DesktopPointer(d.desktop, s, e, p.x, p.y, now, double_click_ms);
         in.answer = o.answer;
-        in.position_body = o.position_body;
+        in.body = o.position_body;
+        return in;
+    }
+    if (IsBookScreen(s)) {
+        BookInput b;
+        if (press) b = BookPress(d.book, s, p.x, p.y, d.submitted);
+        else if (message == kMouseWheel) b = BookWheel(d.book, s, int(std::int16_t(wparam >> 16)));
+        in.handled = b.handled;
+        in.answer = b.answer;
+        if (!b.body.empty()) {
+            in.body_kind = EditorBody::kBook;
+            in.body = b.body;
+        }
+        return in;
+    }
+    if (IsDocumentList(s)) {
+        if (press) TakeListInput(DocumentListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk), in);
+        else if (message == kMouseWheel) TakeListInput(DocumentListWheel(d.desktop, s, int(std::int16_t(wparam >> 16))), in);
+        return in;
+    }
+    if (IsDialogPanel(s)) {
+        if (press) {
+            const DialogInput di = DialogPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk);
+            in.handled = di.handled;  // elsewhere the text box takes the click
+            in.answer = di.answer;
+        }
         return in;
     }
     if (IsEntryPanel(s) && press) {
@@ -102,12 +167,42 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.handled = c.handled || p.y >= 706;
         in.answer = c.answer;
         if (!c.status.empty()) in.status = c.status;
+        if (!c.delete_body.empty()) {
+            in.body_kind = EditorBody::kSignatureDelete;
+            in.body = c.delete_body;
+        }
     }
     return in;
 }
 
 ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
     ScreenInput in;
+    if (d.pictures.open) {
+        in.handled = true;
+        if (message == kKeyDown || message == kSysKeyDown) ChooserKey(d.pictures, vk);
+        return in;
+    }
+    if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        in.handled = SheetKey(d.sheet, vk);
+        return in;
+    }
+    if (IsBookScreen(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        const BookInput b = BookKey(s, vk, d.submitted);
+        in.handled = b.handled;
+        if (!b.body.empty()) {
+            in.body_kind = EditorBody::kBook;
+            in.body = b.body;
+        }
+        return in;
+    }
+    if (IsDialogMenu(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        in.handled = DialogKey(d.desktop, s, vk).handled;
+        return in;
+    }
+    if (IsDocumentList(s) && (message == kKeyDown || message == kSysKeyDown)) {
+        TakeListInput(DocumentListKey(d.desktop, s, vk), in);
+        return in;
+    }
     if (!HasItemView(s)) return in;
     in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;
@@ -129,6 +224,8 @@ std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const Edito
         return l;
     }
     if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    if (IsBookScreen(s))
+        return BuildBookDrawList(s, d.book, c.status, c.submitted, BookPicture{c.picture_width, c.picture_height});
     return std::nullopt;
 }
 
@@ -141,13 +238,14 @@ PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, in
     in.paper = s.paper;
     in.screen_id = s.screen_id;
     in.button2 = s.buttons[1];
-    if (HasItemView(s))
+    if (HasItemView(s) || IsDocumentList(s) || IsDialogMenu(s))
         if (const std::optional<int> id = SelectedItemId(d.desktop, s)) {
             in.has_selection = true;
             in.selected_id = *id;
             in.selected_tag = s.items[std::size_t(d.desktop.selected)].tag;
         }
     in.paper_action = d.paper_action;
+    in.web_image_id = d.web_image_id;
     in.sign_confirmed = IsSignatureSheet(s) ? d.sheet.sign_confirmed : d.sign_confirmed;
     return in;
 }

@@ -8,10 +8,13 @@
 #include <string>
 
 #include "computer/action_menu.h"
+#include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/document_payload.h"
+#include "computer/editor_exchange.h"
 #include "computer/editor_state.h"
+#include "computer/picture_chooser.h"
 #include "computer/signature_sheet.h"
 
 namespace hm {
@@ -22,6 +25,10 @@ struct DocumentScreen {
     bool sign_confirmed = false;  // kinds 0 and 8: the first of two signing clicks was given
     int paper_action = 0;         // chosen in the paper desktop's action menu
     ActionMenu menu;              // the paper desktop's action menu and discard confirmation
+    PictureChooser pictures;      // the insert-picture chooser
+    BookView book;                // the book viewer's contents page
+    bool submitted = false;       // an answer is awaited (kept by the window): no page changes
+    std::optional<int> web_image_id;  // the sketch chosen in it
 };
 
 bool IsDesktopScreen(const EditorState& s);     // kind 16 drawn as the slot desktop
@@ -39,9 +46,15 @@ std::wstring KeptStatus(const std::wstring& status);
 struct ScreenInput {
     bool handled = false;        // the screen's own rules took the event
     std::optional<int> answer;   // submit this action
-    std::string position_body;   // for /editor/desktop-position
+    // An action body for its endpoint (an icon move, a signature removal, a reorder, a page),
+    // empty when none.
+    EditorBody body_kind = EditorBody::kDesktopPosition;
+    std::string body;
     std::optional<std::wstring> status;  // a new status text
+    std::wstring insert_text;    // replaces the main text's selection, undoable
+    bool minimise = false;       // the computer goes down to its restore bar
 };
+
 
 // A forwarded mouse message (WM_LBUTTONDOWN, WM_LBUTTONDBLCLK as a press, WM_MOUSEMOVE,
 // WM_LBUTTONUP, WM_MOUSEWHEEL, WM_RBUTTONDOWN: the action menu of a paper desktop) at a canvas

@@ -21,9 +21,10 @@ enum class DrawOpKind {
     kStatePicture,    // the screen's picture scaled to fill r (falls back to the gradient)
     kDesktopPicture,  // the built-in desktop picture
     kCover,           // a document cover `glyph` (cover kind) filling r
+    kEmbeddedPicture, // the plugin's embedded picture `glyph` (0 or 1) on its rounded background
 };
 
-enum class DrawFont { kBody, kTitle, kScript, kSmall };
+enum class DrawFont { kBody, kTitle, kScript, kSmall, kCover };  // kCover: Segoe UI 28 px semibold
 
 namespace text_format {
 constexpr unsigned kLeft = 0;

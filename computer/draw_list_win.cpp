@@ -43,7 +43,7 @@ UINT TextFlags(unsigned format) {
 }  // namespace
 
 void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const PixelsRef& picture) {
-    UniqueFont small;  // made on first use
+    UniqueFont small, cover;  // made on first use
     const int saved = SaveDC(dc);
     for (const DrawOp& op : list) {
         const UiRect& r = op.r;
@@ -58,6 +58,7 @@ void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pi
             case DrawOpKind::kDesktopPicture: PaintDesktopPicture(dc, r); break;
             case DrawOpKind::kGlyph: PaintGlyph(dc, r, op.glyph); break;
             case DrawOpKind::kCover: PaintCover(dc, r, op.glyph); break;
+            case DrawOpKind::kEmbeddedPicture: DrawEmbeddedPicture(dc, r.left, r.top, r.right, r.bottom, op.glyph); break;
             case DrawOpKind::kButton:
                 DrawButton(dc, fonts, op.flags, r.left, r.top, r.right, r.bottom, op.text, op.primary);
                 break;
@@ -68,13 +69,16 @@ void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pi
                 else if (op.font == DrawFont::kSmall) {
                     if (!small) small = CreateUiFont(FontSpec{L"Segoe UI", -13, 400, false});
                     font = small.get();
+                } else if (op.font == DrawFont::kCover) {
+                    if (!cover) cover = CreateUiFont(FontSpec{L"Segoe UI", -28, 600, false});
+                    font = cover.get();
                 }
                 DrawTextInRect(dc, font, r.left, r.top, r.right, r.bottom, op.text, op.colour, TextFlags(op.format));
                 break;
             }
         }
     }
-    RestoreDC(dc, saved);  // deselects the small font before it is freed
+    RestoreDC(dc, saved);  // deselects the fonts made here before they are freed
 }
 
 }  // namespace hm

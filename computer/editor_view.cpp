@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "computer/desktop_layout.h"
+#include "computer/signature_sheet.h"
+
 namespace hm {
 namespace {
 
 namespace sk = screen_kind;
 
 bool Has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
-bool IsMenuSubMode(int sub) { return sub == 2 || sub == 4 || sub == 5; }
 bool IsListKind(int kind) { return kind == 2 || kind == 5 || kind == 6 || kind == 7 || kind == 12 || kind == 14; }
 
 constexpr std::uint32_t kNoEntryFrameFlag = 0x10;
@@ -25,6 +27,8 @@ ControlBox DesktopBox(const EditorState& s) {
     if (s.screen_id == "field-inspection" && card) return {116, 146, 578, 480};
     if (s.screen_id == "identity-card") return {154, 208, 524, 338};
     if (s.screen_id == "identity-dialog" && !IsMenuSubMode(sub)) return {150, 242, 492, 260};
+    // Every other dialog panel holds its text box inside the panel.
+    if (!IsMenuSubMode(sub) && ChooseComputerLayout(s) == ComputerLayout::kDialogPanel) return {150, 242, 492, 260};
     if (IsMenuSubMode(sub)) return s.initial_text.empty() ? ControlBox{} : ControlBox{244, 212, 510, 390};
     const bool entry = (sub == 1 || sub == 3) && (f & kNoEntryFrameFlag) == 0;
     if (s.screen_id == "hospic-draft") return {compact ? 246 : 48, 180, compact ? 302 : 694, 438};
@@ -160,7 +164,9 @@ bool PrintsTransparently(const EditorState& s) {
 NewStateAction DecideNewState(const NewStateView& view, const EditorState& in, bool awaiting) {
     if (in.request_id != view.request_id && !awaiting && !IsLoginScreen(in)) return NewStateAction::kIgnore;
     const bool same_content = view.content != nullptr && *view.content == in.content;
-    if (in.request_id == view.request_id && in.kind == view.kind && in.paper == view.paper && same_content)
+    const bool same_signatures = view.shown == nullptr || SameSignatures(*view.shown, in);
+    if (in.request_id == view.request_id && in.kind == view.kind && in.paper == view.paper && same_content &&
+        same_signatures)
         return NewStateAction::kUpdateInPlace;
     return NewStateAction::kRebuild;
 }

@@ -73,10 +73,12 @@ struct NewStateView {
     int kind = 0;
     bool paper = false;
     const std::string* content = nullptr;  // the content text the view was built from
+    // The state shown: its signatures are appended to the control's text, so new ones rebuild.
+    const EditorState* shown = nullptr;
 };
 enum class NewStateAction { kIgnore, kUpdateInPlace, kRebuild };
 // awaiting: AwaitingAnswer; an in-place update keeps the control (and the typed text) when the
-// id, kind, paper flag and content text are unchanged.
+// id, kind, paper flag, content text and signatures are unchanged.
 NewStateAction DecideNewState(const NewStateView& view, const EditorState& incoming, bool awaiting);
 // Rebuild: the old picture stays only when slot, mode and count are unchanged.
 bool KeepPictureOnRebuild(const EditorState& old_state, const EditorState& incoming);

@@ -62,12 +62,22 @@ ColorRef ListRowColour(const EditorItem& item, bool selected) {
     return selected ? kListRowSelected : kWhite;
 }
 
+void AddListRow(DrawList& l, const UiRect& r, const EditorItem& e, bool selected, const std::wstring& label) {
+    AddFill(l, r, ListRowColour(e, selected));
+    AddFill(l, {r.left, r.top, r.left + 3, r.bottom}, selected ? kListBarSelected : kListBar);
+    AddText(l, {r.left + 12, r.top + 3, r.right - 8, r.top + 25}, label, RgbRef(27, 46, 69), tf::kLine, DrawFont::kTitle);
+    std::wstring second = Wide1250(e.tag);
+    if (!e.slot.empty()) second += L" · " + Wide1250(e.slot);
+    AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
+}
+
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
     DrawList l;
     AddFill(l, {0, 0, 810, 760}, kWindowBackground);
     AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
     AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
     AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+    if (CanMinimise(s)) AddText(l, {700, 24, 742, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
     if (s.items.empty())
         AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
                 RgbRef(97, 113, 131), tf::kLine);
@@ -75,15 +85,7 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
     for (int row = 0; row < kListRowsPerPage && first + row < static_cast<long long>(s.items.size()); ++row) {
         const int index = int(first + row);
         const EditorItem& e = s.items[std::size_t(index)];
-        const bool selected = index == v.selected;
-        const UiRect r = ListRowRect(s, row);
-        AddFill(l, r, ListRowColour(e, selected));
-        AddFill(l, {r.left, r.top, r.left + 3, r.bottom}, selected ? kListBarSelected : kListBar);
-        AddText(l, {r.left + 12, r.top + 3, r.right - 8, r.top + 25}, Wide(DisplayLabel(e.label)), RgbRef(27, 46, 69),
-                tf::kLine, DrawFont::kTitle);
-        std::wstring second = Wide1250(e.tag);
-        if (!e.slot.empty()) second += L" · " + Wide1250(e.slot);
-        AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
+        AddListRow(l, ListRowRect(s, row), e, index == v.selected, Wide(DisplayLabel(e.label)));
     }
     const long long pages = Pages(s);
     if (s.items.size() > std::size_t(kListRowsPerPage)) {
@@ -131,15 +133,7 @@ ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now
         if (!Inside(ListRowRect(s, row), x, y)) continue;
         const long long index = v.page * kListRowsPerPage + row;
         if (index >= static_cast<long long>(s.items.size())) return in;
-        const bool again = v.last_click_position == index && now - v.last_click_time <= kListDoubleClickMs;
-        v.selected = int(index);
-        if (double_click_message || again) {
-            v.last_click_position = -1;
-            in.answer = 1;
-        } else {
-            v.last_click_position = index;
-            v.last_click_time = now;
-        }
+        if (PressRow(v, index, now, double_click_message)) in.answer = 1;
         return in;
     }
     return in;

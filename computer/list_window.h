@@ -32,6 +32,9 @@ UiRect ListRowRect(const EditorState& s, int row);
 // number (0) and 0xFFFFFF both mean no colour.
 ColorRef ListRowColour(const EditorItem& item, bool selected);
 
+// One list row: its background and bar, `label` over the tag (and " · " slot when set).
+void AddListRow(DrawList& l, const UiRect& r, const EditorItem& item, bool selected, const std::wstring& label);
+
 // Selection and page live in the desktop view's fields (selected, page, last click).
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 

@@ -83,6 +83,99 @@ void LoadContent(HWND control, std::string_view content) {
     SendMessageW(control, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&st), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+namespace {
+
+LONG SelectionStart(HWND control) {
+    CHARRANGE r{};
+    SendMessageW(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    return r.cpMin;
+}
+
+// Characters as positions count them (one per paragraph end).
+LONG TextLength(HWND control) {
+    GETTEXTLENGTHEX len{GTL_NUMCHARS | GTL_PRECISE, 1200};
+    return LONG(std::max<LRESULT>(0, SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0)));
+}
+
+void ReplaceSelection(HWND control, const std::wstring& text) {
+    SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+}  // namespace
+
+std::vector<TextRange> AppendSignatures(HWND control, const std::vector<AppendedSignature>& signatures) {
+    std::vector<TextRange> ranges;
+    if (signatures.empty()) return ranges;
+    // The document's limit must not cut the signatures off.
+    const LRESULT limit = SendMessageW(control, EM_GETLIMITTEXT, 0, 0);
+    std::size_t needed = std::size_t(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0));
+    for (const AppendedSignature& a : signatures) needed += a.text.size() + 4;
+    SendMessageW(control, EM_EXLIMITTEXT, 0, LPARAM(std::max<std::size_t>(std::size_t(limit), needed)));
+    for (const AppendedSignature& a : signatures) {
+        const LONG end = TextLength(control);
+        Select(control, end, end);
+        ReplaceSelection(control, L"\r\n\r\n");
+        const LONG start = SelectionStart(control);
+        // Control characters of a signature line would break it into paragraphs of other formats.
+        std::wstring text(a.text.begin(), a.text.end());
+        for (wchar_t& c : text)
+            if (c < 32) c = L' ';
+        ReplaceSelection(control, text);
+        const LONG stop = SelectionStart(control);
+        Select(control, start, stop);
+        CHARFORMAT2W cf{};
+        cf.cbSize = sizeof(cf);
+        cf.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_BACKCOLOR;
+        if (a.electronic) {
+            wcscpy(cf.szFaceName, L"Arial");
+            cf.yHeight = 200;
+            cf.crTextColor = kTextColour;
+            cf.crBackColor = kElectronicSignatureBack;
+            ranges.push_back(TextRange{int(start), int(stop)});
+        } else {
+            wcscpy(cf.szFaceName, L"Segoe Script");
+            cf.yHeight = 230;
+            cf.dwEffects = CFE_BOLD | CFE_ITALIC;
+            cf.crTextColor = kHandwrittenSignatureColour;
+            cf.crBackColor = RGB(255, 255, 255);
+        }
+        SendMessageW(control, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+        PARAFORMAT2 pf{};
+        pf.cbSize = sizeof(pf);
+        pf.dwMask = PFM_ALIGNMENT;
+        pf.wAlignment = PFA_LEFT;
+        SendMessageW(control, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&pf));
+    }
+    SendMessageW(control, EM_EXLIMITTEXT, 0, limit);
+    SendMessageW(control, EM_EMPTYUNDOBUFFER, 0, 0);
+    Select(control, 0, 0);
+    ScrollTo(control, 0);
+    return ranges;
+}
+
+void FrameRanges(HWND control, HDC dc, const ControlBox& box, const std::vector<TextRange>& ranges) {
+    if (ranges.empty() || box.empty()) return;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, box.x, box.y, box.x + box.width, box.y + box.height);
+    HBRUSH brush = CreateSolidBrush(kSignatureFrame);
+    for (const TextRange& r : ranges) {
+        if (r.end <= r.start) continue;
+        POINTL first{}, after{};
+        SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), LPARAM(r.start));
+        SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&after), LPARAM(r.end));
+        // Arial 10 pt: a line of about 16 px at 96 dpi.
+        constexpr int kLine = 17;
+        const bool one_line = after.y == first.y;
+        // Inside the box: text that starts at its left edge keeps its frame.
+        RECT frame{std::max(box.x, box.x + int(first.x) - 3), box.y + int(first.y) - 2,
+                   one_line ? box.x + int(after.x) + 3 : box.x + box.width - 4, box.y + int(after.y) + kLine + 1};
+        if (frame.bottom < box.y || frame.top > box.y + box.height) continue;
+        FrameRect(dc, &frame, brush);
+    }
+    DeleteObject(brush);
+    RestoreDC(dc, saved);
+}
+
 std::wstring ControlText(HWND control) {
     GETTEXTLENGTHEX len{GTL_DEFAULT | GTL_NUMCHARS, 1200};
     const LRESULT n = SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);

@@ -7,8 +7,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "computer/editor_view.h"
+#include "computer/signature_sheet.h"
 
 namespace hm {
 
@@ -23,6 +25,17 @@ HWND CreateRichEdit(HWND parent, const ControlBox& box, int limit, bool visible 
 // Content text: "{\rtf1..." streams in as RTF (as far as it parses), anything else is plain text
 // in code page 1250.
 void LoadContent(HWND control, std::string_view content);
+// Appends the signatures after the text, each after "\r\n\r\n" in a left-aligned paragraph:
+// electronic ones in Arial 10 pt RGB(24,24,24) on RGB(255,231,194), handwritten ones in Segoe
+// Script 11.5 pt bold italic RGB(30,49,94) on white. Then the caret goes to the start and the
+// text to the top; the appending cannot be undone. Returns the electronic ranges.
+constexpr COLORREF kElectronicSignatureBack = RGB(255, 231, 194);
+constexpr COLORREF kHandwrittenSignatureColour = RGB(30, 49, 94);
+constexpr COLORREF kSignatureFrame = RGB(184, 105, 24);
+std::vector<TextRange> AppendSignatures(HWND control, const std::vector<AppendedSignature>& signatures);
+// A 1 px frame around each range as the control shows it, inside its box.
+void FrameRanges(HWND control, HDC dc, const ControlBox& box, const std::vector<TextRange>& ranges);
+
 // Plain text of the control (UTF-16).
 std::wstring ControlText(HWND control);
 // The control's text as RTF with plain-RTF output and no embedded objects. Stops reading after

@@ -4,6 +4,7 @@
 
 #include "base/overlay_frame.h"
 #include "base/text1250.h"
+#include "computer/dialog_panel.h"
 #include "computer/draw_list_win.h"
 #include "computer/rich_edit_win.h"
 #include "ui/gdi_win.h"
@@ -97,6 +98,7 @@ void DrawBox(HDC dc, const ScreenFrame& f, HWND control, const ControlBox& b, bo
 void DrawControl(HDC dc, const ScreenFrame& f, bool scroll_bar = true) {
     if (!f.main || f.plan.box.empty()) return;
     DrawBox(dc, f, f.main, f.plan.box, !f.second_focused && !MainBoxReadOnly(*f.state));
+    if (f.framed) FrameRanges(f.main, dc, f.plan.box, *f.framed);
     if (scroll_bar && HasScrollBar(*f.state, f.plan)) DrawScrollBar(dc, f);
 }
 
@@ -117,7 +119,9 @@ void DrawSubHeader(HDC dc, const ScreenFrame& f) {
     FillSolidRect(dc, 24, 58, 786, 96, kSubHeader);
     UniqueFont arial = CreateUiFont(FontSpec{L"Arial", -12, 400, false});
     KeepDc keep(dc);
-    const std::wstring text = !s.screen_id.empty() ? L"č.j. " + Wide(s.screen_id) : std::wstring(L"Dokument");
+    const std::wstring text = !s.screen_id.empty() ? L"č.j. " + Wide(s.screen_id)
+                              : f.doc_list       ? std::wstring(L"Evidence • Vyber položku")
+                                                 : std::wstring(L"Dokument");
     Text(dc, arial.get(), {36, 58, 774, 96}, text, kSubHeaderText, kLine);
 }
 
@@ -219,7 +223,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
             if (s.kind == sk::kShortAnswer && !s.caption.empty())
                 Text(dc, f.fonts->body.get(), {46, 110, 744, 172}, Wide(s.caption), kBodyText, kParagraph);
         } else if (f.plan.box.empty()) {
-            if (!s.caption.empty())
+            if (!s.caption.empty() && !f.doc_list)
                 Text(dc, f.fonts->body.get(), {36, 110, 774, 652}, Wide(s.caption), kBodyText, kParagraph);
         } else {
             FillSolidRect(dc, 24, 178, 786, 564, kWhite);
@@ -236,10 +240,12 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
     }
     DrawControl(dc, f);
     DrawSecondControl(dc, f);
+    if (f.doc_list) ReplayDrawList(dc, *f.fonts, *f.doc_list, nullptr);
     if (HasToolbar(s)) DrawToolbar(dc, f);
     DrawHint(dc, f);
     if (f.sheet) ReplayDrawList(dc, *f.fonts, *f.sheet, nullptr);
     else DrawBottomButtons(dc, f);
+    if (f.chooser) ReplayDrawList(dc, *f.fonts, *f.chooser, nullptr);
 }
 
 }  // namespace
@@ -252,6 +258,7 @@ TransparencyMask ScreenMask(const EditorState& s) {
     in.mode = s.request_id == -2 ? -2 : SubMode(s);
     in.window_flags = s.Flags();
     in.compact_layout = (s.Flags() & kCompactFlag) != 0;
+    in.document = DialogMaskDocument(s);
     return MaskFor(ChooseMask(in));
 }
 

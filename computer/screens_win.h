@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "computer/document_screen.h"
 #include "computer/draw_list.h"
@@ -33,7 +34,10 @@ struct ScreenFrame {
     const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
     const DrawList* panel = nullptr;    // the entry panel around the text box
+    const DrawList* doc_list = nullptr; // the rows and buttons of a document list
+    const DrawList* chooser = nullptr;  // the insert-picture chooser over the document
     const DocumentScreen* doc = nullptr;
+    const std::vector<TextRange>* framed = nullptr;  // ranges of the main text framed (signatures)
 };
 
 constexpr ColorRef kHeaderColour = 0x412B19;       // RGB(25,43,65)

@@ -7,12 +7,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/dialog_mailbox.h"
 #include "base/edge.h"
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/dialog_panel.h"
+#include "computer/document_list.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
 #include "computer/entry_panel.h"
@@ -79,6 +82,7 @@ struct UiView {
     LONG select_anchor = 0;
     ClickMemory last_click;
     DocumentScreen doc;  // desktop and document screens: selection, drag, confirmations
+    std::vector<TextRange> signature_ranges;  // the electronic signatures appended to the main text
 };
 
 HWND BoxControl(const UiView& v, int box) { return box == 0 ? v.main : box == 1 ? v.second : nullptr; }
@@ -201,6 +205,7 @@ void BuildScreen(UiView& v) {
             SetWholeFormat(v.main, L"Segoe Script", 230, RGB(30, 49, 94));
             CaretTo(v.main, 0);
         }
+        v.signature_ranges = AppendSignatures(v.main, SignaturesToAppend(s));
         if (IsPaperScreen(s)) {
             const std::wstring text = ControlText(v.main);
             if (text.compare(0, 4, L"č.j.") == 0) {
@@ -252,6 +257,7 @@ void TearDownScreen(UiView& v) {
     if (v.main) DestroyWindow(v.main);
     v.second = v.main = nullptr;
     v.second_plan.reset();
+    v.signature_ranges.clear();
     v.fonts = UiFonts{};
 }
 
@@ -317,18 +323,31 @@ void RenderTick(UiView& v) {
     frame.second_focused = typing == 1;
     frame.background = v.background.get();
     frame.doc = &v.doc;
+    frame.framed = &v.signature_ranges;
     DrawList list;
-    if (std::optional<DrawList> whole = WholeScreenDrawList(
-            v.doc, v.state, {v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)})) {
+    DesktopDrawContext context{v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)};
+    if (v.state.picture) {
+        context.picture_width = int(v.state.picture->width());
+        context.picture_height = int(v.state.picture->height());
+    }
+    if (std::optional<DrawList> whole = WholeScreenDrawList(v.doc, v.state, context)) {
         list = std::move(*whole);
         frame.desktop = &list;
     } else if (IsSignatureSheet(v.state)) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
+    } else if (IsDialogPanel(v.state)) {
+        list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
+        frame.panel = &list;
+    } else if (IsDocumentList(v.state)) {
+        list = BuildDocumentListDrawList(v.state, v.doc.desktop);
+        frame.doc_list = &list;
     } else if (IsEntryPanel(v.state)) {
         list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
         frame.panel = &list;
     }
+    const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
+    if (!chooser.empty()) frame.chooser = &chooser;
     RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
 }
 
@@ -403,6 +422,7 @@ void OnKey(UiView& v, const ForwardedInput& r) {
         else if (down && r.wParam == VK_RETURN) Answer(v, 1);
         return;
     }
+    v.doc.submitted = v.submitted;
     const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam);
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
@@ -560,10 +580,14 @@ void PressInBox(UiView& v, const ForwardedInput& r, int x, int y) {
 
 void OnMouse(UiView& v, const ForwardedInput& r) {
     SetKeyboardState(const_cast<BYTE*>(r.key_state));
+    v.doc.submitted = v.submitted;
     const ScreenInput screen =
         DocumentPointer(v.doc, v.state, r.message, r.wParam, r.lParam, GetTickCount64(), GetDoubleClickTime());
-    if (!screen.position_body.empty()) PostEditorBody(v.ex, EditorBody::kDesktopPosition, screen.position_body);
+    if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);
     if (screen.status) v.status = *screen.status;
+    if (screen.minimise) v.ex.overlay.computer_minimized.store(true);
+    if (!screen.insert_text.empty() && v.main && !MainBoxReadOnly(v.state))
+        SendMessageW(v.main, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(screen.insert_text.c_str()));
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
         return;
@@ -627,7 +651,7 @@ void OnMouse(UiView& v, const ForwardedInput& r) {
 // ---- Server states and pictures -----------------------------------------------------------------
 
 void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
-    NewStateView current{v.state.request_id, v.state.kind, v.state.paper, &v.state.content};
+    NewStateView current{v.state.request_id, v.state.kind, v.state.paper, &v.state.content, &v.state};
     const NewStateAction action = DecideNewState(current, *in, v.ex.awaiting_answer.load());
     if (action == NewStateAction::kIgnore) return;
     EditorStateShown(v.ex, *in);

@@ -68,10 +68,11 @@ TransparencyMask MaskFor(MaskScreen screen) {
             return Make({Rect(54, 42, 758, 704, 9), Rect(82, 710, 392, 746, 8), Rect(416, 710, 732, 746, 8)},
                         B::kOpaque);
         case MaskScreen::kInspectionWithCard: return Make({Rect(90, 72, 720, 702, 6)}, B::kNone);
-        // The band squares off the card's top corners.
-        case MaskScreen::kIdentityCard: return Make({Rect(120, 160, 690, 600, 6), Rect(120, 160, 690, 220)}, B::kNone);
-        // Squared distance below 485 is exactly a radius of 22 on whole pixels.
-        case MaskScreen::kIdentityDialog: return Make({Rect(110, 190, 700, 560, 22)}, B::kNone);
+        // Each shape holds what its screen draws: the card is the rounded picture at
+        // (110,190)-(700,560) (corners of 20 px); the dialog is the panel (120,160)-(690,600)
+        // whose square title bar is the band across its top.
+        case MaskScreen::kIdentityCard: return Make({Rect(110, 190, 700, 560, 20)}, B::kNone);
+        case MaskScreen::kIdentityDialog: return Make({Rect(120, 160, 690, 600, 6), Rect(120, 160, 690, 220)}, B::kNone);
         case MaskScreen::kApp4ModeMinus2: return Make({Rect(120, 210, 690, 550, 8)}, B::kNone);
     }
     return {};

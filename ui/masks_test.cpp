@@ -83,16 +83,20 @@ TEST(MaskShapes, CornerPixelsOfEveryScreenMask) {
         {MaskScreen::kInspectionWithCard, 90, 72, false}, {MaskScreen::kInspectionWithCard, 96, 72, true},
         {MaskScreen::kInspectionWithCard, 90, 78, true},  {MaskScreen::kInspectionWithCard, 719, 701, false},
         {MaskScreen::kInspectionWithCard, 713, 701, true}, {MaskScreen::kInspectionWithCard, 720, 400, false},
-        // identity card: 120..689 x 160..599, r 6, with the top band square
-        {MaskScreen::kIdentityCard, 120, 160, true},  {MaskScreen::kIdentityCard, 689, 160, true},
-        {MaskScreen::kIdentityCard, 120, 219, true},  {MaskScreen::kIdentityCard, 120, 599, false},
-        {MaskScreen::kIdentityCard, 126, 599, true},  {MaskScreen::kIdentityCard, 689, 599, false},
-        {MaskScreen::kIdentityCard, 119, 200, false}, {MaskScreen::kIdentityCard, 690, 200, false},
-        // identity dialog: 110..699 x 190..559, squared corner distance below 485
-        {MaskScreen::kIdentityDialog, 110, 190, false}, {MaskScreen::kIdentityDialog, 132, 190, true},
-        {MaskScreen::kIdentityDialog, 110, 212, true},  {MaskScreen::kIdentityDialog, 110, 211, false},
-        {MaskScreen::kIdentityDialog, 116, 196, false}, {MaskScreen::kIdentityDialog, 117, 197, true},
-        {MaskScreen::kIdentityDialog, 699, 559, false}, {MaskScreen::kIdentityDialog, 699, 537, true},
+        // identity card: the card picture 110..699 x 190..559, r 20 (its rounded corners); the
+        // dialog's title bar above it is not the card's
+        {MaskScreen::kIdentityCard, 110, 190, false}, {MaskScreen::kIdentityCard, 130, 190, true},
+        {MaskScreen::kIdentityCard, 110, 210, true},  {MaskScreen::kIdentityCard, 699, 559, false},
+        {MaskScreen::kIdentityCard, 699, 539, true},  {MaskScreen::kIdentityCard, 109, 300, false},
+        {MaskScreen::kIdentityCard, 700, 300, false}, {MaskScreen::kIdentityCard, 400, 189, false},
+        {MaskScreen::kIdentityCard, 400, 560, false},
+        // identity dialog: the panel 120..689 x 160..599, r 6, its title bar (the top band)
+        // square and its button 1 (150..649 x 550..581) inside
+        {MaskScreen::kIdentityDialog, 120, 160, true},  {MaskScreen::kIdentityDialog, 689, 160, true},
+        {MaskScreen::kIdentityDialog, 120, 219, true},  {MaskScreen::kIdentityDialog, 120, 599, false},
+        {MaskScreen::kIdentityDialog, 126, 599, true},  {MaskScreen::kIdentityDialog, 689, 599, false},
+        {MaskScreen::kIdentityDialog, 119, 200, false}, {MaskScreen::kIdentityDialog, 690, 200, false},
+        {MaskScreen::kIdentityDialog, 150, 581, true},  {MaskScreen::kIdentityDialog, 649, 550, true},
         // app 4 mode -2: 120..689 x 210..549, r 8
         {MaskScreen::kApp4ModeMinus2, 120, 210, false}, {MaskScreen::kApp4ModeMinus2, 128, 210, true},
         {MaskScreen::kApp4ModeMinus2, 689, 549, false}, {MaskScreen::kApp4ModeMinus2, 681, 549, true},

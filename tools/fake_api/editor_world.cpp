@@ -98,7 +98,7 @@ std::string EditorWorld::SheetBody() const {
                  u"", u"0", u"", u"1", u"S-12/2026", u"Smlouva o prodeji vozidla", u"0", u"0", u"1", u"0", u"0",
                  u"0", u"1"}) +
            (signed_ ? Body({u"1", u"Test_Player, 10. 12. 2026"}) : Body({u"0"})) +
-           Body({u"0", u"0", u"0", u"0", u"", u"0", u"0", u"0", u"0", u"",
+           Body({signed_ ? u"1" : u"0", u"0", u"0", u"0", u"", u"0", u"0", u"0", u"0", u"",
                  u"clock=" + Text(std::to_string(options_.clock_minutes))});
 }
 
@@ -133,6 +133,15 @@ Reply EditorWorld::MoveIcon(const std::string& body) {
     for (Icon& i : icons_)
         if (i.slot == slot) i.slot = moved->slot;
     moved->slot = slot;
+    return Reply{200, ""};
+}
+
+Reply EditorWorld::DeleteSignature(const std::string& body) {
+    signature_delete_bodies_.push_back(body);
+    // One signature: index 0 is the only one there is.
+    if (computer_screen_ != kContractSheetId || !signed_ || body != std::to_string(kContractSheetId) + "\n0")
+        return Reply{400, ""};
+    signed_ = false;
     return Reply{200, ""};
 }
 
@@ -186,6 +195,10 @@ void EditorWorld::Attach(FakeApi& api) {
         std::lock_guard<std::mutex> hold(lock_);
         return MoveIcon(request.body);
     });
+    api.Respond("POST", "/editor/signatures/delete", [this](const RecordedRequest& request) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return DeleteSignature(request.body);
+    });
     api.Respond("POST", "/editor/web-sketch", [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
         SketchUpload upload;
@@ -230,6 +243,11 @@ bool EditorWorld::FormOpen() const {
 std::vector<std::string> EditorWorld::PositionBodies() const {
     std::lock_guard<std::mutex> hold(lock_);
     return position_bodies_;
+}
+
+std::vector<std::string> EditorWorld::SignatureDeleteBodies() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return signature_delete_bodies_;
 }
 
 bool EditorWorld::Signed() const {

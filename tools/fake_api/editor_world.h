@@ -12,7 +12,9 @@
 //      slot 3) and Archiv (slot 22, on page 2); "31\n1\n{\rtf1\hmsel12 }" opens the contract,
 //      action 0 closes the computer
 //   40 the contract's signature sheet (kind 1, signable); "40\n2\n{\rtf1\hmsign1 }" signs it
-//      (the sheet comes back with the electronic signature), action 1 goes back to the desktop
+//      (the sheet comes back with the electronic signature, removable), action 1 goes back to
+//      the desktop
+//   POST /editor/signatures/delete "40\n0" removes the signature again (200); anything else 400
 //   POST /editor/desktop-position "31\n<icon key>\n<slot>" moves the icon, swapping with the one
 //      there (200); anything else 400
 #pragma once
@@ -70,6 +72,7 @@ public:
     std::string DesktopBody() const;
     std::string SheetBody() const;
     std::vector<std::string> PositionBodies() const;
+    std::vector<std::string> SignatureDeleteBodies() const;
     bool Signed() const;
     int ComputerScreen() const;  // 31, 40, or 0 when closed
 
@@ -77,6 +80,7 @@ private:
     FakeApi::Responder StateResponder();
     Reply ComputerResult(const std::string& body);
     Reply MoveIcon(const std::string& body);
+    Reply DeleteSignature(const std::string& body);
     void OpenComputerLocked();
 
     struct Icon {
@@ -99,6 +103,7 @@ private:
     bool signed_ = false;
     std::vector<Icon> icons_;
     std::vector<std::string> position_bodies_;
+    std::vector<std::string> signature_delete_bodies_;
 };
 
 // Width and height of a PNG from its IHDR chunk; false when `bytes` is not one.

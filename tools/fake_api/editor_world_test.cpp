@@ -196,6 +196,24 @@ TEST_F(EditorWorldTest, TheComputerMovesIconsOpensTheContractAndSignsIt) {
     ASSERT_EQ(shown.back().electronic_signatures.size(), 1u);
     EXPECT_EQ(shown.back().electronic_signatures[0], "Test_Player, 10. 12. 2026");
     EXPECT_EQ(shown.back().content, shown[shown.size() - 2].content);
+    EXPECT_TRUE(shown.back().removable);
+
+    // Removing it: only the one signature there is, on the sheet; a refused body leaves the
+    // signature and tells the player.
+    for (const char* bad : {"40\n1", "31\n0", "40\n-1", "40"}) {
+        PostEditorBody(ex, EditorBody::kSignatureDelete, bad);
+        Pass();
+        EXPECT_EQ(api.Requests().back().path, "/editor/signatures/delete");
+        EXPECT_EQ(shown.back().status_text, L"Změna se nepodařila (HTTP 400). Otevři dokument znovu.");
+    }
+    EXPECT_TRUE(world->Signed());
+    PostEditorBody(ex, EditorBody::kSignatureDelete, "40\n0");
+    Pass();
+    Pass();
+    EXPECT_FALSE(world->Signed());
+    EXPECT_TRUE(shown.back().electronic_signatures.empty());
+    EXPECT_FALSE(shown.back().removable);
+    EXPECT_EQ(world->SignatureDeleteBodies().size(), 5u);
 }
 
 TEST_F(EditorWorldTest, TheDesktopCanFollowTheAnsweredForm) {

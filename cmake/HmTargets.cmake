@@ -6,7 +6,8 @@
 #   hm_folder_library(<var>)          the folder's library target (hm_<folder>), made on first use
 #   hm_native_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...])   host only
 #   hm_wine_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])  win32 only, runs under Wine
-#   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine
+#   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine;
+#                                     links only the LIBS it names
 #   hm_benchmark(<name> SOURCES <f>...)  host only, Google Benchmark, not run by the tests
 #
 # Each plugin folder is one static library, hm_<folder>, holding its portable files (every
@@ -18,6 +19,10 @@ function(hm_folder_library out)
   set(lib hm_${sub})
   if(NOT TARGET ${lib})
     add_library(${lib} STATIC)
+    if(HM_TARGET STREQUAL "win64")
+      # The browser helper needs a few floors only; the rest is the host's and win32's to build.
+      set_target_properties(${lib} PROPERTIES EXCLUDE_FROM_ALL ON)
+    endif()
     target_include_directories(${lib} PUBLIC ${CMAKE_SOURCE_DIR})
     target_compile_options(${lib} PRIVATE ${HM_WARNINGS})
     set_property(GLOBAL APPEND PROPERTY HM_FOLDER_LIBRARIES ${sub})
@@ -100,8 +105,6 @@ function(_hm_windows_test name)
   target_compile_options(${name} PRIVATE ${HM_WARNINGS})
   if(HM_TARGET STREQUAL "win32")
     target_link_libraries(${name} PRIVATE hm_plugin_win)
-  else()
-    target_link_libraries(${name} PRIVATE hm_portable)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main gmock)
   if(NOT T_TIMEOUT)

@@ -37,8 +37,9 @@ stop_session() {
 stop_all() {
   local d
   for d in "$build/wine-$arch" "$build/wine-$arch"-lane*; do
-    [ -d "$d" ] && stop_session "$d"
+    if [ -d "$d" ]; then stop_session "$d"; fi
   done
+  return 0
 }
 
 # The fresh prefix of this arch, made when missing (under a lock: builds may start at once).

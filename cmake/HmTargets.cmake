@@ -190,7 +190,14 @@ function(hm_wine_driver_test name)
     FIXTURES_REQUIRED ${fixture}
     ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   _hm_test_cost(${name})
+  if(name IN_LIST HM_ALONE_TESTS)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
 endfunction()
+
+# Scenarios that hold the game to wall-clock windows of a few seconds (the TV picture's 3.5 s
+# deadline, speech cut while it plays): they run with no other test beside them.
+set(HM_ALONE_TESTS tv_e2e_test npc_e2e_test)
 
 # Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into
 # HM_Plugin_testhooks.dll, never into the shipped HM_Plugin.dll.

@@ -6,7 +6,8 @@
 #   hm_folder_library(<var>)          the folder's library target (hm_<folder>), made on first use
 #   hm_native_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...])   host only
 #   hm_wine_test(<name> LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])  win32 only, runs under Wine
-#   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine
+#   hm_wine64_test(<name> ...)        win64 only (the browser helper), runs under 64-bit Wine;
+#                                     links only the LIBS it names
 #   hm_benchmark(<name> SOURCES <f>...)  host only, Google Benchmark, not run by the tests
 #
 # Each plugin folder is one static library, hm_<folder>, holding its portable files (every
@@ -18,6 +19,10 @@ function(hm_folder_library out)
   set(lib hm_${sub})
   if(NOT TARGET ${lib})
     add_library(${lib} STATIC)
+    if(HM_TARGET STREQUAL "win64")
+      # The browser helper needs a few floors only; the rest is the host's and win32's to build.
+      set_target_properties(${lib} PROPERTIES EXCLUDE_FROM_ALL ON)
+    endif()
     target_include_directories(${lib} PUBLIC ${CMAKE_SOURCE_DIR})
     target_compile_options(${lib} PRIVATE ${HM_WARNINGS})
     set_property(GLOBAL APPEND PROPERTY HM_FOLDER_LIBRARIES ${sub})
@@ -100,8 +105,6 @@ function(_hm_windows_test name)
   target_compile_options(${name} PRIVATE ${HM_WARNINGS})
   if(HM_TARGET STREQUAL "win32")
     target_link_libraries(${name} PRIVATE hm_plugin_win)
-  else()
-    target_link_libraries(${name} PRIVATE hm_portable)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main gmock)
   if(NOT T_TIMEOUT)
@@ -110,6 +113,7 @@ function(_hm_windows_test name)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS};wine" TIMEOUT ${T_TIMEOUT}
                        FIXTURES_REQUIRED wine_session)
+  _hm_test_cost(${name})
 endfunction()
 
 function(hm_benchmark name)
@@ -122,14 +126,20 @@ function(hm_benchmark name)
   target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} benchmark::benchmark_main)
 endfunction()
 
-# One Xvfb and one persistent wineserver for the whole ctest run, started and stopped by
-# fixture tests so that `ctest -L wine` or `ctest -R one_test` work on their own.
+# One Xvfb and one persistent wineserver per lane for the whole ctest run, started and stopped
+# by fixture tests so that `ctest -L wine` or `ctest -R one_test` work on their own.
+#   hm_wine_session_fixture([lanes])
 function(hm_wine_session_fixture)
+  set(lanes 1)
+  if(ARGC GREATER 0)
+    set(lanes ${ARGV0})
+  endif()
   set(session ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh)
-  add_test(NAME wine_session_start COMMAND bash ${session} start ${CMAKE_BINARY_DIR} ${HM_TARGET})
+  add_test(NAME wine_session_start COMMAND bash ${session} start ${CMAKE_BINARY_DIR} ${HM_TARGET} ${lanes})
   add_test(NAME wine_session_stop COMMAND bash ${session} stop ${CMAKE_BINARY_DIR} ${HM_TARGET})
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine TIMEOUT 180)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine TIMEOUT 60)
+  _hm_test_cost(wine_session_start)
 endfunction()
 
 # A native GoogleTest executable that drives 32-bit Windows programs under Wine (end-to-end
@@ -138,7 +148,8 @@ endfunction()
 #   HM_WINE_RUN    the runner script: "$HM_WINE_RUN" win32 <exe> [args...]
 #   HM_WINE_SESSION the session file of this build's Wine session (the runner uses it)
 #   HM_SOURCE_DIR  the source tree
-# Scenarios share one Wine session and run one at a time.
+# Each scenario takes a Wine lane of its own for its whole run (cmake/wine-lane.sh): HM_WINE_LANES
+# sessions, so that `ctest -j2` runs two scenarios at once without their prefixes meeting.
 #   hm_wine_driver_test(<name> [WOW64] LABELS <l>... SOURCES <f>... [LIBS <lib>...] [TIMEOUT s])
 # WOW64: the scenario runs in the build folder's 64-bit prefix (made once, reused), where the
 # 32-bit game can start the 64-bit browser helper; HM_WIN64_BIN names the win64 build's bin folder.
@@ -157,9 +168,8 @@ function(hm_wine_driver_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
   set(fixture wine_session)
-  set(session ${CMAKE_BINARY_DIR}/wine-win32/session.env)
+  set(lane0 ${CMAKE_BINARY_DIR}/wine-win32)
   if(T_WOW64)
     if(NOT TEST wow64_session_start)
       # The 64-bit prefix of this build folder; wine-session.sh makes it only when it is missing.
@@ -168,17 +178,26 @@ function(hm_wine_driver_test name)
       add_test(NAME wow64_session_stop COMMAND bash ${script} stop ${CMAKE_BINARY_DIR} win64)
       set_tests_properties(wow64_session_start PROPERTIES FIXTURES_SETUP wow64_session LABELS wine TIMEOUT 300)
       set_tests_properties(wow64_session_stop PROPERTIES FIXTURES_CLEANUP wow64_session LABELS wine TIMEOUT 60)
+      _hm_test_cost(wow64_session_start)
     endif()
     set(fixture wow64_session)
-    set(session ${CMAKE_BINARY_DIR}/wine-win64/session.env)
+    set(lane0 ${CMAKE_BINARY_DIR}/wine-win64)
   endif()
+  add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/wine-lane.sh ${lane0} $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABELS};wine"
     TIMEOUT ${T_TIMEOUT}
-    RUN_SERIAL TRUE
     FIXTURES_REQUIRED ${fixture}
-    ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_WINE_SESSION=${session};HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  _hm_test_cost(${name})
+  if(name IN_LIST HM_ALONE_TESTS)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
 endfunction()
+
+# Scenarios that hold the game to wall-clock windows of a few seconds (the TV picture's 3.5 s
+# deadline, speech cut while it plays): they run with no other test beside them.
+set(HM_ALONE_TESTS tv_e2e_test npc_e2e_test)
 
 # Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into
 # HM_Plugin_testhooks.dll, never into the shipped HM_Plugin.dll.
@@ -257,4 +276,29 @@ function(hm_register_fuzz_targets)
     set_tests_properties(${name}_short PROPERTIES LABELS fuzz TIMEOUT 300)
   endforeach()
   add_custom_target(fuzz_targets DEPENDS ${names})
+endfunction()
+
+# Rough seconds of the long tests on a 2-core machine: CTest starts the costliest first, so that
+# under -j2 no long scenario is left to run alone at the end. A build folder that has run its
+# tests once orders by its own measured times instead (Testing/Temporary/CTestCostData.txt).
+# The session starts come first: every Wine test waits for them.
+set(HM_TEST_COSTS
+  wine_session_start 1000  wow64_session_start 1000
+  soak_e2e_test 260  graphics_e2e_test 200  fake_game_e2e_test 150  startup_e2e_test 130
+  vehicle_e2e_test 130  voice_e2e_test 105  computer_e2e_test 105  session_e2e_test 95
+  package_download_driver_test 75  install_cycle_driver_test 65  api_request_driver_test 62
+  d3d9_win_test 58  update_game_e2e_test 54  tv_e2e_test 54  npc_e2e_test 48
+  containment_e2e_test 46  computer_win_test 38  session_game_e2e_test 30
+  hotkeys_e2e_test 25  pairing_e2e_test 25  tv_win_test 25)
+
+# Gives the tests named here their COST from HM_TEST_COSTS (tests of the calling directory).
+function(_hm_test_cost)
+  foreach(name IN LISTS ARGN)
+    list(FIND HM_TEST_COSTS ${name} at)
+    if(at GREATER -1)
+      math(EXPR at "${at} + 1")
+      list(GET HM_TEST_COSTS ${at} seconds)
+      set_tests_properties(${name} PROPERTIES COST ${seconds})
+    endif()
+  endforeach()
 endfunction()

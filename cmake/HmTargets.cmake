@@ -190,7 +190,9 @@ function(hm_wine_driver_test name)
     FIXTURES_REQUIRED ${fixture}
     ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   _hm_test_cost(${name})
-  if(name IN_LIST HM_ALONE_TESTS)
+  # One lane: the scenarios run one after another, as a lane's wait would otherwise count against
+  # a waiting test's time-out.
+  if(HM_WINE_LANES LESS 2 OR name IN_LIST HM_ALONE_TESTS)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()

@@ -1,8 +1,7 @@
 // The fixed-address hooks made for real under Wine: the game's routines stand at their addresses
 // in this test program (linked at 0x200000 with the game's range 0x500000..0xD00000 as a section
 // of its own, as the fake game does), with the bytes the plan checks; each case spoils one thing
-// and the hook engine's work is read back. Then the cockpit camera's status line after the
-// vehicle features' own installation.
+// and the hook engine's work is read back.
 #include "game/game_hooks_win.h"
 
 #include <windows.h>
@@ -16,10 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "base/plugin.h"
 #include "game/hook_engine_win.h"
-#include "vehicle/vehicle_hooks_win.h"
-#include "vehicle/vehicle_state.h"
 
 // The game's address range, zero-filled; game/CMakeLists.txt places it at 0x500000.
 asm(".section .gta,\"bwx\"\n"
@@ -189,37 +185,6 @@ TEST_F(GameRoutines, OneHookPerRoleAndWhatEachFailureTakesAway) {
     EXPECT_EQ(made.created, 0);
     EXPECT_FALSE(made.camera);
     EXPECT_TRUE(Untouched());
-}
-
-TEST_F(GameRoutines, CockpitStatusLineAfterTheVehicleInstallation) {
-    ASSERT_EQ(GetModuleHandleW(L"samp.dll"), nullptr);
-    GameHookInputs in;
-    in.main_module = kGameImageBase;
-    in.cockpit_camera = true;
-    const bool was = Plugin().cockpit_camera.load();
-
-    At<std::uint8_t>(0x526FC0 + 11) = 0xF0;
-    InstallVehicleHooksFor(in);
-    EXPECT_EQ(PluginVehicles().game_hooks.load(), 0);
-    EXPECT_EQ(CockpitStatusLine(), L"Kamera C: nekompatibilní GTA nebo jiná úprava kamery/vykreslování.\n");
-    At<std::uint8_t>(0x526FC0 + 11) = 0xF1;
-
-    Plugin().cockpit_camera.store(false);
-    in.cockpit_camera = false;
-    InstallVehicleHooksFor(in);
-    EXPECT_EQ(PluginVehicles().game_hooks.load(), 4);
-    EXPECT_FALSE(PluginVehicles().camera_hooks.load());
-    EXPECT_EQ(CockpitStatusLine(), L"Kamera C: vypnutá v INI.\n");
-    TearDown();
-    SetUp();
-
-    Plugin().cockpit_camera.store(true);
-    in.cockpit_camera = true;
-    InstallVehicleHooksFor(in);
-    EXPECT_EQ(PluginVehicles().game_hooks.load(), 6);
-    EXPECT_TRUE(PluginVehicles().camera_hooks.load());
-    EXPECT_EQ(CockpitStatusLine(), L"Kamera C: nerozpoznaná verze SA-MP.\n");
-    Plugin().cockpit_camera.store(was);
 }
 
 }  // namespace

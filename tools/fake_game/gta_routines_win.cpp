@@ -181,7 +181,12 @@ void __thiscall FakeObjectProcess(void* entity) {
     D3DMATRIX world;
     std::memcpy(&world, reinterpret_cast<const void*>(m), sizeof world);
     d->SetTransform(D3DTS_WORLD, &world);
-    for (const Quad& quad : post) DrawQuad(d, quad);
+    // One draw for the whole post, as a game draws one model: a triangle list of its faces.
+    std::vector<Vertex> faces;
+    for (const Quad& quad : post)
+        for (int corner : {0, 1, 2, 2, 1, 3})
+            faces.push_back({quad.p[corner].x, quad.p[corner].y, quad.p[corner].z, quad.colour});
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(faces.size() / 3), faces.data(), sizeof(Vertex));
     const D3DMATRIX identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
     d->SetTransform(D3DTS_WORLD, &identity);
 }

@@ -190,6 +190,8 @@ void DrawPluginLayers(GraphicsState& g, IDirect3DDevice9* d) {
     auto restore = OnScopeExit([&] { block->Apply(); });
     if (FAILED(d->BeginScene())) return;
     auto end = OnScopeExit([&] { d->EndScene(); });
+    g.drawing_own_layers = true;
+    auto own = OnScopeExit([&] { g.drawing_own_layers = false; });
     if (steps.draw_shown_photo) RunStep(g, [&] { steps.draw_shown_photo(d); });
     // The banner texture was chosen before the photo knew this frame's state: decide again here.
     if (!(steps.photo_drawn && steps.photo_drawn())) RunStep(g, [&] { DrawBanner(res, d, vp); });

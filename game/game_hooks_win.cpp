@@ -18,15 +18,22 @@ std::uint32_t ImageSize(const MemoryReader& memory, GameAddress base) {
 
 }  // namespace
 
-GameHooksInstalled InstallGameAndSampHooks(const GameHookBindings& bindings, bool cockpitCamera) {
-    GameHooksInstalled out;
-    const MemoryReader& memory = ProcessMemory();
+GameHookInputs GameHookInputsOfThisProcess(bool cockpitCamera) {
     GameHookInputs in;
     in.main_module = GameAddress(reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr)));
     in.cockpit_camera = cockpitCamera;
     in.samp_base = GameAddress(reinterpret_cast<std::uintptr_t>(GetModuleHandleW(L"samp.dll")));
-    in.samp_size_of_image = in.samp_base ? ImageSize(memory, in.samp_base) : 0;
+    in.samp_size_of_image = in.samp_base ? ImageSize(ProcessMemory(), in.samp_base) : 0;
+    return in;
+}
 
+GameHooksInstalled InstallGameAndSampHooks(const GameHookBindings& bindings, bool cockpitCamera) {
+    return InstallGameHooksFor(GameHookInputsOfThisProcess(cockpitCamera), bindings);
+}
+
+GameHooksInstalled InstallGameHooksFor(const GameHookInputs& in, const GameHookBindings& bindings) {
+    GameHooksInstalled out;
+    const MemoryReader& memory = ProcessMemory();
     const GameHookCreation made = CreatePlannedHooks(
         PlanGameHooks(memory, in),
         [&bindings](const PlannedGameHook& hook) {

@@ -27,4 +27,9 @@ struct GameHooksInstalled {
 // render hook leaves its trampoline null so its detour stays inert.
 GameHooksInstalled InstallGameAndSampHooks(const GameHookBindings& bindings, bool cockpitCamera);
 
+// This process's modules as the plan reads them.
+GameHookInputs GameHookInputsOfThisProcess(bool cockpitCamera);
+// The same installation for given modules (a test process holds no game at 0x400000).
+GameHooksInstalled InstallGameHooksFor(const GameHookInputs& inputs, const GameHookBindings& bindings);
+
 }  // namespace hm

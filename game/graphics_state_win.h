@@ -76,6 +76,9 @@ struct GraphicsState {
     Tick next_pairing = 0;
     RenderNoticeOutbox outbox;
     CleanFrameKeeper clean;
+    // While Present draws the plugin's own layers: its draws pass the draw detours untouched
+    // (no mesh, no hidden surface, no TV guard turning the cab screen's coordinates).
+    bool drawing_own_layers = false;
 
     std::atomic<std::uint64_t> presents{0}, overlay_uploads{0}, banner_uploads{0}, frame_failures{0},
         clean_captures{0}, render_ticks{0}, foreign_presents{0};

@@ -159,6 +159,7 @@ HRESULT WINAPI SetTextureHook(IDirect3DDevice9* d, DWORD stage, IDirect3DBaseTex
 }
 
 HRESULT WINAPI DrawPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT start, UINT count) {
+    if (Graphics().drawing_own_layers) return Graphics().through.draw_primitive(d, type, start, count);
     if (Replaced(d)) return D3D_OK;
     TvRenderStateGuard guard(d);
     return Graphics().through.draw_primitive(d, type, start, count);
@@ -166,6 +167,8 @@ HRESULT WINAPI DrawPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UIN
 
 HRESULT WINAPI DrawIndexedPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, INT base, UINT minIndex,
                                         UINT vertices, UINT start, UINT count) {
+    if (Graphics().drawing_own_layers)
+        return Graphics().through.draw_indexed_primitive(d, type, base, minIndex, vertices, start, count);
     if (Replaced(d)) return D3D_OK;
     TvRenderStateGuard guard(d);
     return Graphics().through.draw_indexed_primitive(d, type, base, minIndex, vertices, start, count);
@@ -173,6 +176,7 @@ HRESULT WINAPI DrawIndexedPrimitiveHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE ty
 
 HRESULT WINAPI DrawPrimitiveUPHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT count, const void* data,
                                    UINT stride) {
+    if (Graphics().drawing_own_layers) return Graphics().through.draw_primitive_up(d, type, count, data, stride);
     if (Replaced(d)) return D3D_OK;
     TvRenderStateGuard guard(d);
     return Graphics().through.draw_primitive_up(d, type, count, data, stride);
@@ -181,6 +185,9 @@ HRESULT WINAPI DrawPrimitiveUPHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, U
 HRESULT WINAPI DrawIndexedPrimitiveUPHook(IDirect3DDevice9* d, D3DPRIMITIVETYPE type, UINT minIndex, UINT vertices,
                                           UINT count, const void* indices, D3DFORMAT format, const void* data,
                                           UINT stride) {
+    if (Graphics().drawing_own_layers)
+        return Graphics().through.draw_indexed_primitive_up(d, type, minIndex, vertices, count, indices, format, data,
+                                                            stride);
     if (Replaced(d)) return D3D_OK;
     TvRenderStateGuard guard(d);
     return Graphics().through.draw_indexed_primitive_up(d, type, minIndex, vertices, count, indices, format, data,

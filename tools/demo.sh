@@ -13,9 +13,11 @@
 #                               greets the player, then Ctrl+N switches NPC voices off;
 #   4. tools/demo_tv.txt        the same device in a 64-bit prefix: the server turns the TV on and
 #                               the plugin starts the 64-bit browser helper (fake framework);
-#   5. tools/demo_vehicles.txt  the same device with the game's camera and vehicle routines: the
-#                               cockpit camera on C (18-cockpit-camera.png) and the ladder truck's
-#                               keys and hidden built-in ladder (19-ladder-truck.png).
+#   5. tools/demo_vehicles.txt  the same device with the game's camera and vehicle routines, in the
+#                               64-bit prefix with the TV on: the cockpit camera on C
+#                               (18-cockpit-camera.png), the TV in a 403's windscreen placed by the
+#                               camera (19-tv-in-cab.png), and the ladder truck's keys, hidden
+#                               built-in ladder and ladder meshes (20-ladder-truck.png).
 # Writes out/demo/NN-*.png (the game's frames, numbered in play order), the photo the plugin kept,
 # voice-playback.wav (the dispatcher's answer), voice-microphone.raw (the clip), npc-voice.wav
 # (the receptionist's greeting as played) and npc-greeting.ul (her clip as served), and
@@ -172,14 +174,21 @@ if [ $rc = 0 ] && [ -s "$helper_bin/HM_PluginBrowser.exe" ] && [ -s "$helper_bin
   rc=$?
   cp "$session_dir/fourth/HM_PluginBrowser/fake_cef_record.txt" "$out/tv-helper-record.txt" 2>/dev/null
   echo "$(date +%H:%M:%S) browser helpers left after the game: $(grep -l 'HM_PluginBrowser.exe' /proc/[0-9]*/cmdline 2>/dev/null | xargs -r grep -l fourth 2>/dev/null | wc -l)" >>"$out/drive.log"
+  if [ $rc = 0 ]; then
+    # The vehicles in the same prefix: the cab of a 403 shows the TV where the camera puts it.
+    step "fifth evening: the cockpit camera, the TV in the cab and the ladder truck (tools/demo_vehicles.txt)"
+    play fifth tools/demo_vehicles.txt --ini AutoConnect=1 --ini Television=1 --helper "$helper_bin" --samp 1 --game-arg --gta-routines
+    rc=$?
+    fifth_played=1
+  fi
   probe forget-plugin
   bash cmake/wine-session.sh stop "$session_dir" win64 >/dev/null 2>&1
   export HM_WINE_SESSION=$session_dir/wine-win32/session.env
 else
   step "fourth evening skipped: no win64 helper with the fake framework in $helper_bin"
 fi
-if [ $rc = 0 ]; then
-  step "fifth evening: the cockpit camera and the ladder truck (tools/demo_vehicles.txt)"
+if [ $rc = 0 ] && [ -z "${fifth_played:-}" ]; then
+  step "fifth evening: the cockpit camera and the ladder truck, no TV without the helper (tools/demo_vehicles.txt)"
   probe save-plugin "$api_url" "$credential"
   play fifth tools/demo_vehicles.txt --ini AutoConnect=1 --samp 1 --game-arg --gta-routines
   rc=$?

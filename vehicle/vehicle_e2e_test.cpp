@@ -1,16 +1,22 @@
 // The cockpit camera and the ladder truck in the fake game with its game routines: the plugin,
-// resumed from a remembered device, fetches the car's camera record, C puts the view at the
-// driver's eyes and back, and the ladder truck's keys, hidden ladder, collision filter and
-// pieces run inside the game's own routines. One game start for all of it.
+// resumed from a remembered device, fetches the car's camera record at its 1200 ms pace, C puts
+// the view at the driver's eyes and back, and the ladder truck's keys (in table order, never
+// with the chat open or for a passenger), hidden ladder, collision filter and pieces (drawn as
+// the ladder mesh) run inside the game's own routines. One game start for all of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "game/drawing_class.h"
+#include "game/world_surfaces.h"
 #include "tools/e2e/e2e_harness.h"
 #include "tools/fake_game/scene_layout.h"
 
@@ -53,6 +59,24 @@ std::size_t CameraRequests(Scenario& s) {
     return n;
 }
 
+// The chat lines from index `from` on.
+std::vector<std::string> TextsFrom(const std::vector<Line>& lines, std::size_t from) {
+    std::vector<std::string> out;
+    for (std::size_t i = from; i < lines.size(); ++i) out.push_back(lines[i].text);
+    return out;
+}
+
+// Whether `rgb` is one of the shades the fake game gives the faces of a ladder object's post.
+bool PostShade(std::uint32_t rgb) {
+    const std::uint32_t c = fakegame::kLadderPostColour;
+    for (std::uint32_t percent : {100u, 90u, 80u, 70u, 60u}) {
+        const std::uint32_t r = ((c >> 16) & 255) * percent / 100, g = ((c >> 8) & 255) * percent / 100,
+                            b = (c & 255) * percent / 100;
+        if (rgb == ((r << 16) | (g << 8) | b)) return true;
+    }
+    return false;
+}
+
 // The presented frame's colour at (x, y) as 0xRRGGBB.
 std::uint32_t Rgb(Scenario& s, int x, int y) {
     return std::uint32_t(std::stoul(s.Ok("pixel " + std::to_string(x) + " " + std::to_string(y)), nullptr, 16)) & 0xFFFFFF;
@@ -60,9 +84,18 @@ std::uint32_t Rgb(Scenario& s, int x, int y) {
 
 TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     if (!std::getenv("HM_WIN32_BIN") || !std::getenv("HM_WINE_RUN")) GTEST_SKIP() << "needs HM_WIN32_BUILD";
+    // When each request for the car's record arrived: the data thread's pace (declared
+    // before the scenario, whose fake API calls the observer until it ends).
+    std::mutex times_lock;
+    std::vector<std::chrono::steady_clock::time_point> car_requests;
     Scenario s("vehicle_cockpit");
     s.api().Respond("GET", "/vehicle-camera", [](const fake::RecordedRequest& r) {
         return r.query == "v=2&model=400" ? fake::Reply(200, "HMCAM2 400 0 -0.12 0.78 0 70 0 -1\n") : fake::Reply(404);
+    });
+    s.api().OnRequest([&](const fake::RecordedRequest& r, const fake::Reply&) {
+        if (r.path != "/vehicle-camera" || r.query != "v=2&model=400") return;
+        std::lock_guard<std::mutex> hold(times_lock);
+        car_requests.push_back(std::chrono::steady_clock::now());
     });
     ForgetDeviceAtEnd forget{s.dir()};
     StartResumedGame(s, kCredential, kToken, {}, "", true, {"--gta-routines"});
@@ -116,6 +149,22 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
     EXPECT_EQ(Value(off, "near"), "0.300") << off;
     EXPECT_EQ(Value(off, "flag"), "0") << off;
     EXPECT_GE(CameraRequests(s), 2u) << "the record is asked for again while driving";
+    // A record without the fast flag is asked for every 1200 ms: never sooner (the next request
+    // leaves only after the pause), and on a loaded machine not much later.
+    ASSERT_TRUE(s.RenderUntil([&] { return CameraRequests(s) >= 5; }, 30s));
+    {
+        std::lock_guard<std::mutex> hold(times_lock);
+        std::vector<long long> gaps;
+        for (std::size_t i = 1; i < car_requests.size(); ++i)
+            gaps.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(car_requests[i] - car_requests[i - 1]).count());
+        ASSERT_GE(gaps.size(), 4u);
+        std::string all;
+        for (long long g : gaps) all += std::to_string(g) + " ";
+        EXPECT_GE(*std::min_element(gaps.begin(), gaps.end()), 1150) << all;
+        std::sort(gaps.begin(), gaps.end());
+        EXPECT_LE(gaps[gaps.size() / 2], 2500) << all;
+    }
+    s.api().OnRequest(nullptr);
 
     phase("ladder");
     // The ladder truck with two pieces on it and one far away; numpad 8 held meanwhile.
@@ -145,6 +194,54 @@ TEST(VehiclesInGame, CockpitCameraAndLadderTruck) {
             EXPECT_GE(lines[i].tick - lines[i - 1].tick, 185u);
         }
     }
+    // The pieces on the truck were drawn as the ladder mesh, not as the game's posts.
+    const Pixels truck = s.Screenshot("ladder_truck.png");
+    std::set<std::uint32_t> mesh_colours;
+    for (const MeshVertex& v : MeshOfId(int(kLadderPieceDrawingClass))) mesh_colours.insert(v.colour & 0xFFFFFF);
+    int mesh_pixels = 0, post_pixels = 0;
+    for (std::uint32_t y = 0; y < truck.height(); ++y)
+        for (std::uint32_t x = 0; x < truck.width(); ++x) {
+            const std::uint32_t c = truck.at(x, y) & 0xFFFFFF;
+            mesh_pixels += mesh_colours.count(c) ? 1 : 0;
+            post_pixels += PostShade(c) ? 1 : 0;
+        }
+    EXPECT_GT(mesh_pixels, 200) << "the ladder mesh in ladder_truck.png";
+    EXPECT_EQ(post_pixels, 0) << "a piece drawn as the game's own post";
+
+    phase("7 with 6");
+    // The table's order decides: numpad 7 before numpad 6. Both go down between two frames.
+    std::size_t before = SampLines(s).size();
+    s.Ok("autorun off");
+    s.Ok("key down 0x66");
+    s.Ok("key down 0x67");
+    EXPECT_TRUE(s.RenderUntil([&] { return SampLines(s).size() >= before + 2; }, 30s));
+    s.Ok("key up 0x67");
+    s.Ok("key up 0x66");
+    for (const std::string& text : TextsFrom(SampLines(s), before)) EXPECT_EQ(text, "/hmladderkey 7");
+
+    phase("chat open");
+    // Numpad 8 held with the chat open, then as a passenger: nothing reaches samp.dll over frames
+    // well past the 185 ms spacing; with the chat closed again the driver's key goes out, so the
+    // key was held all along.
+    s.Ok("sampchat 1");
+    s.Ok("key down 0x68");
+    before = SampLines(s).size();
+    s.Ok("run 300");
+    s.Ok("frames 2");
+    EXPECT_EQ(TextsFrom(SampLines(s), before), std::vector<std::string>{}) << "chat open";
+    s.Ok("sampchat 0");
+    phase("chat closed");
+    EXPECT_TRUE(s.RenderUntil([&] { return SampLines(s).size() > before; }, 30s));
+    phase("passenger");
+    s.Ok("seat 544 0 passenger");
+    before = SampLines(s).size();
+    s.Ok("run 300");
+    s.Ok("frames 2");
+    EXPECT_EQ(TextsFrom(SampLines(s), before), std::vector<std::string>{}) << "passenger";
+    s.Ok("key up 0x68");
+    s.Ok("seat 544 0 driver");
+    s.Ok("autorun 40");
+
     phase("chain");
     s.Ok("chain 0");
     s.Ok("gtareset");

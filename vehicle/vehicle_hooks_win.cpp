@@ -181,7 +181,9 @@ GameHookBinding Bind(Fn detour, Fn& through) {
 
 }  // namespace
 
-void InstallVehicleHooks() {
+void InstallVehicleHooks() { InstallVehicleHooksFor(GameHookInputsOfThisProcess(Plugin().cockpit_camera.load())); }
+
+void InstallVehicleHooksFor(const GameHookInputs& inputs) {
     GameHookBindings b;
     b[std::size_t(GameHookRole::LadderProximity)] = Bind<MemberFn>(&ObjectProcessDetour, g_through.object_process);
     b[std::size_t(GameHookRole::LadderCollisionFilterA)] =
@@ -191,7 +193,7 @@ void InstallVehicleHooks() {
     b[std::size_t(GameHookRole::LadderVehicleRender)] = Bind<MemberFn>(&VehicleRenderDetour, g_through.vehicle_render);
     b[std::size_t(GameHookRole::CameraA)] = Bind<MemberFn>(&EntityDrawDetour, g_through.entity_draw);
     b[std::size_t(GameHookRole::CameraB)] = Bind<MemberFn>(&CameraUpdateDetour, g_through.camera_update);
-    const GameHooksInstalled made = InstallGameAndSampHooks(b, Plugin().cockpit_camera.load());
+    const GameHooksInstalled made = InstallGameHooksFor(inputs, b);
     VehicleFeatures& v = PluginVehicles();
     v.camera_hooks.store(made.camera);
     v.vehicle_render_hook.store(made.vehicle_render);

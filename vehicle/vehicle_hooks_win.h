@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "game/game_hook_plan.h"
 #include "net/api_types.h"
 #include "vehicle/cockpit_camera.h"
 
@@ -11,6 +12,8 @@ namespace hm {
 
 // Worker, during the graphics installation (before the hooks are enabled).
 void InstallVehicleHooks();
+// The same for given modules (tests: a process without the game at 0x400000).
+void InstallVehicleHooksFor(const GameHookInputs& inputs);
 
 // Worker, once: the detached camera data thread; it ends on the plugin's stop flag.
 void StartCockpitDataThread(const ApiClient& client);

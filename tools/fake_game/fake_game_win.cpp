@@ -33,7 +33,8 @@
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
 //   screenshot <windows path>  the presented frame as PNG -> ok <w>x<h> frame=<n>
 //   pixel <x> <y>              -> ok <aarrggbb> of the presented frame
-//   markers <id>...            replace the marker textures (see scene_layout.h)
+//   markers <id>...            replace the marker textures (see scene_layout.h); the 3-D scene
+//                              of --gta-routines has none until this asks for them
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
 //                                 photo_visible=<0|1> dialogs=<n> edge_failures=<n> (exceptions
 //                                 that reached an edge of the plugin unhandled)
@@ -327,7 +328,9 @@ std::string CreateDevice() {
                                                 g.buildingIb.put(), nullptr)) ||
         FAILED(hr = FillBuffer(g.buildingIb.get(), indices, sizeof indices)))
         return Format("building index buffer: 0x%08lx", static_cast<unsigned long>(hr));
-    if (FAILED(hr = SetMarkers(DefaultMarkers()))) return Format("marker textures: 0x%08lx", static_cast<unsigned long>(hr));
+    // The 3-D scene of the game's routines starts without markers over it.
+    if (FAILED(hr = SetMarkers(g.gta ? std::vector<std::uint32_t>{} : DefaultMarkers())))
+        return Format("marker textures: 0x%08lx", static_cast<unsigned long>(hr));
     return {};
 }
 
@@ -358,6 +361,35 @@ long long PluginVehicleCounter(int which) {
     return fn ? fn(which) : -1;
 }
 
+// Marker surfaces: solid 32 x 32 textures on world squares, point-sampled so their colour
+// stays exact, depth-tested like the game's world.
+void DrawMarkers(IDirect3DDevice9* d) {
+    D3DVIEWPORT9 vp{};
+    d->GetViewport(&vp);
+    const D3DMATRIX identity = AsMatrix({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    const D3DMATRIX projection = AsMatrix(ScreenProjection(float(vp.Width), float(vp.Height)));
+    d->SetTransform(D3DTS_VIEW, &identity);
+    d->SetTransform(D3DTS_PROJECTION, &projection);
+    d->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    d->SetFVF(kWorldFvf);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    for (std::size_t i = 0; i < g.markerTextures.size(); ++i) {
+        const D3DMATRIX world = AsMatrix(MarkerWorld(int(i)));
+        d->SetTransform(D3DTS_WORLD, &world);
+        const float h = kMarkerHalfSide;
+        const bool part = TransformedTvMarker(g.markerIds[i]);
+        const float u1 = part ? 4.0f : 1.0f, v0 = part ? 1.0f : 0.0f, v1 = part ? 4.0f : 1.0f;
+        const WorldVertex quad[4] = {{-h, h, 0, 0, v0}, {h, h, 0, u1, v0}, {-h, -h, 0, 0, v1}, {h, -h, 0, u1, v1}};
+        d->SetTexture(0, g.markerTextures[i].get());
+        d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(WorldVertex));
+    }
+    d->SetTransform(D3DTS_WORLD, &identity);
+    d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    d->SetTexture(0, nullptr);
+}
+
 void RenderFrame() {
     IDirect3DDevice9* d = g.device.get();
     if (g.gta) GtaUpdateCamera();
@@ -369,6 +401,7 @@ void RenderFrame() {
         d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
         d->SetRenderState(D3DRS_FOGENABLE, FALSE);
         GtaDrawScene(d);
+        DrawMarkers(d);  // none until a "markers" command asks for them
         if (g.twoDPass) reinterpret_cast<void (*)()>(kTwoDPass)();
         d->EndScene();
     } else if (!g.gta && SUCCEEDED(d->BeginScene())) {
@@ -395,32 +428,7 @@ void RenderFrame() {
                                      CV(cx, cy + kCar.h, kCarColour), CV(cx + kCar.w, cy + kCar.h, kCarColour)};
         d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, car, sizeof(ColourVertex));
 
-        // Marker surfaces: solid 32 x 32 textures on world squares, point-sampled so their colour
-        // stays exact, depth-tested like the game's world.
-        D3DVIEWPORT9 vp{};
-        d->GetViewport(&vp);
-        const D3DMATRIX identity = AsMatrix({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-        const D3DMATRIX projection = AsMatrix(ScreenProjection(float(vp.Width), float(vp.Height)));
-        d->SetTransform(D3DTS_VIEW, &identity);
-        d->SetTransform(D3DTS_PROJECTION, &projection);
-        d->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-        d->SetFVF(kWorldFvf);
-        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-        d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-        for (std::size_t i = 0; i < g.markerTextures.size(); ++i) {
-            const D3DMATRIX world = AsMatrix(MarkerWorld(int(i)));
-            d->SetTransform(D3DTS_WORLD, &world);
-            const float h = kMarkerHalfSide;
-            const bool part = TransformedTvMarker(g.markerIds[i]);
-            const float u1 = part ? 4.0f : 1.0f, v0 = part ? 1.0f : 0.0f, v1 = part ? 4.0f : 1.0f;
-            const WorldVertex quad[4] = {{-h, h, 0, 0, v0}, {h, h, 0, u1, v0}, {-h, -h, 0, 0, v1}, {h, -h, 0, u1, v1}};
-            d->SetTexture(0, g.markerTextures[i].get());
-            d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(WorldVertex));
-        }
-        d->SetTransform(D3DTS_WORLD, &identity);
-        d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        d->SetTexture(0, nullptr);
+        DrawMarkers(d);
         // The 3-D picture is done; the game's 2-D layer (HUD, radar, chat) would follow.
         if (g.twoDPass) reinterpret_cast<void (*)()>(kTwoDPass)();
         d->EndScene();

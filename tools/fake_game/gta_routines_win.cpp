@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "tools/fake_game/game_image_win.h"
+#include "tools/fake_game/scene_layout.h"
 #include "vehicle/game_facts.h"
 
 namespace hm::fakegame {
@@ -70,11 +71,24 @@ struct Gta {
     int objects = 0;
     Counts counts;
     std::vector<Quad> quads;  // this frame's world, drawn back to front
+    IDirect3DDevice9* device = nullptr;  // while the scene is drawn
 };
 Gta gta_state;
 
+struct Vertex {
+    float x, y, z;
+    DWORD colour;
+};
+void DrawQuad(IDirect3DDevice9* d, const Quad& quad) {
+    const Vertex v[4] = {{quad.p[0].x, quad.p[0].y, quad.p[0].z, quad.colour},
+                         {quad.p[1].x, quad.p[1].y, quad.p[1].z, quad.colour},
+                         {quad.p[2].x, quad.p[2].y, quad.p[2].z, quad.colour},
+                         {quad.p[3].x, quad.p[3].y, quad.p[3].z, quad.colour}};
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
+}
+
 // An axis-aligned box in a frame (origin o, axes r, f, u), half sizes, one shade per face.
-void AddBox(V o, V r, V f, V u, V lo, V hi, DWORD colour) {
+void AddBox(V o, V r, V f, V u, V lo, V hi, DWORD colour, std::vector<Quad>& q = gta_state.quads) {
     auto P = [&](float x, float y, float z) { return o + r * x + f * y + u * z; };
     auto shade = [colour](int percent) {
         const DWORD rr = ((colour >> 16) & 255) * DWORD(percent) / 100, gg = ((colour >> 8) & 255) * DWORD(percent) / 100,
@@ -82,7 +96,6 @@ void AddBox(V o, V r, V f, V u, V lo, V hi, DWORD colour) {
         return 0xFF000000u | (rr << 16) | (gg << 8) | bb;
     };
     const float x0 = lo.x, y0 = lo.y, z0 = lo.z, x1 = hi.x, y1 = hi.y, z1 = hi.z;
-    std::vector<Quad>& q = gta_state.quads;
     q.push_back({{P(x0, y0, z1), P(x1, y0, z1), P(x0, y1, z1), P(x1, y1, z1)}, shade(100)});  // top
     q.push_back({{P(x0, y0, z0), P(x1, y0, z0), P(x0, y0, z1), P(x1, y0, z1)}, shade(70)});   // back
     q.push_back({{P(x0, y1, z0), P(x1, y1, z0), P(x0, y1, z1), P(x1, y1, z1)}, shade(80)});   // front
@@ -158,8 +171,24 @@ void __thiscall FakeObjectProcess(void* entity) {
     if (i < 0) return;
     // The class this thread draws with while the game processes the object.
     if (gta_state.vehicle_counter) gta_state.counts.drawing_class[i] = gta_state.vehicle_counter(8);
+    // A post of its own model, drawn now in the object's frame (its matrix is the world
+    // transform), so whatever the drawing hooks do with this call shows.
+    IDirect3DDevice9* d = gta_state.device;
+    if (!d) return;
+    std::vector<Quad> post;
+    AddBox({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-0.2f, -0.2f, 0.0f}, {0.2f, 0.2f, 3.0f}, kLadderPostColour, post);
     const std::uintptr_t m = kObjects + std::uintptr_t(i) * 0x400 + 0x200;
-    AddBox(ReadV(m + 48), ReadV(m), ReadV(m + 16), ReadV(m + 32), {-0.2f, -0.2f, 0.0f}, {0.2f, 0.2f, 3.0f}, 0xFFF08020);
+    D3DMATRIX world;
+    std::memcpy(&world, reinterpret_cast<const void*>(m), sizeof world);
+    d->SetTransform(D3DTS_WORLD, &world);
+    // One draw for the whole post, as a game draws one model: a triangle list of its faces.
+    std::vector<Vertex> faces;
+    for (const Quad& quad : post)
+        for (int corner : {0, 1, 2, 2, 1, 3})
+            faces.push_back({quad.p[corner].x, quad.p[corner].y, quad.p[corner].z, quad.colour});
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(faces.size() / 3), faces.data(), sizeof(Vertex));
+    const D3DMATRIX identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+    d->SetTransform(D3DTS_WORLD, &identity);
 }
 
 // 0x546D00: `this` the other entity, the first argument the truck.
@@ -308,13 +337,6 @@ void GtaDrawScene(IDirect3DDevice9* d) {
     using MemberFn = void(__thiscall*)(void*);
     reinterpret_cast<MemberFn>(std::uintptr_t(At<std::uint32_t>(0x86C3A0)))(reinterpret_cast<void*>(kVehicle));
     reinterpret_cast<MemberFn>(0x6A2B10)(reinterpret_cast<void*>(kVehicle));
-    using PairFn = int(__thiscall*)(void*, void*, void*);
-    for (int i = 0; i < gta_state.objects; ++i) {
-        void* object = reinterpret_cast<void*>(kObjects + std::uintptr_t(i) * 0x400);
-        reinterpret_cast<MemberFn>(0x59F180)(object);
-        reinterpret_cast<PairFn>(0x546D00)(object, reinterpret_cast<void*>(kVehicle), nullptr);
-        reinterpret_cast<PairFn>(0x6ACE70)(reinterpret_cast<void*>(kVehicle), object, nullptr);
-    }
 
     // View and projection from the camera's own fields (horizontal field of view).
     const float xs = 1.0f / std::tan(fov * 3.14159265f / 360.0f), ys = xs * 640.0f / 480.0f, q = zf / (zf - zn);
@@ -329,23 +351,24 @@ void GtaDrawScene(IDirect3DDevice9* d) {
     d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    struct Vertex {
-        float x, y, z;
-        DWORD colour;
-    };
-    auto draw = [&](const Quad& quad) {
-        const Vertex v[4] = {{quad.p[0].x, quad.p[0].y, quad.p[0].z, quad.colour},
-                             {quad.p[1].x, quad.p[1].y, quad.p[1].z, quad.colour},
-                             {quad.p[2].x, quad.p[2].y, quad.p[2].z, quad.colour},
-                             {quad.p[3].x, quad.p[3].y, quad.p[3].z, quad.colour}};
-        d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
-    };
+    auto draw = [d](const Quad& quad) { DrawQuad(d, quad); };
     // The ground, then everything else from far to near.
     draw(Quad{{{-zf, -zf, 0}, {zf, -zf, 0}, {-zf, zf, 0}, {zf, zf, 0}}, 0xFF3C7832});
     auto depth = [&](const Quad& quad) { return Dot((quad.p[0] + quad.p[3]) * 0.5f - eye, front); };
     std::sort(gta_state.quads.begin(), gta_state.quads.end(),
               [&](const Quad& a, const Quad& b) { return depth(a) > depth(b); });
     for (const Quad& quad : gta_state.quads) draw(quad);
+
+    // The objects last, each drawn while the game processes it, then its collision pairs.
+    gta_state.device = d;
+    using PairFn = int(__thiscall*)(void*, void*, void*);
+    for (int i = 0; i < gta_state.objects; ++i) {
+        void* object = reinterpret_cast<void*>(kObjects + std::uintptr_t(i) * 0x400);
+        reinterpret_cast<MemberFn>(0x59F180)(object);
+        reinterpret_cast<PairFn>(0x546D00)(object, reinterpret_cast<void*>(kVehicle), nullptr);
+        reinterpret_cast<PairFn>(0x6ACE70)(reinterpret_cast<void*>(kVehicle), object, nullptr);
+    }
+    gta_state.device = nullptr;
 }
 
 std::string GtaCommand(const std::vector<std::string>& w) {

@@ -18,7 +18,8 @@ bool PlaceGtaRoutines(long long (*vehicleCounter)(int));
 // Before the scene: the game's camera update for the active camera.
 void GtaUpdateCamera();
 // Inside the scene: the world, the vehicle (through the entity-draw pointer and the vehicle
-// render routine), the ladder objects (object process, both collision routines).
+// render routine), the ladder objects (object process, which draws each as a post in its own
+// frame, both collision routines).
 void GtaDrawScene(IDirect3DDevice9* device);
 
 // The commands of this part; an empty answer means "not mine".

@@ -27,6 +27,9 @@ constexpr Rect kCar{0, 360, 48, 24};
 constexpr int kCarStartX = 16, kCarStep = 8, kCarTravel = 560;
 constexpr std::uint32_t kCarColour = 0xFFE0C020;
 
+// --gta-routines: the ladder objects' posts, one shade of this colour per face.
+constexpr std::uint32_t kLadderPostColour = 0xFFF08020;
+
 // Marker textures: 32 x 32, one solid colour, drawn scaled to kMarkerSize squares in a row.
 constexpr int kMarkerSize = 64;
 constexpr int kMarkerTop = 140;

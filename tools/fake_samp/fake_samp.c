@@ -6,7 +6,7 @@
 unsigned char fake_samp_chat_object[0x1600];
 unsigned char fake_samp_dialog_object[0x40];
 
-#define MAX_LINES 64
+#define MAX_LINES 1024
 #define LINE_SIZE 256
 static char lines[MAX_LINES][LINE_SIZE];
 static DWORD ticks[MAX_LINES];

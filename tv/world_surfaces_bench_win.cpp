@@ -132,7 +132,7 @@ int main() {
     const auto draw = reinterpret_cast<DrawPrimitiveUPFn>((*reinterpret_cast<void***>(dev))[83]);
     dev->BeginScene();
     SetBoundSurface(65536, nullptr);
-    const double mesh = NanosecondsPerCall(200, [&](int) {
+    const double mesh = NanosecondsPerCall(50, [&](int) {
         SetBoundSurface(65536, nullptr);
         ReplaceDraw(dev, draw);
     });
@@ -168,7 +168,7 @@ int main() {
                                                      fogless.get()};
     std::vector<IDirect3DTexture9*> no_markers;
     for (int i = 0; i < 5; ++i) no_markers.push_back(game[std::size_t(i) * 2].get());
-    constexpr int kDraws = 200, kFrames = 8, kRounds = 4;
+    constexpr int kDraws = 200, kFrames = 4, kRounds = 3;
     for (int i = 0; i < 2; ++i) Frame(dev, game, markers, kDraws, true);  // textures and meshes made
     const std::uint64_t made = GalleryTexturesMade();
     double bare = 0, idle = 0, substituted = 0;

@@ -31,7 +31,7 @@ struct EditorSyncEffects {
     ApiRequestFn request;
     // The pending sketch as lossless image bytes (PNG through WIC); throws on failure.
     std::function<std::string(const Pixels& sketch)> encode_sketch;
-    // Image bytes to a 32-bit picture (DecodePictureBytes); throws on failure.
+    // Image bytes to a 32-bit picture (DecodePicture); throws on failure.
     std::function<PixelsRef(const std::string& bytes)> decode_picture;
     // Filled by the TV controller's wiring; null: news screens get no video address.
     NewsPageAddressFn news_page_address = nullptr;

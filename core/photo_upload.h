@@ -26,7 +26,7 @@ struct PhotoEffects {
     ApiRequestFn request;
     ApiClient client;
     std::function<std::string(const Pixels& picture)> encode;       // EncodeJpeg; throws
-    std::function<PixelsRef(const std::string& bytes)> decode;       // DecodePictureBytes; throws
+    std::function<PixelsRef(const std::string& bytes)> decode;       // DecodePicture; throws
     // Writes the JPEG into PhotosFolder (made level by level); throws "local photo write failed".
     std::function<void(Tick now, int shot, const std::string& jpeg)> write_file;
     std::function<void(const std::wstring& text, bool sticky)> notice;  // ShowNotice

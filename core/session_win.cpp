@@ -19,10 +19,9 @@
 #include "photos/gallery.h"
 #include "photos/jpeg_encoder_win.h"
 #include "photos/photo_file_win.h"
-#include "photos/picture_decode_win.h"
+#include "base/picture_decode_win.h"
 #include "tv/tv_controller_win.h"
 #include "core/worker_hooks.h"
-#include "ui/draw_win.h"
 #include "core/config.h"
 #include "core/config_win.h"
 #include "update/package_download_win.h"
@@ -110,8 +109,9 @@ void InstallPluginEditor(WorkerContext& ctx, SessionHooks& hooks) {
     fx.encode_sketch = [&ctx](const Pixels& sketch) {
         return EncodeSketchPng(static_cast<IWICImagingFactory*>(ctx.imaging_factory), sketch);
     };
-    fx.decode_picture = [](const std::string& bytes) {
-        return DecodePictureBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    fx.decode_picture = [&ctx](const std::string& bytes) {
+        return DecodePicture(static_cast<IWICImagingFactory*>(ctx.imaging_factory),
+                             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     };
     InstallEditorSync(std::move(fx));
     InstallEditorSessionHooks(hooks);

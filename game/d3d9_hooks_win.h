@@ -49,6 +49,7 @@ struct GraphicsCounters {
     std::uint64_t clean_captures;
     std::uint64_t render_ticks;      // QueryPerformanceCounter ticks spent in the plugin's Present work
     std::uint64_t foreign_presents;  // frames of other devices, passed on untouched
+    std::uint64_t world_textures_made;  // gallery picture textures made by the world-texture step
     bool hooks_installed;
     bool clean_frame_hook;
     bool cursor_hooks;

@@ -119,8 +119,8 @@ GraphicsCounters ReadGraphicsCounters() {
     const GraphicsState& g = Graphics();
     return {g.presents.load(),         g.overlay_uploads.load(), g.banner_uploads.load(),
             g.frame_failures.load(),   g.clean_captures.load(),  g.render_ticks.load(),
-            g.foreign_presents.load(), g.hooks_installed.load(), g.clean_frame_hook.load(),
-            g.cursor_hooks.load()};
+            g.foreign_presents.load(), g.world_textures_made.load(), g.hooks_installed.load(),
+            g.clean_frame_hook.load(), g.cursor_hooks.load()};
 }
 
 // The worker's start-up step for the device hooks.
@@ -133,7 +133,7 @@ void InstallDirect3DHooks() { InstallGraphicsHooks(); }
 // 4 clean-frame captures, 5 performance-counter ticks spent in the plugin's Present work, 6 the
 // counter's frequency, 7 device hooks installed, 8 clean-frame hook installed, 9 the request id of
 // the photo waiting in the PhotoFrame slot (0: none), 10 the pending PhotoRequest, 11 frames of
-// other devices, 12 cursor hooks installed; -1 otherwise.
+// other devices, 12 cursor hooks installed, 13 gallery textures made; -1 otherwise.
 extern "C" __declspec(dllexport) long long HM_GraphicsCounter(int which) {
     return hm::AtTheEdge(-1LL, [which]() -> long long {
         const hm::GraphicsCounters c = hm::ReadGraphicsCounters();
@@ -155,6 +155,7 @@ extern "C" __declspec(dllexport) long long HM_GraphicsCounter(int which) {
             case 10: return hm::PluginPhotoRequest().request.load();
             case 11: return (long long)c.foreign_presents;
             case 12: return c.cursor_hooks;
+            case 13: return (long long)c.world_textures_made;
             default: return -1;
         }
     });

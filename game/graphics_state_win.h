@@ -82,6 +82,8 @@ struct GraphicsState {
 
     std::atomic<std::uint64_t> presents{0}, overlay_uploads{0}, banner_uploads{0}, frame_failures{0},
         clean_captures{0}, render_ticks{0}, foreign_presents{0};
+    // Written by the world-texture step on the render thread; read by the diagnostics.
+    std::atomic<std::uint64_t> world_textures_made{0};
 };
 GraphicsState& Graphics();
 

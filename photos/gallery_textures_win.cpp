@@ -8,6 +8,7 @@
 
 #include "base/owners_win.h"
 #include "game/d3d9_hooks_win.h"
+#include "game/graphics_state_win.h"
 
 namespace hm {
 
@@ -23,7 +24,6 @@ struct GalleryTexture {
 struct GalleryTextures {
     IDirect3DDevice9* device = nullptr;  // not held
     std::vector<GalleryTexture> textures;
-    std::uint64_t made = 0;
 };
 GalleryTextures& Textures() {
     static GalleryTextures& t = *new GalleryTextures;
@@ -75,7 +75,7 @@ void RefreshGalleryTextures(Gallery& gallery, IDirect3DDevice9* device, Tick now
         } catch (const std::exception&) {
             continue;  // the surface keeps the game's texture; tried again next frame
         }
-        ++t.made;
+        Graphics().world_textures_made.fetch_add(1, std::memory_order_relaxed);
         if (it == t.textures.end()) {
             t.textures.push_back({c.id, c.revision, std::move(texture)});
         } else {
@@ -101,7 +101,7 @@ IDirect3DBaseTexture9* GalleryTextureFor(IDirect3DDevice9* device, int screen_id
     return GalleryTextureFor(PluginGallery(), device, screen_id, GetTickCount64());
 }
 
-std::uint64_t GalleryTexturesMade() { return Textures().made; }
+std::uint64_t GalleryTexturesMade() { return Graphics().world_textures_made.load(); }
 std::size_t GalleryTextureCount() { return Textures().textures.size(); }
 
 void ReleaseGalleryTextures() {

@@ -22,7 +22,7 @@ void RefreshGalleryTextures(Gallery& gallery, IDirect3DDevice9* device, Tick now
 IDirect3DBaseTexture9* GalleryTextureFor(IDirect3DDevice9* device, int screen_id);
 IDirect3DBaseTexture9* GalleryTextureFor(const Gallery& gallery, IDirect3DDevice9* device, int screen_id, Tick now);
 
-// Textures made since the process started, and how many exist now (tests and figures).
+// Textures made since the process started (HM_GraphicsCounter 13), and how many exist now.
 std::uint64_t GalleryTexturesMade();
 std::size_t GalleryTextureCount();
 // Releases every texture and forgets the device.

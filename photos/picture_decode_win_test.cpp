@@ -1,6 +1,6 @@
 // DecodePicture under Wine with the caller's imaging factory: good pictures, the size rule before
 // any pixel memory, and bad bytes of every kind ending in their WinApiFailure.
-#include "photos/picture_decode_win.h"
+#include "base/picture_decode_win.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +74,46 @@ std::string ThreeFrameGif() {
     }
     s += "\x3B";
     return s;
+}
+
+// A 16 x 16 CMYK JPEG as print tools write it (Adobe marker, inverted ink values), quadrants
+// left to right, top to bottom: no ink, full black, full cyan, full yellow.
+const std::string kCmykJpeg(
+    "\xFF\xD8\xFF\xEE\x00\x0E\x41\x64\x6F\x62\x65\x00\x64\x00\x00\x00\x00\x00\xFF\xDB\x00\x43\x00\x02"
+    "\x01\x01\x01\x01\x01\x02\x01\x01\x01\x02\x02\x02\x02\x02\x04\x03\x02\x02\x02\x02\x05\x04\x04\x03"
+    "\x04\x06\x05\x06\x06\x06\x05\x06\x06\x06\x07\x09\x08\x06\x07\x09\x07\x06\x06\x08\x0B\x08\x09\x0A"
+    "\x0A\x0A\x0A\x0A\x06\x08\x0B\x0C\x0B\x0A\x0C\x09\x0A\x0A\x0A\xFF\xC0\x00\x14\x08\x00\x10\x00\x10"
+    "\x04\x43\x11\x00\x4D\x11\x00\x59\x11\x00\x4B\x11\x00\xFF\xC4\x00\x16\x00\x01\x01\x01\x00\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x0A\x09\xFF\xC4\x00\x14\x10\x01\x00\x00\x00\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xFF\xDA\x00\x0E\x04\x43\x00\x4D\x00\x59\x00\x4B\x00"
+    "\x00\x3F\x00\xDF\xC6\xFE\x37\xF1\xBF\x80\x20\x0D\x00\x60\xBF\xC5\xFE\x08\x03\x1F\xFF\xD9",
+    190);
+
+TEST_F(Decode, CmykJpegArrivesAsBgraInkColours) {
+    const PixelsRef p = Run(kCmykJpeg);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->width(), 16u);
+    ASSERT_EQ(p->height(), 16u);
+    const auto channel = [&](int quadrant, int shift) {
+        return int((p->at(quadrant % 2 ? 12 : 4, quadrant / 2 ? 12 : 4) >> shift) & 0xFF);
+    };
+    struct Want {
+        const char* what;
+        bool r_high, g_high, b_high;
+    } wants[] = {{"no ink", true, true, true}, {"black", false, false, false}, {"cyan", false, true, true},
+                  {"yellow", true, true, false}};
+    for (int q = 0; q < 4; ++q) {
+        const bool high[3] = {wants[q].r_high, wants[q].g_high, wants[q].b_high};
+        for (int c = 0; c < 3; ++c) {
+            const int v = channel(q, 16 - 8 * c);
+            if (high[c]) {
+                EXPECT_GT(v, 160) << wants[q].what << " channel " << c << " pixel " << std::hex << p->at(4, 4);
+            } else {
+                EXPECT_LT(v, 96) << wants[q].what << " channel " << c << " pixel " << std::hex << p->at(4, 4);
+            }
+        }
+        EXPECT_EQ(p->at(q % 2 ? 12 : 4, q / 2 ? 12 : 4) >> 24, 255u) << wants[q].what << ": opaque";
+    }
 }
 
 TEST_F(Decode, APictureBecomesBgraRowsOfItsOwnWidth) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/owners_win.h"
+#include "base/picture_decode_win.h"
 #include "ui/embedded_pictures.h"
 
 namespace hm {
@@ -65,11 +66,8 @@ namespace {
 // The imaging factory class and interface the plugin asks for.
 constexpr GUID kImagingFactoryClass = {0x317D06E8, 0x5F24, 0x433D, {0xBD, 0xF7, 0x79, 0xCE, 0x68, 0xD8, 0xAB, 0xC2}};
 constexpr GUID kImagingFactoryInterface = {0xEC5EC8A9, 0xC395, 0x4314, {0x9C, 0x77, 0x54, 0xD7, 0xA9, 0x35, 0xFF, 0x70}};
-constexpr GUID kPixelFormatBgra32 = {0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0F}};
 constexpr int kFactoryCallSite = 229;
 const GUID* g_factory_class = &kImagingFactoryClass;
-constexpr UINT kMaxPictureWidth = 1280;
-constexpr UINT kMaxPictureHeight = 720;
 
 // COM for the length of one call, apartment-threaded; balanced only when it succeeded.
 class ComScope {
@@ -85,10 +83,6 @@ private:
     HRESULT hr_;
 };
 
-void Check(HRESULT hr) {
-    if (FAILED(hr)) throw std::runtime_error("invalid picture");
-}
-
 // The plugin's pictures; never destroyed, like the other process-wide records.
 EmbeddedPictureCache& Cache() {
     static EmbeddedPictureCache& cache = *new EmbeddedPictureCache;
@@ -103,26 +97,7 @@ PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size) {
     const HRESULT created = CoCreateInstance(*g_factory_class, nullptr, CLSCTX_INPROC_SERVER,
                                              kImagingFactoryInterface, factory.put_void());
     ThrowIfFailedOrNull(kFactoryCallSite, created, factory.get());
-    if (!data || size == 0 || size > 0xFFFFFFFFu) throw std::runtime_error("invalid picture");
-
-    ComPtr<IWICStream> stream;
-    Check(factory->CreateStream(stream.put()));
-    Check(stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)));
-    ComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.put()));
-    ComPtr<IWICBitmapFrameDecode> frame;
-    Check(decoder->GetFrame(0, frame.put()));
-    UINT width = 0, height = 0;
-    Check(frame->GetSize(&width, &height));
-    if (width < 1 || width > kMaxPictureWidth || height < 1 || height > kMaxPictureHeight)
-        throw std::runtime_error("invalid gallery dimensions");
-    ComPtr<IWICFormatConverter> converter;
-    Check(factory->CreateFormatConverter(converter.put()));
-    Check(converter->Initialize(frame.get(), kPixelFormatBgra32, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                WICBitmapPaletteTypeCustom));
-    PixelsRef out = MakePixels(width, height);
-    Check(converter->CopyPixels(nullptr, width * 4, UINT(out->size_bytes()), out->data()));
-    return out;
+    return DecodePicture(factory.get(), data, size);
 }
 
 void SetImagingFactoryClassForTest(const GUID* factory_class) {
@@ -141,8 +116,9 @@ const Pixels* EmbeddedPictureCache::Get(int index) {
     const ByteView bytes = EmbeddedPictureBytes(index);
     try {
         decoded = decode_(bytes.data, bytes.size);
-    } catch (const WinApiFailure&) {
-        throw;  // no factory: try again on a later draw
+    } catch (const WinApiFailure& e) {
+        if (e.call_site() == kFactoryCallSite) throw;  // no factory: try again on a later draw
+        outcome = State::kUnavailable;
     } catch (const std::exception&) {
         // The bytes are built in; a picture that failed once fails every time.
         outcome = State::kUnavailable;

@@ -46,10 +46,9 @@ void DrawEmbeddedPicture(HDC dc, int left, int top, int right, int bottom, int i
 // decoded. Any thread. Throws WinApiFailure 229 as above.
 const Pixels* EmbeddedPicture(int index);
 
-// Decodes image bytes through WIC (frame 0, 32-bit BGRA, at most 1280 x 720) with the calling
-// thread's COM. Throws WinApiFailure 229 when the factory cannot be created, std::runtime_error
-// ("invalid gallery dimensions") for a size out of range, std::runtime_error("invalid picture")
-// for bytes WIC cannot decode.
+// DecodePicture with COM and an imaging factory of this call's own (the embedded pictures are
+// drawn on threads that hold neither). Throws WinApiFailure 229 when the factory cannot be
+// created; otherwise fails as DecodePicture does.
 PixelsRef DecodePictureBytes(const std::uint8_t* data, std::size_t size);
 
 // Tests only: the imaging factory class DecodePictureBytes asks COM for (null restores the real one).

@@ -284,6 +284,35 @@ TEST(EmbeddedPictures, CacheDecodesOutsideItsLock) {
     EXPECT_EQ(g_decodes[1].load(), 1);
 }
 
+// The decoder's failures: no factory (229) is passed on and tried again at the next draw; a
+// failing imaging call on the built-in bytes fails every time, so the picture is given up once.
+std::atomic<int> g_failingDecodes{0};
+int g_failSite = 0;
+PixelsRef FailingDecoder(const std::uint8_t*, std::size_t) {
+    ++g_failingDecodes;
+    throw WinApiFailure(g_failSite, std::uint32_t(E_FAIL));
+}
+
+TEST(EmbeddedPictures, OnlyAMissingFactoryIsTriedAgain) {
+    struct Case {
+        int site;
+        bool passed_on;
+    } cases[] = {{229, true}, {874, false}, {879, false}};
+    for (const Case& c : cases) {
+        g_failSite = c.site;
+        g_failingDecodes = 0;
+        EmbeddedPictureCache cache(&FailingDecoder);
+        for (int draw = 0; draw < 2; ++draw) {
+            if (c.passed_on) {
+                EXPECT_THROW(cache.Get(0), WinApiFailure) << c.site;
+            } else {
+                EXPECT_EQ(cache.Get(0), nullptr) << c.site;
+            }
+        }
+        EXPECT_EQ(g_failingDecodes.load(), c.passed_on ? 2 : 1) << c.site;
+    }
+}
+
 TEST(EmbeddedPictures, FactoryFailureIsWinApiFailure229) {
     const GUID nowhere = {0x0BADF00D, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
     SetImagingFactoryClassForTest(&nowhere);

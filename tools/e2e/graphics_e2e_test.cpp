@@ -505,8 +505,10 @@ std::uint32_t MeshColourAt(int id, int index, int px, int py) {
 // markers for picture 1057, the hidden surface, both letterings and two meshes. The picture
 // shows in its square within seconds, the hidden surface shows the sky behind it, the letterings
 // their red, the mesh squares the meshes' colours where their triangles lie; revision 2 fetches
-// only that picture again; a refused list brings the marker back at once, a silent API within
-// 3.5 s. Shipped DLL, real inputs only.
+// only that picture again and remakes only its texture (frames with unchanged lists make none),
+// while the marker colour on other texture kinds is recognised or left alone by its kind; a
+// refused list brings the marker back at once, a silent API within 3.5 s. Shipped DLL, real
+// inputs only.
 TEST(Graphics, ServerPicturesLetteringHiddenSurfacesAndMeshes) {
     Scenario s("world_surfaces");
     fake::FakeApi& api = s.api();
@@ -562,15 +564,50 @@ TEST(Graphics, ServerPicturesLetteringHiddenSurfacesAndMeshes) {
             EXPECT_EQ(mesh_wrong, 0) << what;
         }
     }
+    EXPECT_EQ(Counter(s, 13), 1) << "textures made for one picture on one device";
 
-    // Revision 2: only 1057 is fetched again, and its square changes.
+    // Revision 2: only 1057 is fetched again, and its square changes. Meanwhile the marker colour
+    // comes on other kinds of texture: an X8R8G8B8 one (the picture's square from here on) and a
+    // render target (read through a copy) carry their id; one of 64 x 64, one whose centre texel
+    // differs and a cube carry none and are drawn as the game gave them.
+    s.Ok("markers x8:1057 rt:65537 big:65537 centre:65537 cube:65537");
     api.ClearLog();
     api.Script("GET", "/pictures/state", fake::Reply{200, "PICTURES\n1057 2\n"});
     ASSERT_TRUE(s.RenderUntil(shows(kQuadrants[3]), 30s)) << "revision 2 did not show";
+    const Pixels kinds = s.Screenshot("world_surfaces_kinds.png");
+    for (int q = 0; q < 4; ++q) {
+        const auto [x, y] = SquarePoint(0, (q % 2) ? 0.75f : 0.25f, (q / 2) ? 0.75f : 0.25f);
+        EXPECT_EQ(kinds.at(x, y), kQuadrants[3 - q]) << "X8R8G8B8 marker, quadrant " << q;
+    }
+    const std::uint32_t hidden = fg::MarkerColour(65537);
+    const struct {
+        const char* what;
+        std::uint32_t colour;  // every inner pixel
+        bool off_centre;       // but for the centre texel's few pixels
+    } kinds_want[] = {{"render target", fg::kSkyColour, false},
+                      {"64 x 64", hidden, false},
+                      {"another centre texel", hidden, true},
+                      {"cube", hidden, false}};
+    for (int i = 1; i <= 4; ++i) {
+        const fg::Rect r = fg::MarkerRect(i);
+        const auto& want = kinds_want[i - 1];
+        int right = 0, centre = 0, inner = 0;
+        for (int y = r.y + 1; y < r.y + r.h - 1; ++y)
+            for (int x = r.x + 1; x < r.x + r.w - 1; ++x, ++inner) {
+                right += kinds.at(x, y) == want.colour;
+                centre += kinds.at(x, y) == fg::kOffCentreColour;
+            }
+        if (want.off_centre) {
+            EXPECT_GE(centre, 1) << want.what;
+            EXPECT_LE(centre, 9) << want.what;
+        }
+        EXPECT_EQ(right + centre, inner) << want.what;
+    }
     std::vector<std::string> fetched;
     for (const fake::RecordedRequest& r : api.Requests())
         if (r.path.rfind("/pictures/", 0) == 0 && r.path != "/pictures/state") fetched.push_back(r.path);
     EXPECT_EQ(fetched, std::vector<std::string>{"/pictures/1057/2"});
+    EXPECT_EQ(Counter(s, 13), 2) << "only the changed picture's texture was made again";
 
     // A refused list: the marker colour at once. The worker asks one request at a time, so once
     // a second refused list arrives the first one's step is over; the next frame must show the

@@ -33,8 +33,9 @@
 //   focus                      bring the window to the front -> ok foreground=0|1 focus=0|1
 //   screenshot <windows path>  the presented frame as PNG -> ok <w>x<h> frame=<n>
 //   pixel <x> <y>              -> ok <aarrggbb> of the presented frame
-//   markers <id>...            replace the marker textures (see scene_layout.h); the 3-D scene
-//                              of --gta-routines has none until this asks for them
+//   markers [kind:]<id>...     replace the marker textures; kind x8, big, centre, rt or cube
+//                              (MarkerKind in scene_layout.h); the 3-D scene of --gta-routines
+//                              has none until this asks for them
 //   plugin                     -> ok loaded=0|1 worker_starts=<n> worker_stage=<n> load_error=<n>
 //                                 photo_visible=<0|1> dialogs=<n> edge_failures=<n> (exceptions
 //                                 that reached an edge of the plugin unhandled)
@@ -106,6 +107,12 @@ struct WorldVertex {
     float u, v;
 };
 constexpr DWORD kWorldFvf = D3DFVF_XYZ | D3DFVF_TEX1;
+// A cube marker's square: one direction for every corner, so the face colour fills it.
+struct CubeVertex {
+    float x, y, z;
+    float s, t, r;
+};
+constexpr DWORD kCubeFvf = D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0);
 
 D3DMATRIX AsMatrix(const std::array<float, 16>& v) {
     D3DMATRIX m;
@@ -120,8 +127,8 @@ struct Game {
     ComPtr<IDirect3DVertexBuffer9> groundVb;
     ComPtr<IDirect3DVertexBuffer9> buildingVb;
     ComPtr<IDirect3DIndexBuffer9> buildingIb;
-    std::vector<std::uint32_t> markerIds;
-    std::vector<ComPtr<IDirect3DTexture9>> markerTextures;
+    std::vector<MarkerSpec> markers;
+    std::vector<ComPtr<IDirect3DBaseTexture9>> markerTextures;
     long frames = 0;
     bool quit = false;
     bool twoDPass = false;  // the game's 2-D pass routine is in place and called every frame
@@ -243,30 +250,71 @@ void SettleInput() {
 
 ColourVertex CV(float x, float y, DWORD c) { return ColourVertex{x - 0.5f, y - 0.5f, 0.5f, 1.0f, c}; }
 
-HRESULT MakeMarkerTexture(std::uint32_t id, IDirect3DTexture9** out) {
-    HRESULT hr = g.device->CreateTexture(32, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, out, nullptr);
-    if (FAILED(hr)) return hr;
-    D3DLOCKED_RECT lr;
-    hr = (*out)->LockRect(0, &lr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    const std::uint32_t colour = MarkerColour(id);
-    for (int y = 0; y < 32; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch);
-        for (int x = 0; x < 32; ++x) row[x] = colour;
+// Fills a locked 32-bit level of side `size` with `colour`.
+void FillLevel(const D3DLOCKED_RECT& lr, UINT size, std::uint32_t colour) {
+    for (UINT y = 0; y < size; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + y * UINT(lr.Pitch));
+        for (UINT x = 0; x < size; ++x) row[x] = colour;
     }
-    return (*out)->UnlockRect(0);
 }
 
-HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
+HRESULT MakeMarkerTexture(const MarkerSpec& spec, ComPtr<IDirect3DBaseTexture9>& out) {
+    const std::uint32_t colour = MarkerColour(spec.id);
+    HRESULT hr = S_OK;
+    if (spec.kind == MarkerKind::kCube) {
+        ComPtr<IDirect3DCubeTexture9> cube;
+        if (FAILED(hr = g.device->CreateCubeTexture(32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.put(), nullptr)))
+            return hr;
+        for (int face = 0; face < 6; ++face) {
+            D3DLOCKED_RECT lr;
+            if (FAILED(hr = cube->LockRect(D3DCUBEMAP_FACES(face), 0, &lr, nullptr, 0))) return hr;
+            FillLevel(lr, 32, colour);
+            cube->UnlockRect(D3DCUBEMAP_FACES(face), 0);
+        }
+        out.reset(cube.release());
+        return S_OK;
+    }
+    ComPtr<IDirect3DTexture9> t;
+    if (spec.kind == MarkerKind::kRenderTarget) {
+        // Neither lockable nor managed: its colour is only to be had through a copy.
+        if (FAILED(hr = g.device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                                t.put(), nullptr)))
+            return hr;
+        ComPtr<IDirect3DSurface9> level;
+        if (FAILED(hr = t->GetSurfaceLevel(0, level.put()))) return hr;
+        if (FAILED(hr = g.device->ColorFill(level.get(), nullptr, colour))) return hr;
+        out.reset(t.release());
+        return S_OK;
+    }
+    const UINT size = spec.kind == MarkerKind::kLarge ? 64 : 32;
+    const D3DFORMAT format = spec.kind == MarkerKind::kX8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
+    if (FAILED(hr = g.device->CreateTexture(size, size, 1, 0, format, D3DPOOL_MANAGED, t.put(), nullptr))) return hr;
+    D3DLOCKED_RECT lr;
+    if (FAILED(hr = t->LockRect(0, &lr, nullptr, 0))) return hr;
+    FillLevel(lr, size, colour);
+    if (spec.kind == MarkerKind::kOffCentre)
+        reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + 16 * UINT(lr.Pitch))[16] = kOffCentreColour;
+    if (FAILED(hr = t->UnlockRect(0))) return hr;
+    out.reset(t.release());
+    return S_OK;
+}
+
+HRESULT SetMarkers(const std::vector<MarkerSpec>& specs) {
     g.markerTextures.clear();
-    g.markerIds = ids;
-    for (std::uint32_t id : ids) {
-        ComPtr<IDirect3DTexture9> t;
-        const HRESULT hr = MakeMarkerTexture(id, t.put());
+    g.markers = specs;
+    for (const MarkerSpec& spec : specs) {
+        ComPtr<IDirect3DBaseTexture9> t;
+        const HRESULT hr = MakeMarkerTexture(spec, t);
         if (FAILED(hr)) return hr;
         g.markerTextures.push_back(std::move(t));
     }
     return S_OK;
+}
+
+HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
+    std::vector<MarkerSpec> specs;
+    for (std::uint32_t id : ids) specs.push_back({MarkerKind::kPlain, id});
+    return SetMarkers(specs);
 }
 
 // Copies `size` bytes into a freshly made buffer (vertex or index).
@@ -379,10 +427,17 @@ void DrawMarkers(IDirect3DDevice9* d) {
         const D3DMATRIX world = AsMatrix(MarkerWorld(int(i)));
         d->SetTransform(D3DTS_WORLD, &world);
         const float h = kMarkerHalfSide;
-        const bool part = TransformedTvMarker(g.markerIds[i]);
+        d->SetTexture(0, g.markerTextures[i].get());
+        if (g.markers[i].kind == MarkerKind::kCube) {
+            const CubeVertex quad[4] = {{-h, h, 0, 0, 0, 1}, {h, h, 0, 0, 0, 1}, {-h, -h, 0, 0, 0, 1}, {h, -h, 0, 0, 0, 1}};
+            d->SetFVF(kCubeFvf);
+            d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(CubeVertex));
+            d->SetFVF(kWorldFvf);
+            continue;
+        }
+        const bool part = TransformedTvMarker(g.markers[i].id);
         const float u1 = part ? 4.0f : 1.0f, v0 = part ? 1.0f : 0.0f, v1 = part ? 4.0f : 1.0f;
         const WorldVertex quad[4] = {{-h, h, 0, 0, v0}, {h, h, 0, u1, v0}, {-h, -h, 0, 0, v1}, {h, -h, 0, u1, v1}};
-        d->SetTexture(0, g.markerTextures[i].get());
         d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(WorldVertex));
     }
     d->SetTransform(D3DTS_WORLD, &identity);
@@ -724,16 +779,31 @@ std::string Execute(const std::string& line) {
         return Format("ok %08x", static_cast<unsigned>(px[std::size_t(y) * width + x]));
     }
     if (cmd == "markers") {
-        std::vector<std::uint32_t> ids;
+        static const struct {
+            const char* prefix;
+            MarkerKind kind;
+        } kinds[] = {{"x8:", MarkerKind::kX8},
+                     {"big:", MarkerKind::kLarge},
+                     {"centre:", MarkerKind::kOffCentre},
+                     {"rt:", MarkerKind::kRenderTarget},
+                     {"cube:", MarkerKind::kCube}};
+        std::vector<MarkerSpec> specs;
         for (std::size_t i = 1; i < w.size(); ++i) {
-            const unsigned long id = std::strtoul(w[i].c_str(), nullptr, 0);
-            if (!MarkerColour(std::uint32_t(id))) return "error no colour carries marker id " + w[i];
-            ids.push_back(std::uint32_t(id));
+            MarkerSpec spec;
+            std::string id_text = w[i];
+            for (const auto& k : kinds)
+                if (id_text.rfind(k.prefix, 0) == 0) {
+                    spec.kind = k.kind;
+                    id_text = id_text.substr(std::strlen(k.prefix));
+                }
+            spec.id = std::uint32_t(std::strtoul(id_text.c_str(), nullptr, 0));
+            if (!MarkerColour(spec.id)) return "error no colour carries marker " + w[i];
+            specs.push_back(spec);
         }
-        if (ids.size() > std::size_t(kMaxMarkers)) return "error too many markers";
-        const HRESULT hr = SetMarkers(ids);
+        if (specs.size() > std::size_t(kMaxMarkers)) return "error too many markers";
+        const HRESULT hr = SetMarkers(specs);
         return FAILED(hr) ? Format("error marker textures: 0x%08lx", static_cast<unsigned long>(hr))
-                          : Format("ok markers=%u", unsigned(ids.size()));
+                          : Format("ok markers=%u", unsigned(specs.size()));
     }
     if (cmd == "plugin") {
         return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu photo_visible=%ld dialogs=%ld "
@@ -890,10 +960,13 @@ std::string Execute(const std::string& line) {
         return Format("ok calls=%lu", static_cast<unsigned long>(GameVariable<std::uint32_t>(kTwoDPassCalls)));
     }
     if (cmd == "reset" && w.size() == 3) {
-        // Device reset to another back-buffer size (the scene's resources are all managed).
+        // Device reset to another back-buffer size. The scene's resources are managed but for a
+        // render-target marker, which goes before the reset and is made again after it.
         D3DPRESENT_PARAMETERS pp =
             PresentParameters(UINT(std::atoi(w[1].c_str())), UINT(std::atoi(w[2].c_str())));
-        const HRESULT hr = g.device->Reset(&pp);
+        g.markerTextures.clear();
+        HRESULT hr = g.device->Reset(&pp);
+        if (SUCCEEDED(hr)) hr = SetMarkers(std::vector<MarkerSpec>(g.markers));
         return FAILED(hr) ? Format("error Reset: 0x%08lx", static_cast<unsigned long>(hr))
                           : Format("ok %ux%u", pp.BackBufferWidth, pp.BackBufferHeight);
     }

@@ -77,6 +77,22 @@ inline std::uint32_t MarkerColour(std::uint32_t id) {
     return 0;
 }
 
+// Texture kinds a marker colour may come on (the "markers" command's prefix kind:id). Only the
+// plain, X8R8G8B8 and render-target kinds carry an id; the others show their colour untouched.
+enum class MarkerKind {
+    kPlain,        // 32 x 32 A8R8G8B8, managed
+    kX8,           // "x8:"     32 x 32 X8R8G8B8, managed
+    kLarge,        // "big:"    64 x 64 A8R8G8B8: the size rejects it
+    kOffCentre,    // "centre:" 32 x 32 with texel (16, 16) in kOffCentreColour: the nine points differ
+    kRenderTarget, // "rt:"     32 x 32 render target in the default pool, filled by the device
+    kCube,         // "cube:"   cube texture of 32, every face the colour; drawn with direction (0, 0, 1)
+};
+constexpr std::uint32_t kOffCentreColour = 0xFFFFFFFF;
+struct MarkerSpec {
+    MarkerKind kind = MarkerKind::kPlain;
+    std::uint32_t id = 0;
+};
+
 // Shown at start: a TV screen, a gallery picture, the hidden surface and a lettering surface.
 inline std::vector<std::uint32_t> DefaultMarkers() { return {1, 1057, 65537, 65538}; }
 

@@ -1,4 +1,4 @@
-#include "photos/picture_decode_win.h"
+#include "base/picture_decode_win.h"
 
 #include <stdexcept>
 

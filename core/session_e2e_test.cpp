@@ -231,7 +231,9 @@ TEST_F(SessionE2E, ConsentPairsRemembersTheDeviceAndTheNextStartResumesWithIt) {
     api_.ScriptSequence("GET", "/state",
                         {fake::Reply(403), fake::Reply(200, "WAIT\n"), fake::Reply(200, "OK 0 0\n")});
     api_.Script("POST", "/device", fake::Reply(201, remembered + "\n"));
-    ASSERT_EQ(Probe({"run", WinePath(device_), api_.BaseUrl(), WinePath(log_), "5000", "agree"}), 0)
+    // Ten seconds: the dialog, pairing, three polls and the device request took over five on a
+    // loaded machine.
+    ASSERT_EQ(Probe({"run", WinePath(device_), api_.BaseUrl(), WinePath(log_), "10000", "agree"}), 0)
         << ReadFile(dir_ + "/probe.out");
     const std::string log = ReadFile(log_);
     // The automatic prompt opened once; agreeing paired and published the bind code until the

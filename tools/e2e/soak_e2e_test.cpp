@@ -300,6 +300,7 @@ TEST(Soak, PluginAgainstAHostileServer) {
             Wait(fullDialog, 3s);
         }
         if (fullDialog()) {
+            ++computer["full screen seen"];  // often the talk meets the server's form first
             s.Ok(ClickAt(kConsentAgree));
             if (!Wait([&] { return !fullDialog(); }, 6s)) return false;
             ++computer["full screen closed"];
@@ -341,7 +342,7 @@ TEST(Soak, PluginAgainstAHostileServer) {
                  Wait(fullDialog, 3s);
              }
              if (fullDialog()) {
-                 ++computer["full screen shown"];
+                 ++computer["full screen seen"];
                  // Ctrl+F12 leaves the restore bar (not for the consent dialog); a click brings it back.
                  s.Ok("key down CTRL");
                  s.Ok("key down F12");
@@ -495,7 +496,7 @@ TEST(Soak, PluginAgainstAHostileServer) {
     // The computer opened by the server (or the plugin's own consent dialog) and closed by the
     // player's answer. The version screen by Ctrl+F9 is tried in every round and its figures
     // printed, not required: under heavy load it did not show in time in our runs.
-    EXPECT_GE(computer["full screen shown"], 1);
+    EXPECT_GE(computer["full screen seen"], 1);
     EXPECT_GE(computer["full screen closed"], 1);
     // Shots through the viewfinder: at least one kept whole; none left half-written.
     EXPECT_GE(wholePhotos, 1u) << "no photo was stored";

@@ -127,7 +127,7 @@ struct Game {
     ComPtr<IDirect3DVertexBuffer9> groundVb;
     ComPtr<IDirect3DVertexBuffer9> buildingVb;
     ComPtr<IDirect3DIndexBuffer9> buildingIb;
-    std::vector<MarkerSpec> markers;
+    std::vector<MarkerRequest> markers;
     std::vector<ComPtr<IDirect3DBaseTexture9>> markerTextures;
     long frames = 0;
     bool quit = false;
@@ -258,10 +258,10 @@ void FillLevel(const D3DLOCKED_RECT& lr, UINT size, std::uint32_t colour) {
     }
 }
 
-HRESULT MakeMarkerTexture(const MarkerSpec& spec, ComPtr<IDirect3DBaseTexture9>& out) {
-    const std::uint32_t colour = MarkerColour(spec.id);
+HRESULT MakeMarkerTexture(const MarkerRequest& marker, ComPtr<IDirect3DBaseTexture9>& out) {
+    const std::uint32_t colour = MarkerColour(marker.id);
     HRESULT hr = S_OK;
-    if (spec.kind == MarkerKind::kCube) {
+    if (marker.kind == MarkerKind::kCube) {
         ComPtr<IDirect3DCubeTexture9> cube;
         if (FAILED(hr = g.device->CreateCubeTexture(32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.put(), nullptr)))
             return hr;
@@ -275,7 +275,7 @@ HRESULT MakeMarkerTexture(const MarkerSpec& spec, ComPtr<IDirect3DBaseTexture9>&
         return S_OK;
     }
     ComPtr<IDirect3DTexture9> t;
-    if (spec.kind == MarkerKind::kRenderTarget) {
+    if (marker.kind == MarkerKind::kRenderTarget) {
         // Neither lockable nor managed: its colour is only to be had through a copy.
         if (FAILED(hr = g.device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                                 t.put(), nullptr)))
@@ -286,25 +286,25 @@ HRESULT MakeMarkerTexture(const MarkerSpec& spec, ComPtr<IDirect3DBaseTexture9>&
         out.reset(t.release());
         return S_OK;
     }
-    const UINT size = spec.kind == MarkerKind::kLarge ? 64 : 32;
-    const D3DFORMAT format = spec.kind == MarkerKind::kX8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
+    const UINT size = marker.kind == MarkerKind::kLarge ? 64 : 32;
+    const D3DFORMAT format = marker.kind == MarkerKind::kX8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
     if (FAILED(hr = g.device->CreateTexture(size, size, 1, 0, format, D3DPOOL_MANAGED, t.put(), nullptr))) return hr;
     D3DLOCKED_RECT lr;
     if (FAILED(hr = t->LockRect(0, &lr, nullptr, 0))) return hr;
     FillLevel(lr, size, colour);
-    if (spec.kind == MarkerKind::kOffCentre)
+    if (marker.kind == MarkerKind::kOffCentre)
         reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + 16 * UINT(lr.Pitch))[16] = kOffCentreColour;
     if (FAILED(hr = t->UnlockRect(0))) return hr;
     out.reset(t.release());
     return S_OK;
 }
 
-HRESULT SetMarkers(const std::vector<MarkerSpec>& specs) {
+HRESULT SetMarkers(const std::vector<MarkerRequest>& requests) {
     g.markerTextures.clear();
-    g.markers = specs;
-    for (const MarkerSpec& spec : specs) {
+    g.markers = requests;
+    for (const MarkerRequest& marker : requests) {
         ComPtr<IDirect3DBaseTexture9> t;
-        const HRESULT hr = MakeMarkerTexture(spec, t);
+        const HRESULT hr = MakeMarkerTexture(marker, t);
         if (FAILED(hr)) return hr;
         g.markerTextures.push_back(std::move(t));
     }
@@ -312,9 +312,9 @@ HRESULT SetMarkers(const std::vector<MarkerSpec>& specs) {
 }
 
 HRESULT SetMarkers(const std::vector<std::uint32_t>& ids) {
-    std::vector<MarkerSpec> specs;
-    for (std::uint32_t id : ids) specs.push_back({MarkerKind::kPlain, id});
-    return SetMarkers(specs);
+    std::vector<MarkerRequest> requests;
+    for (std::uint32_t id : ids) requests.push_back({MarkerKind::kPlain, id});
+    return SetMarkers(requests);
 }
 
 // Copies `size` bytes into a freshly made buffer (vertex or index).
@@ -787,23 +787,23 @@ std::string Execute(const std::string& line) {
                      {"centre:", MarkerKind::kOffCentre},
                      {"rt:", MarkerKind::kRenderTarget},
                      {"cube:", MarkerKind::kCube}};
-        std::vector<MarkerSpec> specs;
+        std::vector<MarkerRequest> requests;
         for (std::size_t i = 1; i < w.size(); ++i) {
-            MarkerSpec spec;
+            MarkerRequest marker;
             std::string id_text = w[i];
             for (const auto& k : kinds)
                 if (id_text.rfind(k.prefix, 0) == 0) {
-                    spec.kind = k.kind;
+                    marker.kind = k.kind;
                     id_text = id_text.substr(std::strlen(k.prefix));
                 }
-            spec.id = std::uint32_t(std::strtoul(id_text.c_str(), nullptr, 0));
-            if (!MarkerColour(spec.id)) return "error no colour carries marker " + w[i];
-            specs.push_back(spec);
+            marker.id = std::uint32_t(std::strtoul(id_text.c_str(), nullptr, 0));
+            if (!MarkerColour(marker.id)) return "error no colour carries marker " + w[i];
+            requests.push_back(marker);
         }
-        if (specs.size() > std::size_t(kMaxMarkers)) return "error too many markers";
-        const HRESULT hr = SetMarkers(specs);
+        if (requests.size() > std::size_t(kMaxMarkers)) return "error too many markers";
+        const HRESULT hr = SetMarkers(requests);
         return FAILED(hr) ? Format("error marker textures: 0x%08lx", static_cast<unsigned long>(hr))
-                          : Format("ok markers=%u", unsigned(specs.size()));
+                          : Format("ok markers=%u", unsigned(requests.size()));
     }
     if (cmd == "plugin") {
         return Format("ok loaded=%d worker_starts=%ld worker_stage=%ld load_error=%lu photo_visible=%ld dialogs=%ld "
@@ -966,7 +966,7 @@ std::string Execute(const std::string& line) {
             PresentParameters(UINT(std::atoi(w[1].c_str())), UINT(std::atoi(w[2].c_str())));
         g.markerTextures.clear();
         HRESULT hr = g.device->Reset(&pp);
-        if (SUCCEEDED(hr)) hr = SetMarkers(std::vector<MarkerSpec>(g.markers));
+        if (SUCCEEDED(hr)) hr = SetMarkers(std::vector<MarkerRequest>(g.markers));
         return FAILED(hr) ? Format("error Reset: 0x%08lx", static_cast<unsigned long>(hr))
                           : Format("ok %ux%u", pp.BackBufferWidth, pp.BackBufferHeight);
     }

@@ -88,7 +88,7 @@ enum class MarkerKind {
     kCube,         // "cube:"   cube texture of 32, every face the colour; drawn with direction (0, 0, 1)
 };
 constexpr std::uint32_t kOffCentreColour = 0xFFFFFFFF;
-struct MarkerSpec {
+struct MarkerRequest {
     MarkerKind kind = MarkerKind::kPlain;
     std::uint32_t id = 0;
 };

@@ -297,7 +297,7 @@ bool Scenario::RenderUntil(const std::function<bool()>& done, std::chrono::milli
     const auto deadline = Clock::now() + timeout;
     while (!done()) {
         if (Clock::now() >= deadline) return false;
-        { auto a = Ok("run " + std::to_string(slice.count())); fprintf(stderr, "RUN %s\n", a.c_str()); }
+        Ok("run " + std::to_string(slice.count()));
     }
     return true;
 }

@@ -861,17 +861,6 @@ std::string Execute(const std::string& line) {
         fn(std::atoi(w[1].c_str()), std::atoi(w[2].c_str()), std::atoi(w[3].c_str()));
         return "ok cursor";
     }
-    if (cmd == "cabscreen" && (w.size() == 2 || w.size() == 23)) {
-        // The in-vehicle screen as the cockpit camera would place it (HM_PlaceCabScreen): 12 floats
-        // of corners, eye, front, up and the field of view; "off" takes it away.
-        if (!g.plugin) return "error no plugin";
-        auto fn = reinterpret_cast<void (*)(const float*, int)>(reinterpret_cast<void*>(GetProcAddress(g.plugin, "HM_PlaceCabScreen")));
-        if (!fn) return "error no HM_PlaceCabScreen";
-        float values[22] = {};
-        for (std::size_t i = 1; i < w.size(); ++i) values[i - 1] = std::strtof(w[i].c_str(), nullptr);
-        fn(values, w.size() == 23 ? 1 : 0);
-        return w.size() == 23 ? "ok placed" : "ok removed";
-    }
     if (cmd == "tv" && w.size() == 2) {
         // The television's state (HM_TelevisionState): 0 screen, 1 helper running, 2 status, 3 counter, 4 pid.
         if (!g.plugin) return "error no plugin";

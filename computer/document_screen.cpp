@@ -11,12 +11,19 @@
 namespace hm {
 namespace {
 
-constexpr std::uint32_t kKeyDown = 0x100, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
+constexpr std::uint32_t kKeyDown = 0x100, kChar = 0x102, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
                         kLButtonUp = 0x202, kLButtonDblClk = 0x203, kRButtonDown = 0x204, kMouseWheel = 0x20A;
 
-// A menu choice: open the item, or act on it with a paper action.
+// A menu choice: open the item, act on it with a paper action, or leave an attachment body.
 void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
+    in.handled = in.handled || o.handled;
+    in.paste = o.paste;
+    if (!o.attachment_body.empty()) {
+        in.body_kind = EditorBody::kAttachment;
+        in.body = o.attachment_body;
+    }
     if (!o.paper_action) return;
+    d.desktop.selected = d.menu.item;
     d.paper_action = *o.paper_action;
     in.answer = 1;
 }
@@ -56,7 +63,12 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
                                                   : std::min(page, DocumentListPages(s) - 1);
     ClearSheetConfirmations(d.sheet);
     d.sign_confirmed = false;
-    d.menu = ActionMenu{};  // its item index may have moved
+    // The menu and its dialog stay while their item keeps its place (a refresh must not take
+    // the typed name); otherwise they go.
+    const int item = d.menu.item;
+    if (item < 0 || std::size_t(item) >= s.items.size() || s.items[std::size_t(item)].id != d.menu.item_id ||
+        s.request_id != d.menu.request_id)
+        d.menu = ActionMenu{};
 }
 
 std::wstring KeptStatus(const std::wstring& status) {
@@ -93,6 +105,19 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         d.pictures.page = 0;
         return in;
     }
+    if (MenuActive(d.menu)) {
+        in.handled = true;
+        if (press) TakeMenuChoice(d, MenuPress(d.menu, p.x, p.y), in);
+        return in;
+    }
+    if (message == kRButtonDown && s.kind == screen_kind::kAttachmentList) {
+        in.handled = true;
+        if (const std::optional<int> item = DocumentListItemAt(d.desktop, s, p.x, p.y)) {
+            d.desktop.selected = *item;
+            OpenActionMenu(d.menu, s, *item, p.x, p.y, MenuSource::kAttachments);
+        }
+        return in;
+    }
     if (IsListWindow(s)) {
         in.handled = true;
         if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
@@ -100,15 +125,6 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         return in;
     }
     if (IsDesktopScreen(s)) {
-        if (d.menu.open || d.menu.confirm_discard >= 0) {
-            in.handled = true;
-            if (press) {
-                const MenuOutcome o = MenuPress(d.menu, p.x, p.y);
-                if (o.paper_action) d.desktop.selected = d.menu.item;
-                TakeMenuChoice(d, o, in);
-            }
-            return in;
-        }
         if (message == kRButtonDown) {
             in.handled = true;
             const DesktopHit hit = HitDesktop(d.desktop, s, p.x, p.y);
@@ -175,11 +191,18 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
     return in;
 }
 
-ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
+ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk,
+                        bool ctrl) {
     ScreenInput in;
     if (d.pictures.open) {
         in.handled = true;
         if (message == kKeyDown || message == kSysKeyDown) ChooserKey(d.pictures, vk);
+        return in;
+    }
+    if (MenuActive(d.menu)) {  // every key message is the menu's or its dialog's
+        in.handled = true;
+        if (message == kKeyDown || message == kSysKeyDown) TakeMenuChoice(d, MenuKey(d.menu, vk, ctrl), in);
+        else if (message == kChar) TakeMenuChoice(d, MenuChar(d.menu, char16_t(vk)), in);
         return in;
     }
     if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
@@ -206,16 +229,11 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
     if (!HasItemView(s)) return in;
     in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;
-    if (d.menu.open || d.menu.confirm_discard >= 0) {
-        const int item = d.menu.item;
-        const MenuOutcome o = MenuKey(d.menu, vk);
-        if (o.paper_action) d.desktop.selected = item;
-        TakeMenuChoice(d, o, in);
-        return in;
-    }
     in.answer = IsListWindow(s) ? ListKey(d.desktop, s, vk).answer : DesktopKey(d.desktop, s, vk).answer;
     return in;
 }
+
+void DocumentPaste(DocumentScreen& d, std::u16string_view text) { MenuPaste(d.menu, text); }
 
 std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c) {
     if (IsDesktopScreen(s)) {

@@ -22,6 +22,7 @@
 #include "computer/draw_list_win.h"
 #include "computer/editor_exchange.h"
 #include "computer/icon_painter_win.h"
+#include "computer/legacy_grid.h"
 #include "computer/rich_edit_win.h"
 #include "computer/signature_sheet.h"
 #include "computer/ui_window_win.h"
@@ -92,6 +93,24 @@ TEST(DesktopReplay, SlotDesktopFillsWhereTheListPutsThem) {
     EXPECT_EQ(ColourAt(*p, 60, 598), button.fill);
     // "Domů" button of the home item.
     EXPECT_EQ(ColourAt(*p, 50, 650), button.fill);
+}
+
+TEST(DesktopReplay, LegacyGridInBothThemes) {
+    for (const bool light : {false, true}) {
+        EditorState s = DesktopState();
+        s.flags = light ? 0xC2 : 0x82;
+        DesktopView v;
+        v.selected = 1;
+        const PixelsRef p = Replay(BuildLegacyGridDrawList(s, v, {}), light ? "legacy-light.png" : "legacy-dark.png");
+        // The band left of the tiles, row by row in the theme's colour.
+        for (const int y : {95, 300, 660}) EXPECT_EQ(ColourAt(*p, 30, y), LegacyBandColour(y, light)) << y;
+        // Tile 0 clear of its glyph and label; tile 1 selected.
+        EXPECT_EQ(ColourAt(*p, 50, 180), light ? RgbRef(250, 252, 255) : RgbRef(220, 234, 247));
+        EXPECT_EQ(ColourAt(*p, 234, 180), RgbRef(211, 231, 252));
+        if (light) {
+            EXPECT_EQ(ColourAt(*p, 760, 108), RgbRef(255, 255, 255)) << "the address bar";
+        }
+    }
 }
 
 TEST(DesktopReplay, CarriedViewAndSignatureStrip) {

@@ -6,6 +6,7 @@
 #include "computer/document_list.h"
 #include "computer/editor_view.h"
 #include "computer/entry_panel.h"
+#include "computer/legacy_grid.h"
 #include "computer/list_window.h"
 
 namespace hm {
@@ -28,7 +29,7 @@ void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
     in.answer = 1;
 }
 
-bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
+bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s) || IsLegacyGrid(s); }
 
 void TakeListInput(const DocumentListInput& li, ScreenInput& in) {
     in.handled = li.handled;
@@ -58,6 +59,9 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
     if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
+    if (IsLegacyGrid(s))
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / LegacyPerPage(s)
+                                                  : std::min(page, LegacyPages(s) - 1);
     if (IsDocumentList(s))
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kDocumentListRows
                                                   : std::min(page, DocumentListPages(s) - 1);
@@ -122,6 +126,12 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.handled = true;
         if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
         else if (message == kMouseWheel) ListWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
+        return in;
+    }
+    if (IsLegacyGrid(s)) {
+        in.handled = true;
+        if (press) in.answer = LegacyGridPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
+        else if (message == kMouseWheel) LegacyGridWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
         return in;
     }
     if (IsDesktopScreen(s)) {
@@ -229,7 +239,9 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
     if (!HasItemView(s)) return in;
     in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;
-    in.answer = IsListWindow(s) ? ListKey(d.desktop, s, vk).answer : DesktopKey(d.desktop, s, vk).answer;
+    in.answer = IsListWindow(s)    ? ListKey(d.desktop, s, vk).answer
+                : IsLegacyGrid(s) ? LegacyGridKey(d.desktop, s, vk).answer
+                                  : DesktopKey(d.desktop, s, vk).answer;
     return in;
 }
 
@@ -242,6 +254,7 @@ std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const Edito
         return l;
     }
     if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    if (IsLegacyGrid(s)) return BuildLegacyGridDrawList(s, d.desktop, c);
     if (IsBookScreen(s))
         return BuildBookDrawList(s, d.book, c.status, c.submitted, BookPicture{c.picture_width, c.picture_height});
     return std::nullopt;

@@ -71,13 +71,44 @@ void AddListRow(DrawList& l, const UiRect& r, const EditorItem& e, bool selected
     AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
 }
 
-DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
-    DrawList l;
+void AddComputerWindowTop(DrawList& l, const EditorState& s) {
     AddFill(l, {0, 0, 810, 760}, kWindowBackground);
     AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
     AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
     AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
     if (CanMinimise(s)) AddText(l, {700, 24, 742, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+}
+
+void AddComputerWindowBottom(DrawList& l, const EditorState& s, const DesktopDrawContext& c) {
+    const std::wstring status = c.submitted        ? std::wstring(L"Načítání…")
+                                : !c.status.empty() ? c.status
+                                : AnyBit(s.Flags(), desktop_flag::kMultiLine)
+                                    ? std::wstring(L"Enter: nový řádek • Ctrl+Enter: potvrdit")
+                                    : std::wstring(L"Esc: zpět");
+    AddText(l, {Left(s) + 16, 672, Right(s) - 16, 704}, status, RgbRef(89, 107, 129), tf::kLine);
+    for (int i = 0; i < 2; ++i)
+        if (!s.buttons[std::size_t(i)].empty())
+            AddButton(l, AnswerButton(s, i), Wide1250(s.buttons[std::size_t(i)]), i == 0, s.Flags());
+}
+
+WindowPress ComputerWindowPress(const EditorState& s, int x, int y) {
+    WindowPress p;
+    if (Inside(CloseGlyph(s), x, y)) {
+        p.handled = true;
+        p.answer = CloseAnswer(s);
+        return p;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (Inside(AnswerButton(s, i), x, y)) {
+            p.handled = true;
+            if (!s.buttons[std::size_t(i)].empty()) p.answer = i + 1;
+        }
+    return p;
+}
+
+DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
+    DrawList l;
+    AddComputerWindowTop(l, s);
     if (s.items.empty())
         AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
                 RgbRef(97, 113, 131), tf::kLine);
@@ -94,15 +125,7 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
         AddText(l, {PreviousButton(s).right, 620, NextButton(s).left, 652}, PageText(v.page, pages),
                 RgbRef(27, 46, 69), tf::kLine | tf::kCenter);
     }
-    const std::wstring status = c.submitted        ? std::wstring(L"Načítání…")
-                                : !c.status.empty() ? c.status
-                                : AnyBit(s.Flags(), desktop_flag::kMultiLine)
-                                    ? std::wstring(L"Enter: nový řádek • Ctrl+Enter: potvrdit")
-                                    : std::wstring(L"Esc: zpět");
-    AddText(l, {Left(s) + 16, 672, Right(s) - 16, 704}, status, RgbRef(89, 107, 129), tf::kLine);
-    for (int i = 0; i < 2; ++i)
-        if (!s.buttons[std::size_t(i)].empty())
-            AddButton(l, AnswerButton(s, i), Wide1250(s.buttons[std::size_t(i)]), i == 0, s.Flags());
+    AddComputerWindowBottom(l, s, c);
     return l;
 }
 
@@ -110,15 +133,10 @@ ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now
     ListInput in;
     if (x < 0 || y < 0 || x >= 810 || y >= 760) return in;
     in.redraw = true;
-    if (Inside(CloseGlyph(s), x, y)) {
-        in.answer = CloseAnswer(s);
+    if (const WindowPress w = ComputerWindowPress(s, x, y); w.handled) {
+        in.answer = w.answer;
         return in;
     }
-    for (int i = 0; i < 2; ++i)
-        if (Inside(AnswerButton(s, i), x, y)) {
-            if (!s.buttons[std::size_t(i)].empty()) in.answer = i + 1;
-            return in;
-        }
     if (s.items.size() > std::size_t(kListRowsPerPage)) {
         if (Inside(PreviousButton(s), x, y)) {
             v.page = std::max<long long>(0, v.page - 1);

@@ -35,6 +35,17 @@ ColorRef ListRowColour(const EditorItem& item, bool selected);
 // One list row: its background and bar, `label` over the tag (and " · " slot when set).
 void AddListRow(DrawList& l, const UiRect& r, const EditorItem& item, bool selected, const std::wstring& label);
 
+// The window around the lists and the legacy icon grid of kind 16: background, title bar with
+// the title, close and minimise glyphs; and below, the status line and the two answer buttons.
+void AddComputerWindowTop(DrawList& l, const EditorState& s);
+void AddComputerWindowBottom(DrawList& l, const EditorState& s, const DesktopDrawContext& c);
+// A press on the close glyph or an answer button (an unlabelled one answers nothing).
+struct WindowPress {
+    bool handled = false;
+    std::optional<int> answer;
+};
+WindowPress ComputerWindowPress(const EditorState& s, int x, int y);
+
 // Selection and page live in the desktop view's fields (selected, page, last click).
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 

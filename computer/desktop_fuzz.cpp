@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "base/text1250.h"
 #include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
 #include "computer/dialog_panel.h"
@@ -87,7 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)hm::BuildSheetDrawList(s, d.sheet);
         (void)hm::BuildDocumentListDrawList(s, d.desktop);
         (void)hm::BuildBookDrawList(s, d.book, L"", false, {int(size % 3000), int(size % 7)});
-        (void)hm::BuildDialogPanelDrawList(s, d.desktop);
+        // The card lines of the text as the control would hold it: inside the text, in order.
+        const std::u16string text = hm::Cp1250ToUtf16(s.content);
+        const hm::CardTextLines card = hm::FindCardLines(text);
+        if (card.state_line && std::size_t(*card.state_line) > text.size()) std::abort();
+        if (card.popis_line && (!card.state_line || std::size_t(*card.popis_line) > text.size())) std::abort();
+        const std::optional<hm::UiRect> area = hm::CardDecoration(154, int(size % 700), int(data[0]) * 3);
+        if (area && (area->bottom <= area->top || area->right - area->left != 500)) std::abort();
+        (void)hm::BuildDialogPanelDrawList(s, d.desktop, area);
         (void)hm::BuildPictureChooserDrawList(s, d.pictures);
     }
     return 0;

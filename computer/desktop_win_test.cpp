@@ -165,9 +165,41 @@ TEST(DesktopReplay, IdentityCardOnItsEmbeddedPicture) {
     card.kind = 16;
     card.screen_id = "identity-card";
     card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
-    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}), "identity-card.png");
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}, UiRect{155, 200, 655, 560}), "identity-card.png");
     EXPECT_EQ(ColourAt(*p, 50, 50), RgbRef(238, 243, 249));
     EXPECT_NE(ColourAt(*p, 400, 375), RgbRef(238, 243, 249)) << "the card picture";
+}
+
+TEST(DesktopReplay, IdentityCardPlacedFromItsControlText) {
+    HMODULE library = LoadLibraryW(kRichEditLibrary);
+    ASSERT_TRUE(library);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    const ControlBox box{154, 208, 524, 338};
+    HWND c = CreateRichEdit(parent, box, 6000);
+    ASSERT_TRUE(c);
+    LoadContent(c, WideToCp1250(L"Občanský průkaz\r\nSTATE OF SAN ANDREAS\r\nJméno: Jan Novák\r\nNarozen: 1990\r\nPopis: vysoký"));
+    const std::optional<UiRect> card = MeasureCardDecoration(c, box);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->left, 155);
+    EXPECT_EQ(card->right, 655);
+    // The second line: below the first line's top, within a few lines of the box's top.
+    EXPECT_GT(card->top, box.y - 8);
+    EXPECT_LT(card->top, box.y + 60);
+    // "Popis:" three lines further down ends it 10 px above.
+    EXPECT_GT(card->bottom, card->top + 30);
+    EXPECT_LT(card->bottom, card->top + 200);
+    EditorState s;
+    s.kind = 16;
+    s.screen_id = "identity-card";
+    s.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(s, {}, card), "identity-card-placed.png");
+    EXPECT_NE(ColourAt(*p, 400, card->top + 10), RgbRef(238, 243, 249)) << "the card picture inside";
+    EXPECT_EQ(ColourAt(*p, 400, card->bottom + 4), RgbRef(238, 243, 249)) << "nothing below it";
+    // Without the state line: no decoration.
+    LoadContent(c, WideToCp1250(L"Jméno: Jan\r\nPopis: vysoký"));
+    EXPECT_FALSE(MeasureCardDecoration(c, box));
+    DestroyWindow(parent);
 }
 
 TEST(DesktopReplay, CostPerTick) {

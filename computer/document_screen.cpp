@@ -182,6 +182,12 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         }
         return in;
     }
+    if (IsTextWindow(s) && press) {
+        const WindowPress w = TextWindowPress(s, p.x, p.y);
+        in.handled = w.handled;  // elsewhere the text box takes the click
+        in.answer = w.answer;
+        return in;
+    }
     if (IsEntryPanel(s) && press) {
         in.answer = EntryPanelPress(s, p.x, p.y);
         in.handled = in.answer.has_value();  // elsewhere the text box takes the click
@@ -234,6 +240,11 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
     }
     if (IsDocumentList(s) && (message == kKeyDown || message == kSysKeyDown)) {
         TakeListInput(DocumentListKey(d.desktop, s, vk), in);
+        return in;
+    }
+    if (IsTextWindow(s) && !d.submitted && (message == kKeyDown || message == kSysKeyDown) && vk == 0x1B) {
+        in.handled = true;  // back, as the close glyph answers
+        in.answer = CloseAnswer(s);
         return in;
     }
     if (!HasItemView(s)) return in;

@@ -106,6 +106,35 @@ WindowPress ComputerWindowPress(const EditorState& s, int x, int y) {
     return p;
 }
 
+bool IsTextWindow(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kTextWindow;
+}
+
+DrawList BuildTextWindowDrawList(const EditorState& s, const ControlBox& box, const DesktopDrawContext& c) {
+    DrawList l;
+    AddComputerWindowTop(l, s);
+    const int left = Left(s) + 24, right = Right(s) - 24;
+    if (AnyBit(s.Flags(), desktop_flag::kWeb)) {
+        AddRoundFill(l, {left, 100, right, 140}, kWhite, 10);
+        const std::wstring address = L"◉   " + (s.caption.empty() ? std::wstring(L"CoogLe.sa") : Wide1250(s.caption));
+        AddText(l, {left + 12, 100, right - 12, 140}, address, RgbRef(30, 58, 92), tf::kLine);
+    } else if (!s.caption.empty()) {
+        AddText(l, {left, 100, right, std::max(100, box.y - 8)}, Wide1250(s.caption), RgbRef(67, 86, 109), tf::kWrap);
+    }
+    if (!box.empty()) {
+        AddFill(l, {box.x - 2, box.y - 2, box.x + box.width + 2, box.y + box.height + 2}, RgbRef(179, 195, 215));
+        AddFill(l, {box.x, box.y, box.x + box.width, box.y + box.height}, kWhite);
+    }
+    AddComputerWindowBottom(l, s, c);
+    return l;
+}
+
+WindowPress TextWindowPress(const EditorState& s, int x, int y) {
+    WindowPress p = ComputerWindowPress(s, x, y);
+    p.handled = p.handled || (y >= 712 && y < 744);
+    return p;
+}
+
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
     DrawList l;
     AddComputerWindowTop(l, s);

@@ -12,6 +12,7 @@
 #include "computer/desktop_input.h"
 #include "computer/draw_list.h"
 #include "computer/editor_state.h"
+#include "computer/editor_view.h"
 
 namespace hm {
 
@@ -45,6 +46,14 @@ struct WindowPress {
     std::optional<int> answer;
 };
 WindowPress ComputerWindowPress(const EditorState& s, int x, int y);
+
+// A window of kind 16 around a text page or text box (not a menu, not compact).
+bool IsTextWindow(const EditorState& s);
+// Its frame: the title bar, the web style's address bar or the caption as a paragraph, the
+// frame of the text box at `box` (the control is printed over it), the status line, buttons.
+DrawList BuildTextWindowDrawList(const EditorState& s, const ControlBox& box, const DesktopDrawContext& c);
+// A press on its close glyph or in its button row (the row is the window's, labelled or not).
+WindowPress TextWindowPress(const EditorState& s, int x, int y);
 
 // Selection and page live in the desktop view's fields (selected, page, last click).
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);

@@ -21,6 +21,7 @@
 #include "computer/entry_panel.h"
 #include "computer/editor_view.h"
 #include "computer/editor_window_seam.h"
+#include "computer/list_window.h"
 #include "computer/rich_edit_win.h"
 #include "computer/screens_win.h"
 #include "game/input_state.h"
@@ -338,12 +339,18 @@ void RenderTick(UiView& v) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
     } else if (IsDialogPanel(v.state)) {
-        list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
+        // An identity card is drawn again only on a new signature: its lines are measured then.
+        const std::optional<UiRect> card =
+            v.main && IsIdentityCard(v.state) ? MeasureCardDecoration(v.main, v.plan.box) : std::nullopt;
+        list = BuildDialogPanelDrawList(v.state, v.doc.desktop, card);
         frame.panel = &list;
     } else if (IsDocumentList(v.state)) {
         list = BuildDocumentListDrawList(v.state, v.doc.desktop);
         AddActionMenu(list, v.doc.menu, v.state);
         frame.doc_list = &list;
+    } else if (IsTextWindow(v.state)) {
+        list = BuildTextWindowDrawList(v.state, v.plan.box, context);
+        frame.window = &list;
     } else if (IsEntryPanel(v.state)) {
         list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
         frame.panel = &list;

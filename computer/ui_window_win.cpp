@@ -327,6 +327,7 @@ void RenderTick(UiView& v) {
     frame.doc = &v.doc;
     frame.framed = &v.signature_ranges;
     DrawList list;
+    bool measure_card = false;
     DesktopDrawContext context{v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)};
     if (v.state.picture) {
         context.picture_width = int(v.state.picture->width());
@@ -339,11 +340,9 @@ void RenderTick(UiView& v) {
         list = BuildSheetDrawList(v.state, v.doc.sheet);
         frame.sheet = &list;
     } else if (IsDialogPanel(v.state)) {
-        // An identity card is drawn again only on a new signature: its lines are measured then.
-        const std::optional<UiRect> card =
-            v.main && IsIdentityCard(v.state) ? MeasureCardDecoration(v.main, v.plan.box) : std::nullopt;
-        list = BuildDialogPanelDrawList(v.state, v.doc.desktop, card);
+        list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
         frame.panel = &list;
+        measure_card = v.main && IsIdentityCard(v.state);
     } else if (IsDocumentList(v.state)) {
         list = BuildDocumentListDrawList(v.state, v.doc.desktop);
         AddActionMenu(list, v.doc.menu, v.state);
@@ -357,7 +356,11 @@ void RenderTick(UiView& v) {
     }
     const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
     if (!chooser.empty()) frame.chooser = &chooser;
-    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
+    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) {
+        // An identity card is drawn only on a new signature: its lines are measured then.
+        if (measure_card) list = BuildDialogPanelDrawList(v.state, v.doc.desktop, MeasureCardDecoration(v.main, v.plan.box));
+        DrawScreen(dc, frame);
+    });
 }
 
 // ---- Answers ------------------------------------------------------------------------------------

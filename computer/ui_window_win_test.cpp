@@ -260,6 +260,31 @@ TEST_F(UiWindowTest, UpdateDialogSitsInsideItsMaskWithTheRequestsLabels) {
     EXPECT_EQ(answer->button, 2);
 }
 
+TEST_F(UiWindowTest, IdentityCardIsDecoratedFromItsTextAndDrawnOnlyOnANewSignature) {
+    const struct {
+        const char* name;
+        const char* first_line;
+        bool decorated;
+    } cases[] = {{"state card", "STATE OF SAN ANDREAS", true}, {"no state line", "MESTO LAS VENTURAS", false}};
+    for (const auto& c : cases) {
+        EditorState s = Form(31, 16, std::string("{\\rtf1\\hmcard161 Obcansky prukaz\\par ") + c.first_line +
+                                         "\\par Jmeno: Jan\\par Narozen: 1990\\par Popis: vysoky}");
+        s.screen_id = "identity-card";
+        const FrameRef f = Open(s);
+        ASSERT_TRUE(f) << c.name;
+        Save(f, c.decorated ? "identity_card.png" : "identity_card_plain.png");
+        // Right of the short lines, inside the card between its second and fifth line.
+        const bool background = ColourAt(*f, 640, 236) == RgbRef(238, 243, 249);
+        EXPECT_EQ(background, !c.decorated) << c.name;
+        // Nothing changes: no new frame is drawn.
+        const int version = PluginOverlay().version.load();
+        std::this_thread::sleep_for(600ms);
+        EXPECT_EQ(PluginOverlay().version.load(), version) << c.name;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+}
+
 TEST_F(UiWindowTest, MissingRichEditLibraryClosesServerScreensAndSendsNothingForLocalDialogs) {
     SetRichEditLibraryForTests(L"hm_no_such_library.dll");
     ASSERT_TRUE(StartEditorUi(PluginEditorExchange(), Form(7, 10, "")));

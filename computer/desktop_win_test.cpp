@@ -170,13 +170,18 @@ TEST(DesktopReplay, IdentityCardOnItsEmbeddedPicture) {
     EXPECT_NE(ColourAt(*p, 400, 375), RgbRef(238, 243, 249)) << "the card picture";
 }
 
+// A Rich Edit control at `box` on a hidden canvas-sized parent (destroyed with the parent).
+HWND TestRichEdit(const ControlBox& box, int limit, HWND& parent) {
+    parent = nullptr;
+    if (!LoadLibraryW(kRichEditLibrary)) return nullptr;
+    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
+    return parent ? CreateRichEdit(parent, box, limit) : nullptr;
+}
+
 TEST(DesktopReplay, IdentityCardPlacedFromItsControlText) {
-    HMODULE library = LoadLibraryW(kRichEditLibrary);
-    ASSERT_TRUE(library);
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(parent);
     const ControlBox box{154, 208, 524, 338};
-    HWND c = CreateRichEdit(parent, box, 6000);
+    HWND parent = nullptr;
+    HWND c = TestRichEdit(box, 6000, parent);
     ASSERT_TRUE(c);
     LoadContent(c, WideToCp1250(L"Občanský průkaz\r\nSTATE OF SAN ANDREAS\r\nJméno: Jan Novák\r\nNarozen: 1990\r\nPopis: vysoký"));
     const std::optional<UiRect> card = MeasureCardDecoration(c, box);
@@ -281,13 +286,10 @@ CHARFORMAT2W FormatOf(HWND c, const TextRange& r) {
 }
 
 TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheStart) {
-    HMODULE library = LoadLibraryW(kRichEditLibrary);
-    ASSERT_TRUE(library);
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(parent);
     const ControlBox box{40, 244, 710, 304};
     // A limit the document nearly fills: the signatures still go in, and the limit stays.
-    HWND c = CreateRichEdit(parent, box, 20);
+    HWND parent = nullptr;
+    HWND c = TestRichEdit(box, 20, parent);
     ASSERT_TRUE(c);
     LoadContent(c, WideToCp1250(L"Kupní smlouva"));
     const std::vector<TextRange> ranges =
@@ -336,7 +338,6 @@ TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheSt
     EXPECT_EQ(handwritten.dwEffects & (CFE_BOLD | CFE_ITALIC), DWORD(CFE_BOLD | CFE_ITALIC));
     EXPECT_STREQ(handwritten.szFaceName, L"Segoe Script");
     DestroyWindow(parent);
-    FreeLibrary(library);
 }
 
 HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }

@@ -116,24 +116,16 @@ DrawList BuildLegacyGridDrawList(const EditorState& s, const DesktopView& v, con
         AddText(l, {t.left + 6, t.top + 66, t.right - 6, t.top + 112}, Wide(DisplayLabel(e.label)), kLabel,
                 tf::kWrap | tf::kCenter);
     }
-    if (ItemCount(s) > per) {
-        AddButton(l, kLegacyPrevious, L"‹", false, s.Flags());
-        AddButton(l, kLegacyNext, L"›", false, s.Flags());
-        AddText(l, {kLegacyPrevious.right, 646, kLegacyNext.left, 678}, PageText(page, LegacyPages(s)),
-                theme == LegacyTheme::kDark ? RgbRef(214, 231, 248) : RgbRef(27, 46, 69), tf::kLine | tf::kCenter);
-    }
+    if (ItemCount(s) > per)
+        AddPager(l, kLegacyPrevious, kLegacyNext, page, LegacyPages(s),
+                 theme == LegacyTheme::kDark ? RgbRef(214, 231, 248) : RgbRef(27, 46, 69), s.Flags());
     AddComputerWindowBottom(l, s, c);
     return l;
 }
 
 ListInput LegacyGridPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message) {
     ListInput in;
-    if (x < 0 || y < 0 || x >= 810 || y >= 760) return in;
-    in.redraw = true;
-    if (const WindowPress w = ComputerWindowPress(s, x, y); w.handled) {
-        in.answer = w.answer;
-        return in;
-    }
+    if (!PressReachesContent(s, x, y, in)) return in;
     const int per = LegacyPerPage(s);
     if (ItemCount(s) > per) {
         if (Inside(kLegacyPrevious, x, y)) {

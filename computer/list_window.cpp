@@ -147,25 +147,31 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
         const EditorItem& e = s.items[std::size_t(index)];
         AddListRow(l, ListRowRect(s, row), e, index == v.selected, Wide(DisplayLabel(e.label)));
     }
-    const long long pages = Pages(s);
-    if (s.items.size() > std::size_t(kListRowsPerPage)) {
-        AddButton(l, PreviousButton(s), L"‹", false, s.Flags());
-        AddButton(l, NextButton(s), L"›", false, s.Flags());
-        AddText(l, {PreviousButton(s).right, 620, NextButton(s).left, 652}, PageText(v.page, pages),
-                RgbRef(27, 46, 69), tf::kLine | tf::kCenter);
-    }
+    if (s.items.size() > std::size_t(kListRowsPerPage))
+        AddPager(l, PreviousButton(s), NextButton(s), v.page, Pages(s), RgbRef(27, 46, 69), s.Flags());
     AddComputerWindowBottom(l, s, c);
     return l;
 }
 
+void AddPager(DrawList& l, const UiRect& previous, const UiRect& next, long long page, long long pages, ColorRef text,
+              std::uint32_t flags) {
+    AddButton(l, previous, L"‹", false, flags);
+    AddButton(l, next, L"›", false, flags);
+    AddText(l, {previous.right, previous.top, next.left, previous.bottom}, PageText(page, pages), text,
+            tf::kLine | tf::kCenter);
+}
+
+bool PressReachesContent(const EditorState& s, int x, int y, ListInput& in) {
+    if (x < 0 || y < 0 || x >= 810 || y >= 760) return false;
+    in.redraw = true;
+    const WindowPress w = ComputerWindowPress(s, x, y);
+    in.answer = w.answer;
+    return !w.handled;
+}
+
 ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message) {
     ListInput in;
-    if (x < 0 || y < 0 || x >= 810 || y >= 760) return in;
-    in.redraw = true;
-    if (const WindowPress w = ComputerWindowPress(s, x, y); w.handled) {
-        in.answer = w.answer;
-        return in;
-    }
+    if (!PressReachesContent(s, x, y, in)) return in;
     if (s.items.size() > std::size_t(kListRowsPerPage)) {
         if (Inside(PreviousButton(s), x, y)) {
             v.page = std::max<long long>(0, v.page - 1);

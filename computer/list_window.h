@@ -47,6 +47,19 @@ struct WindowPress {
 };
 WindowPress ComputerWindowPress(const EditorState& s, int x, int y);
 
+// The "‹" and "›" buttons with "Strana " + page + " / " + pages centred between them.
+void AddPager(DrawList& l, const UiRect& previous, const UiRect& next, long long page, long long pages, ColorRef text,
+              std::uint32_t flags);
+
+struct ListInput {
+    std::optional<int> answer;
+    bool redraw = false;
+};
+
+// The start of a press on a list or grid window: false (nothing more to do) off the canvas or
+// on the close glyph and answer buttons, whose answer `in` then holds.
+bool PressReachesContent(const EditorState& s, int x, int y, ListInput& in);
+
 // A window of kind 16 around a text page or text box (not a menu, not compact).
 bool IsTextWindow(const EditorState& s);
 // Its frame: the title bar, the web style's address bar or the caption as a paragraph, the
@@ -58,10 +71,6 @@ WindowPress TextWindowPress(const EditorState& s, int x, int y);
 // Selection and page live in the desktop view's fields (selected, page, last click).
 DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 
-struct ListInput {
-    std::optional<int> answer;
-    bool redraw = false;
-};
 // message: WM_LBUTTONDOWN/WM_LBUTTONDBLCLK (a press), WM_MOUSEWHEEL (wheel_delta), WM_KEYDOWN (vk).
 ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message);
 ListInput ListWheel(DesktopView& v, const EditorState& s, int wheel_delta);

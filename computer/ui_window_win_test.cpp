@@ -696,6 +696,37 @@ TEST_F(UiWindowTest, DesktopDeleteMessagesItemGoesWithTheNextConfirm) {
     EXPECT_EQ(Result(), "31\n1\n{\\rtf1\\hmsel9 }");
 }
 
+TEST_F(UiWindowTest, AttachmentRenamedThroughTheMenuWithAPastedName) {
+    EditorState s = Form(40, 2, "");
+    s.flags = 7;
+    s.items.push_back(EditorItem{100, WideToCp1250(L"Výslech"), "", "", 0});
+    s.items.push_back(EditorItem{101, "Posudek", "", "", 0});
+    Open(s);
+    Post(uimsg::kMouseEvent, WM_RBUTTONDOWN, MK_RBUTTON, At(300, 140));  // row 1: the menu at the point
+    Click(320, 200);                                                    // its second entry, "Změnit název"
+    ASSERT_TRUE(WaitFor([] { return ColourAt(*Frame(), 400, 250) == RgbRef(25, 43, 65); })) << "the dialog's title bar";
+    Save(Frame(), "attachment_rename.png");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const wchar_t pasted[] = L"Zápis\r\n2";
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(pasted));
+    ASSERT_TRUE(h);
+    std::memcpy(GlobalLock(h), pasted, sizeof(pasted));
+    GlobalUnlock(h);
+    ASSERT_TRUE(SetClipboardData(CF_UNICODETEXT, h));
+    CloseClipboard();
+    Key('V', true);  // replaces the selected name; the line break is dropped
+    Type(L"\u0416");
+    Key(VK_RETURN);
+    const auto body = [] {
+        std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+        return PluginEditorExchange().bodies[int(EditorBody::kAttachment)];
+    };
+    ASSERT_TRUE(WaitFor([&] { return !body().empty(); }));
+    EXPECT_EQ(body(), "40\n100\nrename\n5ae1706973323f") << "\"Zápis2Ж\": the Cyrillic letter is 3f";
+    EXPECT_TRUE(Result().empty()) << "a rename answers nothing";
+}
+
 TEST_F(UiWindowTest, CopiedTextOutlivesTheEditor) {
     Open(Form(7, 10, ""));
     Type(L"kopie čau");

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "computer/desktop_draw.h"
+#include "computer/document_list.h"
 #include "computer/document_screen.h"
+#include "computer/legacy_grid.h"
 
 namespace hm {
 namespace {
@@ -41,6 +43,25 @@ void BM_DrawListOfAPage(benchmark::State& st) {
     for (auto _ : st) benchmark::DoNotOptimize(BuildDesktopDrawList(s, v, c));
 }
 BENCHMARK(BM_DrawListOfAPage);
+
+// The legacy grid in the dark theme: its band is painted as strips, one per colour change.
+void BM_LegacyGridDrawList(benchmark::State& st) {
+    EditorState s = BigDesktop();
+    s.flags = 0x8A;  // compact: the only way the themed grid is reached
+    DesktopView v;
+    v.page = 25;
+    for (auto _ : st) benchmark::DoNotOptimize(BuildLegacyGridDrawList(s, v, {}));
+}
+BENCHMARK(BM_LegacyGridDrawList);
+
+// Kind 5 rows rebuilt from a content of 1000 lines (window creation and in-place updates).
+void BM_RowsFromContent(benchmark::State& st) {
+    EditorState s;
+    s.kind = 5;
+    for (int i = 0; i < 1000; ++i) s.content += std::to_string(i) + "/26\tPripad\tOddeleni\tpozn\tFF8800\r";
+    for (auto _ : st) benchmark::DoNotOptimize(RowsFromContent(s));
+}
+BENCHMARK(BM_RowsFromContent);
 
 void BM_HitTestAndPress(benchmark::State& st) {
     EditorState s = BigDesktop();

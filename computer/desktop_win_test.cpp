@@ -22,6 +22,7 @@
 #include "computer/draw_list_win.h"
 #include "computer/editor_exchange.h"
 #include "computer/icon_painter_win.h"
+#include "computer/legacy_grid.h"
 #include "computer/rich_edit_win.h"
 #include "computer/signature_sheet.h"
 #include "computer/ui_window_win.h"
@@ -94,6 +95,24 @@ TEST(DesktopReplay, SlotDesktopFillsWhereTheListPutsThem) {
     EXPECT_EQ(ColourAt(*p, 50, 650), button.fill);
 }
 
+TEST(DesktopReplay, LegacyGridInBothThemes) {
+    for (const bool light : {false, true}) {
+        EditorState s = DesktopState();
+        s.flags = light ? 0xC2 : 0x82;
+        DesktopView v;
+        v.selected = 1;
+        const PixelsRef p = Replay(BuildLegacyGridDrawList(s, v, {}), light ? "legacy-light.png" : "legacy-dark.png");
+        // The band left of the tiles, row by row in the theme's colour.
+        for (const int y : {95, 300, 660}) EXPECT_EQ(ColourAt(*p, 30, y), LegacyBandColour(y, light)) << y;
+        // Tile 0 clear of its glyph and label; tile 1 selected.
+        EXPECT_EQ(ColourAt(*p, 50, 180), light ? RgbRef(250, 252, 255) : RgbRef(220, 234, 247));
+        EXPECT_EQ(ColourAt(*p, 234, 180), RgbRef(211, 231, 252));
+        if (light) {
+            EXPECT_EQ(ColourAt(*p, 760, 108), RgbRef(255, 255, 255)) << "the address bar";
+        }
+    }
+}
+
 TEST(DesktopReplay, CarriedViewAndSignatureStrip) {
     EditorState carried = DesktopState();
     carried.flags = 0x200002;
@@ -146,9 +165,46 @@ TEST(DesktopReplay, IdentityCardOnItsEmbeddedPicture) {
     card.kind = 16;
     card.screen_id = "identity-card";
     card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
-    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}), "identity-card.png");
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(card, {}, UiRect{155, 200, 655, 560}), "identity-card.png");
     EXPECT_EQ(ColourAt(*p, 50, 50), RgbRef(238, 243, 249));
     EXPECT_NE(ColourAt(*p, 400, 375), RgbRef(238, 243, 249)) << "the card picture";
+}
+
+// A Rich Edit control at `box` on a hidden canvas-sized parent (destroyed with the parent).
+HWND TestRichEdit(const ControlBox& box, int limit, HWND& parent) {
+    parent = nullptr;
+    if (!LoadLibraryW(kRichEditLibrary)) return nullptr;
+    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
+    return parent ? CreateRichEdit(parent, box, limit) : nullptr;
+}
+
+TEST(DesktopReplay, IdentityCardPlacedFromItsControlText) {
+    const ControlBox box{154, 208, 524, 338};
+    HWND parent = nullptr;
+    HWND c = TestRichEdit(box, 6000, parent);
+    ASSERT_TRUE(c);
+    LoadContent(c, WideToCp1250(L"Občanský průkaz\r\nSTATE OF SAN ANDREAS\r\nJméno: Jan Novák\r\nNarozen: 1990\r\nPopis: vysoký"));
+    const std::optional<UiRect> card = MeasureCardDecoration(c, box);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->left, 155);
+    EXPECT_EQ(card->right, 655);
+    // The second line: below the first line's top, within a few lines of the box's top.
+    EXPECT_GT(card->top, box.y - 8);
+    EXPECT_LT(card->top, box.y + 60);
+    // "Popis:" three lines further down ends it 10 px above.
+    EXPECT_GT(card->bottom, card->top + 30);
+    EXPECT_LT(card->bottom, card->top + 200);
+    EditorState s;
+    s.kind = 16;
+    s.screen_id = "identity-card";
+    s.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
+    const PixelsRef p = Replay(BuildDialogPanelDrawList(s, {}, card), "identity-card-placed.png");
+    EXPECT_NE(ColourAt(*p, 400, card->top + 10), RgbRef(238, 243, 249)) << "the card picture inside";
+    EXPECT_EQ(ColourAt(*p, 400, card->bottom + 4), RgbRef(238, 243, 249)) << "nothing below it";
+    // Without the state line: no decoration.
+    LoadContent(c, WideToCp1250(L"Jméno: Jan\r\nPopis: vysoký"));
+    EXPECT_FALSE(MeasureCardDecoration(c, box));
+    DestroyWindow(parent);
 }
 
 TEST(DesktopReplay, CostPerTick) {
@@ -230,13 +286,10 @@ CHARFORMAT2W FormatOf(HWND c, const TextRange& r) {
 }
 
 TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheStart) {
-    HMODULE library = LoadLibraryW(kRichEditLibrary);
-    ASSERT_TRUE(library);
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 810, 760, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(parent);
     const ControlBox box{40, 244, 710, 304};
     // A limit the document nearly fills: the signatures still go in, and the limit stays.
-    HWND c = CreateRichEdit(parent, box, 20);
+    HWND parent = nullptr;
+    HWND c = TestRichEdit(box, 20, parent);
     ASSERT_TRUE(c);
     LoadContent(c, WideToCp1250(L"Kupní smlouva"));
     const std::vector<TextRange> ranges =
@@ -285,7 +338,6 @@ TEST(SignatureText, AppendedAsLiteralTextInTheirColoursFramedWithTheCaretAtTheSt
     EXPECT_EQ(handwritten.dwEffects & (CFE_BOLD | CFE_ITALIC), DWORD(CFE_BOLD | CFE_ITALIC));
     EXPECT_STREQ(handwritten.szFaceName, L"Segoe Script");
     DestroyWindow(parent);
-    FreeLibrary(library);
 }
 
 HWND UiWindow() { return reinterpret_cast<HWND>(PluginInput().ui_window.load()); }

@@ -68,15 +68,40 @@ MaskDocument DialogMaskDocument(const EditorState& s) {
     return MaskDocument::kNone;  // drawn over the screen behind them
 }
 
-DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v) {
+CardTextLines FindCardLines(std::u16string_view text) {
+    CardTextLines lines;
+    const auto line_start = [&](std::size_t at) {
+        while (at > 0 && text[at - 1] != u'\r' && text[at - 1] != u'\n' && text[at - 1] != u'\v') --at;
+        return long(at);
+    };
+    const std::size_t state = text.find(u"STATE OF SAN ANDREAS");
+    if (state == std::u16string_view::npos) return lines;
+    lines.state_line = line_start(state);
+    const std::size_t popis = text.find(u"Popis:");
+    if (popis != std::u16string_view::npos) lines.popis_line = line_start(popis);
+    return lines;
+}
+
+std::optional<UiRect> CardDecoration(int control_left, std::optional<int> state_top, std::optional<int> popis_top) {
+    if (!state_top) return std::nullopt;
+    const int top = *state_top - 8;
+    int bottom = *state_top + 352;
+    if (popis_top && *popis_top - 10 > top) bottom = *popis_top - 10;
+    const int left = control_left + 1;
+    return UiRect{left, top, left + 500, bottom};
+}
+
+DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v, const std::optional<UiRect>& card_area) {
     DrawList l;
     AddFill(l, {0, 0, 810, 760}, kPlain);
     if (IsIdentityCard(s)) {
-        DrawOp card;
-        card.kind = DrawOpKind::kEmbeddedPicture;
-        card.r = kCardArea;
-        card.glyph = CardPicture(s);
-        l.push_back(card);
+        if (card_area) {
+            DrawOp card;
+            card.kind = DrawOpKind::kEmbeddedPicture;
+            card.r = *card_area;
+            card.glyph = CardPicture(s);
+            l.push_back(card);
+        }
         AddCloseGlyph(l, {662, 194, 694, 226}, RgbRef(28, 57, 88));
         return l;
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/ticks.h"
 #include "computer/desktop_input.h"
@@ -27,13 +28,27 @@ int CardPicture(const EditorState& s);
 MaskDocument DialogMaskDocument(const EditorState& s);
 
 constexpr UiRect kDialogPanel{120, 160, 690, 600};
-constexpr UiRect kCardArea{110, 190, 700, 560};
 constexpr UiRect kCardClose{662, 190, 700, 230};
 constexpr UiRect kInspectionPanel{90, 72, 720, 702};
 constexpr UiRect kDialogButton{150, 550, 650, 582};
 constexpr int kScannerRows = 6;
 
-DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v);
+// The card text's decoration: the card picture behind the text, from 8 px above the line holding
+// "STATE OF SAN ANDREAS" to 10 px above the line holding "Popis:" (352 px below the first when
+// there is none, or when it stands above), 500 px wide from the control's left edge + 1. A text
+// without the first line gets none.
+struct CardTextLines {
+    std::optional<long> state_line;  // position of the first character of each line
+    std::optional<long> popis_line;
+};
+// Lines end at CR, LF or VT, each counting one position (as the control counts a paragraph end).
+CardTextLines FindCardLines(std::u16string_view text);
+// From the canvas tops of those lines (the UI thread measures them in the control).
+std::optional<UiRect> CardDecoration(int control_left, std::optional<int> state_top, std::optional<int> popis_top);
+
+// `card`: where the identity card's picture goes, none for no decoration.
+DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v,
+                                  const std::optional<UiRect>& card = std::nullopt);
 
 struct DialogInput {
     bool handled = false;

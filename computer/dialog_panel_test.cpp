@@ -81,10 +81,13 @@ TEST(DialogPanel, EachScreenIsCutToWhatItDraws) {
 TEST(DialogPanel, CardInspectionAndPanelDrawingAndAnswers) {
     EditorState card = Dialog("identity-card", 0);
     card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS COUNTRYSIDE}";
-    DrawList l = BuildDialogPanelDrawList(card, {});
+    DrawList l = BuildDialogPanelDrawList(card, {}, UiRect{155, 200, 655, 540});
     bool picture = false;
-    for (const DrawOp& op : l) picture |= op.kind == DrawOpKind::kEmbeddedPicture && op.glyph == 1;
-    EXPECT_TRUE(picture) << "the countryside card";
+    for (const DrawOp& op : l)
+        picture |= op.kind == DrawOpKind::kEmbeddedPicture && op.glyph == 1 && op.r.left == 155 && op.r.bottom == 540;
+    EXPECT_TRUE(picture) << "the countryside card where it was measured";
+    for (const DrawOp& op : BuildDialogPanelDrawList(card, {}))
+        EXPECT_NE(op.kind, DrawOpKind::kEmbeddedPicture) << "no card line measured: no decoration";
     card.content = "{\\rtf1\\hmcard161 STATE OF SAN ANDREAS}";
     EXPECT_EQ(CardPicture(card), 0);
     DesktopView v;
@@ -142,6 +145,45 @@ TEST(DialogPanel, ScannerPagesSixAndMenusSendTheirSelection) {
     DesktopView v;
     DialogPress(v, mail, 300, 240 + 54 * 2 + 10, 1000, false);
     EXPECT_EQ(v.selected, 2);
+}
+
+TEST(DialogPanel, CardDecorationFollowsItsLines) {
+    const struct {
+        const char* name;
+        std::u16string text;
+        std::optional<long> state, popis;
+    } lines[] = {
+        {"both", u"Ob\u010dansk\u00fd pr\u016fkaz\rSTATE OF SAN ANDREAS\rJm\u00e9no: Jan\rPopis: vysok\u00fd", 16L, 48L},
+        {"mid-line", u"x\r  STATE OF SAN ANDREAS card", 2L, std::nullopt},
+        {"LF and VT end lines too", u"a\nb\vSTATE OF SAN ANDREAS\nPopis:", 4L, 25L},
+        {"no state line", u"Popis: nic\rSTATE OF SAN", std::nullopt, std::nullopt},
+        {"lower case is not it", u"state of san andreas", std::nullopt, std::nullopt},
+        {"empty", u"", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : lines) {
+        const CardTextLines found = FindCardLines(c.text);
+        EXPECT_EQ(found.state_line, c.state) << c.name;
+        EXPECT_EQ(found.popis_line, c.popis) << c.name;
+    }
+    const struct {
+        const char* name;
+        std::optional<int> state_top, popis_top;
+        std::optional<UiRect> area;
+    } placed[] = {
+        {"both lines", 220, 500, UiRect{155, 212, 655, 490}},
+        {"no Popis: 352 px", 220, std::nullopt, UiRect{155, 212, 655, 572}},
+        {"Popis above: 352 px", 220, 100, UiRect{155, 212, 655, 572}},
+        {"no state line, no card", std::nullopt, 500, std::nullopt},
+    };
+    for (const auto& c : placed) {
+        const std::optional<UiRect> area = CardDecoration(154, c.state_top, c.popis_top);
+        ASSERT_EQ(area.has_value(), c.area.has_value()) << c.name;
+        if (!area) continue;
+        EXPECT_EQ(area->left, c.area->left) << c.name;
+        EXPECT_EQ(area->top, c.area->top) << c.name;
+        EXPECT_EQ(area->right, c.area->right) << c.name;
+        EXPECT_EQ(area->bottom, c.area->bottom) << c.name;
+    }
 }
 
 }  // namespace

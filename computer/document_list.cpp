@@ -1,6 +1,7 @@
 #include "computer/document_list.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "base/text1250.h"
 #include "computer/list_window.h"
@@ -45,7 +46,77 @@ void SelectIndex(DesktopView& v, const EditorState& s, long long index) {
     if (s.kind != screen_kind::kSearchResults) v.page = v.selected / kDocumentListRows;
 }
 
+// The colour field: leading hexadecimal digits; none, or more than 32 bits of them, is no tint.
+std::uint32_t RowColour(std::string_view field) {
+    constexpr std::uint32_t kNoTint = 0xFFFFFF;
+    std::uint64_t value = 0;
+    std::size_t digits = 0;
+    for (const char c : field) {
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d < 0) break;
+        value = value * 16 + std::uint64_t(d);
+        if (value > 0xFFFFFFFFu) return kNoTint;
+        ++digits;
+    }
+    return digits == 0 ? kNoTint : std::uint32_t(value);
+}
+
+std::string Joined(const std::vector<std::string_view>& fields, std::size_t from, std::size_t to) {
+    std::string out;
+    for (std::size_t i = from; i < to; ++i) {
+        if (i > from) out += "  |  ";
+        out += fields[i];
+    }
+    return out;
+}
+
 }  // namespace
+
+std::vector<EditorItem> RowsFromContent(const EditorState& s) {
+    std::vector<EditorItem> rows;
+    std::string_view rest = s.content;
+    bool heading = s.kind == 6;
+    while (!rest.empty() && rows.size() < std::size_t(kMaxItems)) {
+        // Lines end with LF, CR LF, or a lone CR: a state body ends its lines with LF, so a
+        // content line of the wire can only break its rows with CR.
+        const std::size_t end = rest.find_first_of("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        std::size_t next = end == std::string_view::npos ? rest.size() : end + 1;
+        if (end != std::string_view::npos && rest[end] == '\r' && next < rest.size() && rest[next] == '\n') ++next;
+        rest = rest.substr(next);
+        if (heading) {
+            heading = false;
+            continue;
+        }
+        if (line.empty()) continue;
+        std::vector<std::string_view> fields;
+        for (std::size_t at = 0;;) {
+            const std::size_t tab = line.find('\t', at);
+            fields.push_back(line.substr(at, tab == std::string_view::npos ? std::string_view::npos : tab - at));
+            if (tab == std::string_view::npos) break;
+            at = tab + 1;
+        }
+        EditorItem e;
+        e.id = int(rows.size()) + 1;
+        e.number = 0xFFFFFF;
+        std::size_t shown = fields.size();
+        if (fields.size() > 3) {
+            e.number = RowColour(fields.back());
+            --shown;
+        }
+        e.label = "\xe8.j. " + Joined(fields, 0, std::min<std::size_t>(shown, 2));  // "č.j. " in code page 1250
+        if (shown > 2) e.tag = Joined(fields, 2, shown);
+        rows.push_back(std::move(e));
+    }
+    return rows;
+}
+
+void RebuildContentRows(EditorState& s) {
+    if (s.kind == 5 || s.kind == 6) s.items = RowsFromContent(s);
+}
 
 bool IsDocumentList(const EditorState& s) {
     const int k = s.kind;
@@ -69,6 +140,14 @@ long long DocumentListPage(const DesktopView& v, const EditorState& s) {
 UiRect DocumentListRowRect(int row) {
     const int top = kDocumentListTop + kDocumentListStep * row;
     return {24, top, 786, top + kDocumentListRowHeight};
+}
+
+std::optional<int> DocumentListItemAt(const DesktopView& v, const EditorState& s, int x, int y) {
+    const long long first = FirstIndex(v, s);
+    for (int row = 0; row < kDocumentListRows; ++row)
+        if (Inside(DocumentListRowRect(row), x, y) && first + row < static_cast<long long>(s.items.size()))
+            return int(first + row);
+    return std::nullopt;
 }
 
 DrawList BuildDocumentListDrawList(const EditorState& s, const DesktopView& v) {

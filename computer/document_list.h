@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/ticks.h"
 #include "computer/desktop_input.h"
@@ -33,6 +34,17 @@ long long DocumentListPages(const EditorState& s);
 // The page shown (0-based): kind 7 the server's, others the view's.
 long long DocumentListPage(const DesktopView& v, const EditorState& s);
 UiRect DocumentListRowRect(int row);
+// The item index of the row under a canvas point, or nothing.
+std::optional<int> DocumentListItemAt(const DesktopView& v, const EditorState& s, int x, int y);
+
+// Kinds 5 and 6 carry their rows in the content text, not in the item lines: one row a line
+// (LF, CR LF or a lone CR; kind 6: after a heading line), fields split at TAB, numbered from 1. The row reads
+// "č.j. " + first field + "  |  " + second, its second line the other fields joined the same
+// way; a line of more than three fields gives its colour from the last, read as hexadecimal
+// digits (rows without one are not tinted). Empty lines give no row; at most kMaxItems rows.
+std::vector<EditorItem> RowsFromContent(const EditorState& s);
+// Replaces the items of a kind 5 or 6 state with the rows of its content; other kinds stay.
+void RebuildContentRows(EditorState& s);
 
 DrawList BuildDocumentListDrawList(const EditorState& s, const DesktopView& v);
 

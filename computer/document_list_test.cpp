@@ -162,5 +162,57 @@ TEST(DocumentList, TheScreenSendsTheSelectionAndKeysWalk) {
     EXPECT_EQ(d.desktop.page, 0);
 }
 
+TEST(DocumentList, Kind5And6RowsComeFromTheContent) {
+    const struct {
+        const char* name;
+        int kind;
+        std::string content;
+        std::vector<EditorItem> rows;  // id, label, tag, slot, number
+    } cases[] = {
+        {"two fields, CR LF", 5, "12/26\tKr\xe1" "de\xbe\r\n13/26\tVra\xbe" "da\r\n",
+         {{1, "\xe8.j. 12/26  |  Kr\xe1" "de\xbe", "", "", 0xFFFFFF}, {2, "\xe8.j. 13/26  |  Vra\xbe" "da", "", "", 0xFFFFFF}}},
+        {"three fields: no colour", 5, "1\tA\tB", {{1, "\xe8.j. 1  |  A", "B", "", 0xFFFFFF}}},
+        {"four: the last is the colour", 5, "1\tA\tB\tff0000", {{1, "\xe8.j. 1  |  A", "B", "", 0xFF0000}}},
+        {"five fields", 5, "1\tA\tB\tC\t00Aa00x", {{1, "\xe8.j. 1  |  A", "B  |  C", "", 0x00AA00}}},
+        {"colour without digits", 5, "1\tA\tB\tzz", {{1, "\xe8.j. 1  |  A", "B", "", 0xFFFFFF}}},
+        {"colour past 32 bits", 5, "1\tA\tB\t123456789", {{1, "\xe8.j. 1  |  A", "B", "", 0xFFFFFF}}},
+        {"kind 6 skips its heading", 6, "Spis\tN\xe1zev\n7\tX\n", {{1, "\xe8.j. 7  |  X", "", "", 0xFFFFFF}}},
+        {"kind 6 heading alone", 6, "Spis\tN\xe1zev", {}},
+        {"empty lines give no row", 5, "\r\n\n1\n\n2", {{1, "\xe8.j. 1", "", "", 0xFFFFFF}, {2, "\xe8.j. 2", "", "", 0xFFFFFF}}},
+        {"empty fields stay", 5, "\t\t", {{1, "\xe8.j.   |  ", "", "", 0xFFFFFF}}},
+        {"nothing", 5, "", {}},
+        {"rows of one wire line: lone CRs", 5, "1\tA\r2\tB\r", {{1, "\xe8.j. 1  |  A", "", "", 0xFFFFFF}, {2, "\xe8.j. 2  |  B", "", "", 0xFFFFFF}}},
+    };
+    for (const auto& c : cases) {
+        EditorState s = List(c.kind, 3);  // the item lines are not the rows
+        s.content = c.content;
+        RebuildContentRows(s);
+        EXPECT_EQ(s.items, c.rows) << c.name;
+    }
+    EditorState other = List(7, 3);
+    other.content = "1\tA";
+    RebuildContentRows(other);
+    EXPECT_EQ(other.items.size(), 3u) << "other kinds keep their item lines";
+}
+
+TEST(DocumentList, ContentRowsAreBoundedNumberedDrawnAndChosen) {
+    EditorState s = List(5, 0);
+    for (int i = 0; i < 1005; ++i) s.content += std::to_string(i) + "\tRow\t\tx\t112233\n";
+    RebuildContentRows(s);
+    ASSERT_EQ(s.items.size(), std::size_t(kMaxItems));
+    EXPECT_EQ(s.items.back().id, kMaxItems);
+    DocumentScreen d;
+    ResetDocumentScreen(d, s);
+    const DrawList l = BuildDocumentListDrawList(s, d.desktop);
+    const DrawOp* row = FindText(l, Cp1250ToWide("\xe8.j. 0  |  Row"));
+    ASSERT_NE(row, nullptr);
+    // The row's tint: each channel c becomes 180 + c * 5 / 17.
+    bool tinted = false;
+    for (const DrawOp& op : l) tinted = tinted || (op.kind == DrawOpKind::kFill && op.colour == RgbRef(185, 190, 195));
+    EXPECT_TRUE(tinted);
+    DocumentPointer(d, s, 0x201, 0, (std::uint32_t(RowY(1)) << 16) | 300, 0, 500);
+    EXPECT_EQ(BuildPayload(PayloadInputsFor(d, s, 1)).payload, "{\\rtf1\\hmsel2 }");
+}
+
 }  // namespace
 }  // namespace hm

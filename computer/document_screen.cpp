@@ -6,22 +6,30 @@
 #include "computer/document_list.h"
 #include "computer/editor_view.h"
 #include "computer/entry_panel.h"
+#include "computer/legacy_grid.h"
 #include "computer/list_window.h"
 
 namespace hm {
 namespace {
 
-constexpr std::uint32_t kKeyDown = 0x100, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
+constexpr std::uint32_t kKeyDown = 0x100, kChar = 0x102, kSysKeyDown = 0x104, kMouseMove = 0x200, kLButtonDown = 0x201,
                         kLButtonUp = 0x202, kLButtonDblClk = 0x203, kRButtonDown = 0x204, kMouseWheel = 0x20A;
 
-// A menu choice: open the item, or act on it with a paper action.
+// A menu choice: open the item, act on it with a paper action, or leave an attachment body.
 void TakeMenuChoice(DocumentScreen& d, const MenuOutcome& o, ScreenInput& in) {
+    in.handled = in.handled || o.handled;
+    in.paste = o.paste;
+    if (!o.attachment_body.empty()) {
+        in.body_kind = EditorBody::kAttachment;
+        in.body = o.attachment_body;
+    }
     if (!o.paper_action) return;
+    d.desktop.selected = d.menu.item;
     d.paper_action = *o.paper_action;
     in.answer = 1;
 }
 
-bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s); }
+bool HasItemView(const EditorState& s) { return IsDesktopScreen(s) || IsListWindow(s) || IsLegacyGrid(s); }
 
 void TakeListInput(const DocumentListInput& li, ScreenInput& in) {
     in.handled = li.handled;
@@ -51,12 +59,20 @@ void UpdateDocumentScreen(DocumentScreen& d, const EditorState& old_state, const
     UpdateDesktopView(d.desktop, s, SelectedItemId(d.desktop, old_state));
     if (IsListWindow(s))  // lists page by 8, not by the grid's tiles
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kListRowsPerPage : std::min(page, ListPages(s) - 1);
+    if (IsLegacyGrid(s))
+        d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / LegacyPerPage(s)
+                                                  : std::min(page, LegacyPages(s) - 1);
     if (IsDocumentList(s))
         d.desktop.page = d.desktop.selected >= 0 ? d.desktop.selected / kDocumentListRows
                                                   : std::min(page, DocumentListPages(s) - 1);
     ClearSheetConfirmations(d.sheet);
     d.sign_confirmed = false;
-    d.menu = ActionMenu{};  // its item index may have moved
+    // The menu and its dialog stay while their item keeps its place (a refresh must not take
+    // the typed name); otherwise they go.
+    const int item = d.menu.item;
+    if (item < 0 || std::size_t(item) >= s.items.size() || s.items[std::size_t(item)].id != d.menu.item_id ||
+        s.request_id != d.menu.request_id)
+        d.menu = ActionMenu{};
 }
 
 std::wstring KeptStatus(const std::wstring& status) {
@@ -93,22 +109,32 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         d.pictures.page = 0;
         return in;
     }
+    if (MenuActive(d.menu)) {
+        in.handled = true;
+        if (press) TakeMenuChoice(d, MenuPress(d.menu, p.x, p.y), in);
+        return in;
+    }
+    if (message == kRButtonDown && s.kind == screen_kind::kAttachmentList) {
+        in.handled = true;
+        if (const std::optional<int> item = DocumentListItemAt(d.desktop, s, p.x, p.y)) {
+            d.desktop.selected = *item;
+            OpenActionMenu(d.menu, s, *item, p.x, p.y, MenuSource::kAttachments);
+        }
+        return in;
+    }
     if (IsListWindow(s)) {
         in.handled = true;
         if (press) in.answer = ListPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
         else if (message == kMouseWheel) ListWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
         return in;
     }
+    if (IsLegacyGrid(s)) {
+        in.handled = true;
+        if (press) in.answer = LegacyGridPress(d.desktop, s, p.x, p.y, now, message == kLButtonDblClk).answer;
+        else if (message == kMouseWheel) LegacyGridWheel(d.desktop, s, int(std::int16_t(wparam >> 16)));
+        return in;
+    }
     if (IsDesktopScreen(s)) {
-        if (d.menu.open || d.menu.confirm_discard >= 0) {
-            in.handled = true;
-            if (press) {
-                const MenuOutcome o = MenuPress(d.menu, p.x, p.y);
-                if (o.paper_action) d.desktop.selected = d.menu.item;
-                TakeMenuChoice(d, o, in);
-            }
-            return in;
-        }
         if (message == kRButtonDown) {
             in.handled = true;
             const DesktopHit hit = HitDesktop(d.desktop, s, p.x, p.y);
@@ -156,6 +182,12 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         }
         return in;
     }
+    if (IsTextWindow(s) && press) {
+        const WindowPress w = TextWindowPress(s, p.x, p.y);
+        in.handled = w.handled;  // elsewhere the text box takes the click
+        in.answer = w.answer;
+        return in;
+    }
     if (IsEntryPanel(s) && press) {
         in.answer = EntryPanelPress(s, p.x, p.y);
         in.handled = in.answer.has_value();  // elsewhere the text box takes the click
@@ -175,11 +207,18 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
     return in;
 }
 
-ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk) {
+ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk,
+                        bool ctrl) {
     ScreenInput in;
     if (d.pictures.open) {
         in.handled = true;
         if (message == kKeyDown || message == kSysKeyDown) ChooserKey(d.pictures, vk);
+        return in;
+    }
+    if (MenuActive(d.menu)) {  // every key message is the menu's or its dialog's
+        in.handled = true;
+        if (message == kKeyDown || message == kSysKeyDown) TakeMenuChoice(d, MenuKey(d.menu, vk, ctrl), in);
+        else if (message == kChar) TakeMenuChoice(d, MenuChar(d.menu, char16_t(vk)), in);
         return in;
     }
     if (IsSignatureSheet(s) && (message == kKeyDown || message == kSysKeyDown)) {
@@ -203,19 +242,21 @@ ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t m
         TakeListInput(DocumentListKey(d.desktop, s, vk), in);
         return in;
     }
+    if (IsTextWindow(s) && !d.submitted && (message == kKeyDown || message == kSysKeyDown) && vk == 0x1B) {
+        in.handled = true;  // back, as the close glyph answers
+        in.answer = CloseAnswer(s);
+        return in;
+    }
     if (!HasItemView(s)) return in;
     in.handled = true;  // characters and key-ups have no meaning on the desktop and in lists
     if (message != kKeyDown && message != kSysKeyDown) return in;
-    if (d.menu.open || d.menu.confirm_discard >= 0) {
-        const int item = d.menu.item;
-        const MenuOutcome o = MenuKey(d.menu, vk);
-        if (o.paper_action) d.desktop.selected = item;
-        TakeMenuChoice(d, o, in);
-        return in;
-    }
-    in.answer = IsListWindow(s) ? ListKey(d.desktop, s, vk).answer : DesktopKey(d.desktop, s, vk).answer;
+    in.answer = IsListWindow(s)    ? ListKey(d.desktop, s, vk).answer
+                : IsLegacyGrid(s) ? LegacyGridKey(d.desktop, s, vk).answer
+                                  : DesktopKey(d.desktop, s, vk).answer;
     return in;
 }
+
+void DocumentPaste(DocumentScreen& d, std::u16string_view text) { MenuPaste(d.menu, text); }
 
 std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c) {
     if (IsDesktopScreen(s)) {
@@ -224,6 +265,7 @@ std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const Edito
         return l;
     }
     if (IsListWindow(s)) return BuildListWindowDrawList(s, d.desktop, c);
+    if (IsLegacyGrid(s)) return BuildLegacyGridDrawList(s, d.desktop, c);
     if (IsBookScreen(s))
         return BuildBookDrawList(s, d.book, c.status, c.submitted, BookPicture{c.picture_width, c.picture_height});
     return std::nullopt;

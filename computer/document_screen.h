@@ -24,7 +24,7 @@ struct DocumentScreen {
     SheetView sheet;
     bool sign_confirmed = false;  // kinds 0 and 8: the first of two signing clicks was given
     int paper_action = 0;         // chosen in the paper desktop's action menu
-    ActionMenu menu;              // the paper desktop's action menu and discard confirmation
+    ActionMenu menu;              // the action menu of a paper desktop or attachment list, its dialogs
     PictureChooser pictures;      // the insert-picture chooser
     BookView book;                // the book viewer's contents page
     bool submitted = false;       // an answer is awaited (kept by the window): no page changes
@@ -53,6 +53,7 @@ struct ScreenInput {
     std::optional<std::wstring> status;  // a new status text
     std::wstring insert_text;    // replaces the main text's selection, undoable
     bool minimise = false;       // the computer goes down to its restore bar
+    bool paste = false;          // the action menu's dialog wants the clipboard's plain text
 };
 
 
@@ -64,8 +65,11 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
 
 // The whole screen as a draw list when this view draws all of it (slot desktop, list window).
 std::optional<DrawList> WholeScreenDrawList(const DocumentScreen& d, const EditorState& s, const DesktopDrawContext& c);
-// A forwarded key message.
-ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk);
+// A forwarded key message (WM_KEYDOWN, WM_SYSKEYDOWN, WM_CHAR...) and whether Ctrl is held.
+ScreenInput DocumentKey(DocumentScreen& d, const EditorState& s, std::uint32_t message, std::uint32_t vk,
+                        bool ctrl = false);
+// The clipboard's plain text, asked for by ScreenInput::paste.
+void DocumentPaste(DocumentScreen& d, std::u16string_view text);
 
 // What the payload builder knows of this screen besides the controls' texts.
 PayloadInputs PayloadInputsFor(const DocumentScreen& d, const EditorState& s, int action);

@@ -71,29 +71,15 @@ void AddListRow(DrawList& l, const UiRect& r, const EditorItem& e, bool selected
     AddText(l, {r.left + 12, r.top + 24, r.right - 8, r.bottom}, second, RgbRef(97, 113, 131), tf::kLine);
 }
 
-DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
-    DrawList l;
+void AddComputerWindowTop(DrawList& l, const EditorState& s) {
     AddFill(l, {0, 0, 810, 760}, kWindowBackground);
     AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
     AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
     AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
     if (CanMinimise(s)) AddText(l, {700, 24, 742, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
-    if (s.items.empty())
-        AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
-                RgbRef(97, 113, 131), tf::kLine);
-    const long long first = v.page * kListRowsPerPage;
-    for (int row = 0; row < kListRowsPerPage && first + row < static_cast<long long>(s.items.size()); ++row) {
-        const int index = int(first + row);
-        const EditorItem& e = s.items[std::size_t(index)];
-        AddListRow(l, ListRowRect(s, row), e, index == v.selected, Wide(DisplayLabel(e.label)));
-    }
-    const long long pages = Pages(s);
-    if (s.items.size() > std::size_t(kListRowsPerPage)) {
-        AddButton(l, PreviousButton(s), L"‹", false, s.Flags());
-        AddButton(l, NextButton(s), L"›", false, s.Flags());
-        AddText(l, {PreviousButton(s).right, 620, NextButton(s).left, 652}, PageText(v.page, pages),
-                RgbRef(27, 46, 69), tf::kLine | tf::kCenter);
-    }
+}
+
+void AddComputerWindowBottom(DrawList& l, const EditorState& s, const DesktopDrawContext& c) {
     const std::wstring status = c.submitted        ? std::wstring(L"Načítání…")
                                 : !c.status.empty() ? c.status
                                 : AnyBit(s.Flags(), desktop_flag::kMultiLine)
@@ -103,22 +89,89 @@ DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, con
     for (int i = 0; i < 2; ++i)
         if (!s.buttons[std::size_t(i)].empty())
             AddButton(l, AnswerButton(s, i), Wide1250(s.buttons[std::size_t(i)]), i == 0, s.Flags());
+}
+
+WindowPress ComputerWindowPress(const EditorState& s, int x, int y) {
+    WindowPress p;
+    if (Inside(CloseGlyph(s), x, y)) {
+        p.handled = true;
+        p.answer = CloseAnswer(s);
+        return p;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (Inside(AnswerButton(s, i), x, y)) {
+            p.handled = true;
+            if (!s.buttons[std::size_t(i)].empty()) p.answer = i + 1;
+        }
+    return p;
+}
+
+bool IsTextWindow(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kTextWindow;
+}
+
+DrawList BuildTextWindowDrawList(const EditorState& s, const ControlBox& box, const DesktopDrawContext& c) {
+    DrawList l;
+    AddComputerWindowTop(l, s);
+    const int left = Left(s) + 24, right = Right(s) - 24;
+    if (AnyBit(s.Flags(), desktop_flag::kWeb)) {
+        AddRoundFill(l, {left, 100, right, 140}, kWhite, 10);
+        const std::wstring address = L"◉   " + (s.caption.empty() ? std::wstring(L"CoogLe.sa") : Wide1250(s.caption));
+        AddText(l, {left + 12, 100, right - 12, 140}, address, RgbRef(30, 58, 92), tf::kLine);
+    } else if (!s.caption.empty()) {
+        AddText(l, {left, 100, right, std::max(100, box.y - 8)}, Wide1250(s.caption), RgbRef(67, 86, 109), tf::kWrap);
+    }
+    if (!box.empty()) {
+        AddFill(l, {box.x - 2, box.y - 2, box.x + box.width + 2, box.y + box.height + 2}, RgbRef(179, 195, 215));
+        AddFill(l, {box.x, box.y, box.x + box.width, box.y + box.height}, kWhite);
+    }
+    AddComputerWindowBottom(l, s, c);
     return l;
+}
+
+WindowPress TextWindowPress(const EditorState& s, int x, int y) {
+    WindowPress p = ComputerWindowPress(s, x, y);
+    p.handled = p.handled || (y >= 712 && y < 744);
+    return p;
+}
+
+DrawList BuildListWindowDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c) {
+    DrawList l;
+    AddComputerWindowTop(l, s);
+    if (s.items.empty())
+        AddText(l, {Left(s) + 16, kListRowTop, Right(s) - 16, kListRowTop + 48}, L"Seznam je prázdný.",
+                RgbRef(97, 113, 131), tf::kLine);
+    const long long first = v.page * kListRowsPerPage;
+    for (int row = 0; row < kListRowsPerPage && first + row < static_cast<long long>(s.items.size()); ++row) {
+        const int index = int(first + row);
+        const EditorItem& e = s.items[std::size_t(index)];
+        AddListRow(l, ListRowRect(s, row), e, index == v.selected, Wide(DisplayLabel(e.label)));
+    }
+    if (s.items.size() > std::size_t(kListRowsPerPage))
+        AddPager(l, PreviousButton(s), NextButton(s), v.page, Pages(s), RgbRef(27, 46, 69), s.Flags());
+    AddComputerWindowBottom(l, s, c);
+    return l;
+}
+
+void AddPager(DrawList& l, const UiRect& previous, const UiRect& next, long long page, long long pages, ColorRef text,
+              std::uint32_t flags) {
+    AddButton(l, previous, L"‹", false, flags);
+    AddButton(l, next, L"›", false, flags);
+    AddText(l, {previous.right, previous.top, next.left, previous.bottom}, PageText(page, pages), text,
+            tf::kLine | tf::kCenter);
+}
+
+bool PressReachesContent(const EditorState& s, int x, int y, ListInput& in) {
+    if (x < 0 || y < 0 || x >= 810 || y >= 760) return false;
+    in.redraw = true;
+    const WindowPress w = ComputerWindowPress(s, x, y);
+    in.answer = w.answer;
+    return !w.handled;
 }
 
 ListInput ListPress(DesktopView& v, const EditorState& s, int x, int y, Tick now, bool double_click_message) {
     ListInput in;
-    if (x < 0 || y < 0 || x >= 810 || y >= 760) return in;
-    in.redraw = true;
-    if (Inside(CloseGlyph(s), x, y)) {
-        in.answer = CloseAnswer(s);
-        return in;
-    }
-    for (int i = 0; i < 2; ++i)
-        if (Inside(AnswerButton(s, i), x, y)) {
-            if (!s.buttons[std::size_t(i)].empty()) in.answer = i + 1;
-            return in;
-        }
+    if (!PressReachesContent(s, x, y, in)) return in;
     if (s.items.size() > std::size_t(kListRowsPerPage)) {
         if (Inside(PreviousButton(s), x, y)) {
             v.page = std::max<long long>(0, v.page - 1);

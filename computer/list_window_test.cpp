@@ -147,5 +147,74 @@ TEST(EntryPanel, TheBoxSitsInsideThePanelAndButtonsAnswer) {
     EXPECT_EQ(DocumentPointer(d, s, 0x201, 0, (520u << 16) | 200u, 0, 500).answer, 1);
 }
 
+TEST(TextWindow, FrameCaptionBoxAndButtons) {
+    const struct {
+        const char* name;
+        std::uint32_t flags;
+        bool window;
+    } which[] = {
+        {"text page", 0x0, true}, {"multi-line entry", 0x11, true}, {"web page", 0x40, true},
+        {"one-line entry: the entry panel", 0x1, false}, {"menu", 0x2, false}, {"compact", 0x8, false},
+    };
+    for (const auto& w : which) {
+        EditorState s = List(0, w.flags);
+        EXPECT_EQ(IsTextWindow(s), w.window) << w.name;
+    }
+    EditorState s = List(0, 0x0);
+    s.caption = "Zadej text zpr\xe1vy";
+    s.buttons[0] = "Odeslat";
+    s.buttons[1] = "Zp\xect";
+    const ControlBox box = PlanMainControl(s).box;
+    ASSERT_FALSE(box.empty());
+    DrawList l = BuildTextWindowDrawList(s, box, {});
+    const DrawOp* caption = FindText(l, L"Zadej text zprávy");
+    ASSERT_NE(caption, nullptr);
+    EXPECT_LE(caption->r.bottom, box.y) << "the caption stands above the box";
+    EXPECT_EQ(caption->colour, RgbRef(67, 86, 109));
+    bool framed = false;
+    for (const DrawOp& op : l)
+        framed = framed || (op.kind == DrawOpKind::kFill && op.colour == RgbRef(179, 195, 215) && op.r.left == box.x - 2 &&
+                            op.r.top == box.y - 2 && op.r.bottom == box.y + box.height + 2);
+    EXPECT_TRUE(framed);
+    EXPECT_NE(FindText(l, L"Esc: zpět"), nullptr);
+    EXPECT_NE(FindText(l, L"Seznam"), nullptr) << "the title in the bar";
+    DesktopDrawContext busy;
+    busy.submitted = true;
+    EXPECT_NE(FindText(BuildTextWindowDrawList(s, box, busy), L"Načítání…"), nullptr);
+    s.flags = 0x11;
+    EXPECT_NE(FindText(BuildTextWindowDrawList(s, PlanMainControl(s).box, {}), L"Enter: nový řádek • Ctrl+Enter: potvrdit"),
+              nullptr);
+    s.flags = 0x40;
+    EXPECT_NE(FindText(BuildTextWindowDrawList(s, box, {}), L"◉   Zadej text zprávy"), nullptr);
+    s.caption.clear();
+    EXPECT_NE(FindText(BuildTextWindowDrawList(s, box, {}), L"◉   CoogLe.sa"), nullptr);
+}
+
+TEST(TextWindow, ButtonsCloseAndEscAnswer) {
+    EditorState s = List(0, 0x0);
+    s.buttons[0] = "Odeslat";
+    DocumentScreen d;
+    ResetDocumentScreen(d, s);
+    const auto press = [&](int x, int y) {
+        return DocumentPointer(d, s, 0x201, 0, (std::uint32_t(y) << 16) | std::uint32_t(x), 0, 500);
+    };
+    EXPECT_EQ(press(100, 720).answer, 1);
+    const ScreenInput unlabelled = press(600, 720);
+    EXPECT_TRUE(unlabelled.handled) << "the row is the window's";
+    EXPECT_FALSE(unlabelled.answer);
+    EXPECT_TRUE(press(405, 720).handled) << "between the buttons";
+    EXPECT_FALSE(press(300, 300).handled) << "the text box takes it";
+    EXPECT_EQ(press(770, 50).answer, 0);
+    EXPECT_EQ(DocumentKey(d, s, 0x100, 0x1B).answer, 0);
+    s.buttons[1] = "Zpet";
+    EXPECT_EQ(press(770, 50).answer, 2);
+    EXPECT_EQ(DocumentKey(d, s, 0x100, 0x1B).answer, 2);
+    s.screen_id = "police-instruction";
+    EXPECT_EQ(DocumentKey(d, s, 0x100, 0x1B).answer, 1);
+    EXPECT_FALSE(DocumentKey(d, s, 0x100, 0x0D).handled) << "Enter stays the frame's (line break or answer)";
+    d.submitted = true;
+    EXPECT_FALSE(DocumentKey(d, s, 0x100, 0x1B).answer) << "nothing while an answer is awaited";
+}
+
 }  // namespace
 }  // namespace hm

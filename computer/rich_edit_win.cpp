@@ -176,6 +176,19 @@ void FrameRanges(HWND control, HDC dc, const ControlBox& box, const std::vector<
     RestoreDC(dc, saved);
 }
 
+std::optional<UiRect> MeasureCardDecoration(HWND control, const ControlBox& box) {
+    const std::wstring text = ControlText(control);
+    const CardTextLines lines =
+        FindCardLines(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+    const auto top = [&](const std::optional<long>& position) -> std::optional<int> {
+        if (!position) return std::nullopt;
+        POINTL at{};
+        SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), LPARAM(*position));
+        return box.y + int(at.y);
+    };
+    return CardDecoration(box.x, top(lines.state_line), top(lines.popis_line));
+}
+
 std::wstring ControlText(HWND control) {
     GETTEXTLENGTHEX len{GTL_DEFAULT | GTL_NUMCHARS, 1200};
     const LRESULT n = SendMessageW(control, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);

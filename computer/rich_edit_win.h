@@ -5,10 +5,12 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "computer/dialog_panel.h"
 #include "computer/editor_view.h"
 #include "computer/signature_sheet.h"
 
@@ -38,6 +40,10 @@ void FrameRanges(HWND control, HDC dc, const ControlBox& box, const std::vector<
 
 // Plain text of the control (UTF-16).
 std::wstring ControlText(HWND control);
+
+// Where an identity card's picture goes behind the control's text, measured at the lines that
+// hold "STATE OF SAN ANDREAS" and "Popis:" as the control shows them; none without the first.
+std::optional<UiRect> MeasureCardDecoration(HWND control, const ControlBox& box);
 // The control's text as RTF with plain-RTF output and no embedded objects. Stops reading after
 // `max_bytes` + 1 bytes: more than the limit is all a caller needs to know.
 std::string StreamOutRtf(HWND control, std::size_t max_bytes);

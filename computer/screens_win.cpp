@@ -283,6 +283,12 @@ void DrawScreen(HDC dc, const ScreenFrame& f) {
         ReplayDrawList(dc, *f.fonts, *f.panel, nullptr);
         return DrawControl(dc, f, false);  // one line: no scroll bar
     }
+    if (f.window) {
+        ReplayDrawList(dc, *f.fonts, *f.window, nullptr);
+        DrawControl(dc, f);
+        if (f.chooser) ReplayDrawList(dc, *f.fonts, *f.chooser, nullptr);
+        return;
+    }
     if (IsUpdateDialog(s)) return DrawUpdateDialog(dc, f);
     if (s.kind == sk::kConsent) return DrawConsent(dc, f);
     DrawDocument(dc, f);

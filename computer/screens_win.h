@@ -35,6 +35,7 @@ struct ScreenFrame {
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
     const DrawList* panel = nullptr;    // the entry panel around the text box
     const DrawList* doc_list = nullptr; // the rows and buttons of a document list
+    const DrawList* window = nullptr;   // a kind-16 window around its text box
     const DrawList* chooser = nullptr;  // the insert-picture chooser over the document
     const DocumentScreen* doc = nullptr;
     const std::vector<TextRange>* framed = nullptr;  // ranges of the main text framed (signatures)

@@ -21,6 +21,7 @@
 #include "computer/entry_panel.h"
 #include "computer/editor_view.h"
 #include "computer/editor_window_seam.h"
+#include "computer/list_window.h"
 #include "computer/rich_edit_win.h"
 #include "computer/screens_win.h"
 #include "game/input_state.h"
@@ -162,6 +163,7 @@ LONG Gcd(LONG a, LONG b) {
 // delete-messages item leaves the list, and picture mode 4 makes the picture the background.
 void TakeScreenPictureAndItems(UiView& v) {
     EditorState& s = v.state;
+    RebuildContentRows(s);
     v.delete_messages = TakeDeleteMessagesItem(s);
     if (HasBackgroundPicture(s)) {
         if (s.picture) v.background = std::move(s.picture);
@@ -325,6 +327,7 @@ void RenderTick(UiView& v) {
     frame.doc = &v.doc;
     frame.framed = &v.signature_ranges;
     DrawList list;
+    bool measure_card = false;
     DesktopDrawContext context{v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)};
     if (v.state.picture) {
         context.picture_width = int(v.state.picture->width());
@@ -339,16 +342,25 @@ void RenderTick(UiView& v) {
     } else if (IsDialogPanel(v.state)) {
         list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
         frame.panel = &list;
+        measure_card = v.main && IsIdentityCard(v.state);
     } else if (IsDocumentList(v.state)) {
         list = BuildDocumentListDrawList(v.state, v.doc.desktop);
+        AddActionMenu(list, v.doc.menu, v.state);
         frame.doc_list = &list;
+    } else if (IsTextWindow(v.state)) {
+        list = BuildTextWindowDrawList(v.state, v.plan.box, context);
+        frame.window = &list;
     } else if (IsEntryPanel(v.state)) {
         list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
         frame.panel = &list;
     }
     const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
     if (!chooser.empty()) frame.chooser = &chooser;
-    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawScreen(dc, frame); });
+    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) {
+        // An identity card is drawn only on a new signature: its lines are measured then.
+        if (measure_card) list = BuildDialogPanelDrawList(v.state, v.doc.desktop, MeasureCardDecoration(v.main, v.plan.box));
+        DrawScreen(dc, frame);
+    });
 }
 
 // ---- Answers ------------------------------------------------------------------------------------
@@ -411,6 +423,23 @@ void ToggleEffect(HWND c, DWORD mask, DWORD effect) {
     SendMessageW(c, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
 }
 
+// The clipboard's plain text, empty when it holds none or another thread has it open.
+std::u16string ClipboardText(HWND owner) {
+    std::u16string text;
+    if (!OpenClipboard(owner)) return text;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* units = static_cast<const char16_t*>(GlobalLock(h))) {
+            const SIZE_T cap = GlobalSize(h) / sizeof(char16_t);
+            SIZE_T n = 0;
+            while (n < cap && units[n] != 0) ++n;
+            text.assign(units, n);
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 void OnKey(UiView& v, const ForwardedInput& r) {
     const BYTE* keys = r.key_state;
     SetKeyboardState(const_cast<BYTE*>(keys));
@@ -423,7 +452,10 @@ void OnKey(UiView& v, const ForwardedInput& r) {
         return;
     }
     v.doc.submitted = v.submitted;
-    const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam);
+    const ScreenInput screen = DocumentKey(v.doc, s, message, r.wParam, Held(keys, VK_CONTROL));
+    // Keys leave bodies too: a book page turned by a key, a search page, a confirmed rename.
+    if (!screen.body.empty()) PostEditorBody(v.ex, screen.body_kind, screen.body);
+    if (screen.paste) DocumentPaste(v.doc, ClipboardText(v.window));
     if (screen.handled) {
         if (screen.answer) Answer(v, *screen.answer);
         return;
@@ -656,6 +688,7 @@ void OnNewState(UiView& v, std::unique_ptr<EditorState> in) {
     if (action == NewStateAction::kIgnore) return;
     EditorStateShown(v.ex, *in);
     if (action == NewStateAction::kUpdateInPlace) {
+        RebuildContentRows(*in);  // before the selection looks for its item among the rows
         UpdateDocumentScreen(v.doc, v.state, *in);
         v.status = StatusTextAfterUpdate(KeptStatus(v.status), *in);
         PixelsRef picture = in->picture ? in->picture : v.state.picture;

@@ -260,6 +260,31 @@ TEST_F(UiWindowTest, UpdateDialogSitsInsideItsMaskWithTheRequestsLabels) {
     EXPECT_EQ(answer->button, 2);
 }
 
+TEST_F(UiWindowTest, IdentityCardIsDecoratedFromItsTextAndDrawnOnlyOnANewSignature) {
+    const struct {
+        const char* name;
+        const char* first_line;
+        bool decorated;
+    } cases[] = {{"state card", "STATE OF SAN ANDREAS", true}, {"no state line", "MESTO LAS VENTURAS", false}};
+    for (const auto& c : cases) {
+        EditorState s = Form(31, 16, std::string("{\\rtf1\\hmcard161 Obcansky prukaz\\par ") + c.first_line +
+                                         "\\par Jmeno: Jan\\par Narozen: 1990\\par Popis: vysoky}");
+        s.screen_id = "identity-card";
+        const FrameRef f = Open(s);
+        ASSERT_TRUE(f) << c.name;
+        Save(f, c.decorated ? "identity_card.png" : "identity_card_plain.png");
+        // Right of the short lines, inside the card between its second and fifth line.
+        const bool background = ColourAt(*f, 640, 236) == RgbRef(238, 243, 249);
+        EXPECT_EQ(background, !c.decorated) << c.name;
+        // Nothing changes: no new frame is drawn.
+        const int version = PluginOverlay().version.load();
+        std::this_thread::sleep_for(600ms);
+        EXPECT_EQ(PluginOverlay().version.load(), version) << c.name;
+        PostCloseEditor();
+        ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
+    }
+}
+
 TEST_F(UiWindowTest, MissingRichEditLibraryClosesServerScreensAndSendsNothingForLocalDialogs) {
     SetRichEditLibraryForTests(L"hm_no_such_library.dll");
     ASSERT_TRUE(StartEditorUi(PluginEditorExchange(), Form(7, 10, "")));
@@ -669,6 +694,37 @@ TEST_F(UiWindowTest, DesktopDeleteMessagesItemGoesWithTheNextConfirm) {
     Click(116, 728);
     ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
     EXPECT_EQ(Result(), "31\n1\n{\\rtf1\\hmsel9 }");
+}
+
+TEST_F(UiWindowTest, AttachmentRenamedThroughTheMenuWithAPastedName) {
+    EditorState s = Form(40, 2, "");
+    s.flags = 7;
+    s.items.push_back(EditorItem{100, WideToCp1250(L"Výslech"), "", "", 0});
+    s.items.push_back(EditorItem{101, "Posudek", "", "", 0});
+    Open(s);
+    Post(uimsg::kMouseEvent, WM_RBUTTONDOWN, MK_RBUTTON, At(300, 140));  // row 1: the menu at the point
+    Click(320, 200);                                                    // its second entry, "Změnit název"
+    ASSERT_TRUE(WaitFor([] { return ColourAt(*Frame(), 400, 250) == RgbRef(25, 43, 65); })) << "the dialog's title bar";
+    Save(Frame(), "attachment_rename.png");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const wchar_t pasted[] = L"Zápis\r\n2";
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(pasted));
+    ASSERT_TRUE(h);
+    std::memcpy(GlobalLock(h), pasted, sizeof(pasted));
+    GlobalUnlock(h);
+    ASSERT_TRUE(SetClipboardData(CF_UNICODETEXT, h));
+    CloseClipboard();
+    Key('V', true);  // replaces the selected name; the line break is dropped
+    Type(L"\u0416");
+    Key(VK_RETURN);
+    const auto body = [] {
+        std::lock_guard<std::mutex> hold(PluginOverlay().lock);
+        return PluginEditorExchange().bodies[int(EditorBody::kAttachment)];
+    };
+    ASSERT_TRUE(WaitFor([&] { return !body().empty(); }));
+    EXPECT_EQ(body(), "40\n100\nrename\n5ae1706973323f") << "\"Zápis2Ж\": the Cyrillic letter is 3f";
+    EXPECT_TRUE(Result().empty()) << "a rename answers nothing";
 }
 
 TEST_F(UiWindowTest, CopiedTextOutlivesTheEditor) {

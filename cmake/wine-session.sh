@@ -13,11 +13,11 @@ templates=${HM_WINE_TEMPLATES:-$(dirname "$build")/wine-templates}
 
 lane_dir() { if [ "$1" = 0 ]; then echo "$build/wine-$arch"; else echo "$build/wine-$arch-lane$1"; fi; }
 
-# The emulated CPU of the 32-bit programs. qemu's default model has SSE2 and AVX, which qemu runs
-# through slow helpers; llvmpipe then spends most of a frame there. On a Pentium III model it
-# builds SSE1 code and a frame of the fake game costs about a fifth (measured: 600 -> 120 ms with
-# CSMT off). Nothing of ours needs more: the 32-bit builds target i686 without SSE2.
-HM_QEMU_CPU=${HM_QEMU_CPU:-pentium3}
+# The emulated CPU of the 32-bit programs. qemu's default model offers AVX and SSE4, which qemu
+# runs through slow helpers, and llvmpipe's generated code uses them: a frame of the fake game
+# cost about 600 ms, on this SSE3 model about 190 ms (both with CSMT off). Older models are no
+# option: on a Pentium III (SSE1) llvmpipe draws wrong pixels. The 32-bit builds target i686.
+HM_QEMU_CPU=${HM_QEMU_CPU:-qemu32}
 
 wine_env() {
   export WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='

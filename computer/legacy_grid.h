@@ -31,6 +31,11 @@ ColorRef LegacyBandColour(int y, bool light);
 
 constexpr UiRect kLegacyPrevious{40, 646, 136, 678};
 constexpr UiRect kLegacyNext{674, 646, 770, 678};
+// Compact: the same buttons inside the window (230..580), 16 px from its sides.
+constexpr UiRect kCompactLegacyPrevious{246, 646, 342, 678};
+constexpr UiRect kCompactLegacyNext{468, 646, 564, 678};
+UiRect LegacyPreviousRect(const EditorState& s);
+UiRect LegacyNextRect(const EditorState& s);
 
 DrawList BuildLegacyGridDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 

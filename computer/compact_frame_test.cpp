@@ -191,8 +191,12 @@ TEST(CompactFrame, GridClicksPagesAndOpensInsideTheWindowOnly) {
         EXPECT_FALSE(off.minimise) << x << "," << y;
     }
     EXPECT_EQ(t.d.desktop.selected, 6);
-    // A move or release beside it is left to the text box's selection drag.
-    EXPECT_FALSE(t.Click(100, 300, 6000, 0x200).handled);
+    EXPECT_TRUE(t.Click(100, 300, 6000, 0x204).handled) << "a right click too";
+    // The wheel pages wherever the cursor is.
+    DocumentPointer(t.d, t.s, 0x20A, std::uint32_t(-120) << 16, (300u << 16) | 100u, 6000, 500);
+    EXPECT_EQ(t.d.desktop.page, 1);
+    DocumentPointer(t.d, t.s, 0x20A, 120u << 16, (300u << 16) | 100u, 6000, 500);
+    EXPECT_EQ(t.d.desktop.page, 0);
     // The close glyph at the window's right; minimise left of it, not at the full-size place.
     EXPECT_EQ(t.Click(560, 50, 7000).answer, 0);
     EXPECT_TRUE(t.Click(510, 50, 7000).minimise);
@@ -261,6 +265,10 @@ TEST(CompactFrame, ListAndTextWindowsAnswerInsideTheWindow) {
     EXPECT_FALSE(press(entry, 100, 720, 0).answer) << "the full-size first button lies beside the window";
     const ControlBox box = PlanMainControl(entry).box;
     EXPECT_FALSE(press(entry, box.x + 10, box.y + 10, 0).handled) << "the text box takes it";
+    // A move or release beside the window is left to the text box's selection drag.
+    for (const std::uint32_t message : {0x200u, 0x202u}) {
+        EXPECT_FALSE(DocumentPointer(d, entry, message, 0, (300u << 16) | 100u, 0, 500).handled) << message;
+    }
     EXPECT_EQ(DocumentKey(d, entry, 0x100, 0x1B).answer, 0);
 }
 

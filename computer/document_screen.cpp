@@ -104,10 +104,12 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         in.minimise = true;
         return in;
     }
-    // Beside the compact frame's window lies nothing to press.
-    if (IsCompactFrame(s) && (p.x < kCompactWindow.left || p.x >= kCompactWindow.right || p.y < kCompactWindow.top ||
-                              p.y >= kCompactWindow.bottom)) {
-        in.handled = message != kMouseMove && message != kLButtonUp;
+    // Beside the compact frame's window lies nothing to press (the wheel still pages, a move still
+    // drags a text selection).
+    if ((press || message == kRButtonDown) && IsCompactFrame(s) &&
+        (p.x < kCompactWindow.left || p.x >= kCompactWindow.right || p.y < kCompactWindow.top ||
+         p.y >= kCompactWindow.bottom)) {
+        in.handled = true;
         return in;
     }
     if (press && !HasItemView(s) && OpensChooserButton(s, p.x, p.y)) {

@@ -264,8 +264,9 @@ void PaintTool(HDC dc, const UiRect& r, int tool) {
             Box(dc, g, 13, 20, 27, 26, steel);
             Line(dc, g, 20, 26, 20, 35, dark, 3);
             break;
-        case 9:  // battery: a black box with red and blue poles
-            Box(dc, g, 6, 13, 34, 34, RgbRef(48, 48, 48));
+        case 9:  // battery: a grey box with a yellow label and red and blue poles
+            Box(dc, g, 6, 13, 34, 34, RgbRef(150, 156, 164));
+            Box(dc, g, 6, 20, 34, 26, RgbRef(253, 216, 53));
             Box(dc, g, 10, 8, 15, 13, RgbRef(229, 57, 53));
             Box(dc, g, 25, 8, 30, 13, RgbRef(30, 136, 229));
             break;

@@ -35,10 +35,13 @@ void TurnPage(DesktopView& v, const EditorState& s, int step) {
 // The band as strips of one colour each: the colour changes every few rows, never between.
 void AddBand(DrawList& l, const EditorState& s, bool light) {
     const int left = Compact(s) ? 230 : 24, right = Compact(s) ? 580 : 786;
+    // The dark band reaches under the pager row (646..677), whose light page text would
+    // otherwise stand half on the window's light background.
+    const int bottom = !light && ItemCount(s) > LegacyPerPage(s) ? kLegacyPrevious.bottom : kBandBottom;
     int top = kBandTop;
     ColorRef colour = LegacyBandColour(top, light);
-    for (int y = kBandTop + 1; y <= kBandBottom; ++y) {
-        const ColorRef next = y < kBandBottom ? LegacyBandColour(y, light) : ColorRef(~colour);
+    for (int y = kBandTop + 1; y <= bottom; ++y) {
+        const ColorRef next = y < bottom ? LegacyBandColour(y, light) : ColorRef(~colour);
         if (next == colour) continue;
         AddFill(l, {left, top, right, y}, colour);
         top = y;

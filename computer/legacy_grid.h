@@ -1,7 +1,8 @@
 // The legacy icon grid of kind 16: icon desktops drawn inside a window (the icon bits 0xE0 with
-// neither the slot desktop's bits nor the web style), 16 tiles a page in 4 columns or, compact,
-// 6 in 2. With 0x80 the band behind the tiles is a vertical gradient: the dark theme, or with
-// 0x40 too the light (web) theme with its address bar. Portable: a draw list and the rules of
+// neither the slot desktop's bits nor the web style, or any of them in the compact frame), 16
+// tiles a page in 4 columns or, compact, 6 in 2. With 0x80 the band behind the tiles is a
+// vertical gradient: the dark theme, or with 0x40 too the light (web) theme with its address bar
+// (both reached in the compact frame: at full size 0x80 makes a slot desktop). Portable: a draw list and the rules of
 // clicks, wheel and keys; selection and page live in the desktop view's fields.
 #pragma once
 

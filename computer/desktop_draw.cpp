@@ -34,12 +34,17 @@ std::wstring WebAddress(const EditorState& s) {
     return L"◉   " + (s.caption.empty() ? std::wstring(L"CoogLe.sa") : Wide1250(s.caption));
 }
 
-void AddGlyph(DrawList& l, int left, int top, int size, int glyph) {
+// A square picture of the icon painter: a glyph or a tool, by number.
+void AddSquare(DrawList& l, DrawOpKind kind, int left, int top, int size, int number) {
     DrawOp op;
-    op.kind = DrawOpKind::kGlyph;
+    op.kind = kind;
     op.r = {left, top, left + size, top + size};
-    op.glyph = glyph;
+    op.glyph = number;
     l.push_back(std::move(op));
+}
+
+void AddGlyph(DrawList& l, int left, int top, int size, int glyph) {
+    AddSquare(l, DrawOpKind::kGlyph, left, top, size, glyph);
 }
 
 void AddCover(DrawList& l, UiRect r, CoverKind kind) {
@@ -51,11 +56,7 @@ void AddCover(DrawList& l, UiRect r, CoverKind kind) {
 }
 
 void AddTool(DrawList& l, int left, int top, int size, int tool) {
-    DrawOp op;
-    op.kind = DrawOpKind::kTool;
-    op.r = {left, top, left + size, top + size};
-    op.glyph = tool;
-    l.push_back(std::move(op));
+    AddSquare(l, DrawOpKind::kTool, left, top, size, tool);
 }
 
 constexpr int kToolSize = 56;

@@ -44,6 +44,17 @@ void BM_DrawListOfAPage(benchmark::State& st) {
 }
 BENCHMARK(BM_DrawListOfAPage);
 
+// The workbench adds its board, shelf and trays to a page of tool tiles.
+void BM_WorkbenchDrawList(benchmark::State& st) {
+    EditorState s = BigDesktop();
+    s.screen_id = "mechanic-workbench";
+    DesktopView v = MakeDesktopView(s);
+    v.page = 25;
+    const DesktopDrawContext c{L"", false, L"20:34", false};
+    for (auto _ : st) benchmark::DoNotOptimize(BuildDesktopDrawList(s, v, c));
+}
+BENCHMARK(BM_WorkbenchDrawList);
+
 // The legacy grid in the dark theme: its band is painted as strips, one per colour change.
 void BM_LegacyGridDrawList(benchmark::State& st) {
     EditorState s = BigDesktop();

@@ -34,12 +34,17 @@ std::wstring WebAddress(const EditorState& s) {
     return L"◉   " + (s.caption.empty() ? std::wstring(L"CoogLe.sa") : Wide1250(s.caption));
 }
 
-void AddGlyph(DrawList& l, int left, int top, int size, int glyph) {
+// A square picture of the icon painter: a glyph or a tool, by number.
+void AddSquare(DrawList& l, DrawOpKind kind, int left, int top, int size, int number) {
     DrawOp op;
-    op.kind = DrawOpKind::kGlyph;
+    op.kind = kind;
     op.r = {left, top, left + size, top + size};
-    op.glyph = glyph;
+    op.glyph = number;
     l.push_back(std::move(op));
+}
+
+void AddGlyph(DrawList& l, int left, int top, int size, int glyph) {
+    AddSquare(l, DrawOpKind::kGlyph, left, top, size, glyph);
 }
 
 void AddCover(DrawList& l, UiRect r, CoverKind kind) {
@@ -50,10 +55,42 @@ void AddCover(DrawList& l, UiRect r, CoverKind kind) {
     l.push_back(std::move(op));
 }
 
+void AddTool(DrawList& l, int left, int top, int size, int tool) {
+    AddSquare(l, DrawOpKind::kTool, left, top, size, tool);
+}
+
+constexpr int kToolSize = 56;
+
+// Board with its lines, the shelf under it and three trays below.
+void AddWorkbench(DrawList& l) {
+    const UiRect& b = kWorkbenchBoard;
+    AddRoundFill(l, b, kWorkbenchBoardColour, 6);
+    for (int y = b.top + kWorkbenchLineStep; y < b.bottom; y += kWorkbenchLineStep)
+        AddFill(l, {b.left + 4, y, b.right - 4, y + 2}, kWorkbenchLineColour);
+    AddFill(l, {b.left - 4, b.bottom, b.right + 4, b.bottom + 14}, kWorkbenchShelf);
+    AddFill(l, {b.left - 4, b.bottom + 14, b.right + 4, b.bottom + 18}, RgbRef(70, 47, 30));
+    const int width = (b.right - b.left - 2 * 14) / 3;
+    for (int i = 0; i < 3; ++i) {
+        const int left = b.left + i * (width + 14);
+        AddRoundFill(l, {left, 408, left + width, 574}, kWorkbenchTray, 8);
+        AddFill(l, {left + 8, 416, left + width - 8, 566}, kWorkbenchTrayInside);
+    }
+}
+
+void AddWorkbenchTile(DrawList& l, const UiRect& cell, const EditorItem& e, bool selected) {
+    const UiRect r{cell.left, cell.top, cell.left + kWorkbenchTileWidth, cell.top + kWorkbenchTileHeight};
+    AddRoundFill(l, r, selected ? kWorkbenchTileSelected : kWorkbenchTile, 10);
+    const int centre = (r.left + r.right) / 2;
+    AddTool(l, centre - kToolSize / 2, r.top + 4, kToolSize, WorkbenchTool(e));
+    AddText(l, {r.left + 4, r.top + 62, r.right - 4, r.bottom - 2}, Wide(DisplayLabel(e.label)), RgbRef(255, 255, 255),
+            tf::kWrap | tf::kCenter, DrawFont::kSmall);
+}
+
 void AddTiles(DrawList& l, const EditorState& s, const DesktopView& v) {
     const DesktopPlacement& p = v.placement;
     const long long first = v.page * p.per_page;
     const bool carried = AnyBit(s.Flags(), df::kCarried);
+    const bool bench = IsWorkbench(s);
     for (auto it = p.at.lower_bound(first); it != p.at.end() && it->first < first + p.per_page; ++it) {
         const int index = int(it->first - first);
         const int item = it->second;
@@ -68,12 +105,19 @@ void AddTiles(DrawList& l, const EditorState& s, const DesktopView& v) {
                     RgbRef(82, 61, 39), tf::kWrap);
             continue;
         }
+        if (bench) {
+            AddWorkbenchTile(l, r, e, selected);
+            continue;
+        }
         if (selected) AddRoundFill(l, r, kTileSelected, 14);
         AddGlyph(l, r.left + 52, r.top + 6, kSlotIconSize, ItemGlyph(s, e, true));
         AddText(l, {r.left + 4, r.top + 50, r.right - 4, r.bottom}, Wide(DisplayLabel(e.label)), RgbRef(20, 33, 52),
                 tf::kWrap | tf::kCenter, DrawFont::kSmall);
     }
-    if (v.dragging && v.press_item >= 0 && !carried) {
+    if (v.dragging && v.press_item >= 0 && bench) {
+        AddTool(l, v.cursor_x - kToolSize / 2, v.cursor_y - kToolSize / 2, kToolSize,
+                WorkbenchTool(s.items[std::size_t(v.press_item)]));
+    } else if (v.dragging && v.press_item >= 0 && !carried) {
         const EditorItem& e = s.items[std::size_t(v.press_item)];
         AddGlyph(l, v.cursor_x - kSlotIconSize / 2, v.cursor_y - kSlotIconSize / 2, kSlotIconSize, ItemGlyph(s, e, true));
     }
@@ -141,6 +185,13 @@ DrawList CarriedView(const EditorState& s, const DesktopView& v, const DesktopDr
 
 }  // namespace
 
+bool IsWorkbench(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && s.screen_id == "mechanic-workbench" && !AnyBit(s.Flags(), df::kCarried) &&
+           IsSlotDesktopLayout(ChooseComputerLayout(s));
+}
+
+int WorkbenchTool(const EditorItem& item) { return item.id > 0 ? item.id - 1 : -1; }
+
 CoverKind CoverFor(const EditorItem& item) {
     const std::string& t = item.tag;
     const std::string& label = item.label;
@@ -179,6 +230,7 @@ DrawList BuildDesktopDrawList(const EditorState& s, const DesktopView& v, const 
     } else {
         AddText(l, {46, 88, 744, 124}, SubheaderText(s), kDesktopHeaderText, tf::kLine);
     }
+    if (IsWorkbench(s)) AddWorkbench(l);
     AddTiles(l, s, v);
     AddPaging(l, s, v);
     AddBottomRow(l, s, v, c);

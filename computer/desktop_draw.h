@@ -31,6 +31,24 @@ constexpr ColorRef kCardSelected = RgbRef(255, 236, 196);
 constexpr UiRect kDesktopWorkArea{24, 78, 786, 666};
 constexpr UiRect kDesktopStatusLine{392, 632, 606, 668};
 
+// The mechanic's workbench: a slot desktop whose tiles are tools on a board, a shelf and trays.
+bool IsWorkbench(const EditorState& s);
+constexpr UiRect kWorkbenchBoard{33, 138, 776, 382};
+constexpr int kWorkbenchLineStep = 29;  // the board's horizontal lines
+constexpr int kWorkbenchTileWidth = 132;
+constexpr int kWorkbenchTileHeight = 100;
+constexpr ColorRef kWorkbenchBoardColour = RgbRef(139, 98, 62);
+constexpr ColorRef kWorkbenchLineColour = RgbRef(108, 74, 45);
+constexpr ColorRef kWorkbenchShelf = RgbRef(94, 64, 40);
+constexpr ColorRef kWorkbenchTray = RgbRef(62, 70, 80);
+constexpr ColorRef kWorkbenchTrayInside = RgbRef(84, 94, 106);
+constexpr ColorRef kWorkbenchTile = RgbRef(44, 50, 58);
+constexpr ColorRef kWorkbenchTileSelected = RgbRef(38, 92, 152);
+// The tool picture of an item: its id - 1, -1 for ids below 1 (the painter shows a tool box for
+// every number it has no picture for).
+int WorkbenchTool(const EditorItem& item);
+constexpr int kWorkbenchToolCount = 10;
+
 DrawList BuildDesktopDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 
 // Cover kinds of a carried card by the item's document type.

@@ -161,6 +161,8 @@ bool CanMinimise(const EditorState& s) {
     return l != ComputerLayout::kDialogPanel && l != ComputerLayout::kEntryPanel;
 }
 
+UiRect MinimiseArea(const EditorState& s) { return IsCompactFrame(s) ? kCompactMinimiseArea : kMinimiseArea; }
+
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y) {
     DesktopHit h;
     if (x < 0 || y < 0 || x >= 810 || y >= 760) return h;

@@ -76,9 +76,12 @@ void UpdateDesktopView(DesktopView& v, const EditorState& s, std::optional<int> 
 DesktopHit HitDesktop(const DesktopView& v, const EditorState& s, int x, int y);
 
 // Computer windows (kind 16, not paper, institution, carried documents, login or dialog screens)
-// have a minimise area at x 700..741 above y 78.
+// have a minimise area at x 700..741 above y 78; in the compact frame, whose window ends at x 580,
+// it sits in the title bar left of the close glyph (x 498..539, y 24..87).
 bool CanMinimise(const EditorState& s);
 constexpr UiRect kMinimiseArea{700, 0, 742, 78};
+constexpr UiRect kCompactMinimiseArea{498, 24, 540, 88};
+UiRect MinimiseArea(const EditorState& s);
 
 // The answer of the close area and Esc.
 int CloseAnswer(const EditorState& s);

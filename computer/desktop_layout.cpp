@@ -96,6 +96,18 @@ ComputerLayout ChooseComputerLayout(const EditorState& s) {
     return ComputerLayout::kTextWindow;
 }
 
+ComputerLayout WindowLayout(const EditorState& s) {
+    const ComputerLayout l = ChooseComputerLayout(s);
+    if (l != ComputerLayout::kCompact) return l;
+    const std::uint32_t f = s.Flags();
+    if (!IsMenuSubMode(int(f & 7u))) return ComputerLayout::kTextWindow;
+    return AnyBit(f, df::kIconBits) ? ComputerLayout::kLegacyGrid : ComputerLayout::kListWindow;
+}
+
+bool IsCompactFrame(const EditorState& s) {
+    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kCompact;
+}
+
 bool IsSlotDesktopLayout(ComputerLayout l) {
     return l == ComputerLayout::kSlotDesktop || l == ComputerLayout::kWebDesktop;
 }

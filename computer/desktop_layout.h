@@ -11,6 +11,7 @@
 
 #include "computer/editor_state.h"
 #include "ui/colour.h"
+#include "ui/drawing.h"
 
 namespace hm {
 
@@ -45,8 +46,18 @@ enum class ComputerLayout {
     kTextWindow,    // window with a text page or text box
 };
 ComputerLayout ChooseComputerLayout(const EditorState& s);
+// The window drawn for a screen: inside the compact frame the same cases as a full-size window
+// (legacy grid for icon menus, list for other menus, text window otherwise); elsewhere the layout.
+ComputerLayout WindowLayout(const EditorState& s);
 bool IsSlotDesktopLayout(ComputerLayout l);
 bool IsMenuSubMode(int sub);
+
+// The compact (phone-sized) frame: a dark rounded body with the window inside it.
+constexpr UiRect kCompactBody{216, 0, 594, 760};
+constexpr int kCompactBodyRadius = 42;
+constexpr UiRect kCompactWindow{230, 24, 580, 746};
+constexpr ColorRef kCompactBodyColour = RgbRef(27, 31, 38);
+bool IsCompactFrame(const EditorState& s);  // kind 16 drawn in the compact frame
 
 // ---- Glyphs ---------------------------------------------------------------------------------
 

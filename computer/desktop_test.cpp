@@ -2,12 +2,16 @@
 // fake clock and the signature sheet.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "base/text1250.h"
 #include "computer/desktop_draw.h"
 #include "computer/desktop_input.h"
 #include "computer/desktop_layout.h"
+#include "computer/document_payload.h"
 #include "computer/document_screen.h"
 #include "computer/editor_view.h"
 #include "computer/signature_sheet.h"
@@ -589,6 +593,120 @@ TEST(DesktopInput, InPlaceUpdateKeepsTheSelectionById) {
 }
 
 // ---- Signature sheet --------------------------------------------------------------------------
+
+// ---- Workbench ---------------------------------------------------------------------------------
+
+Script Workbench() {
+    Script t;
+    t.s = Desktop();
+    t.s.screen_id = "mechanic-workbench";
+    t.s.title = Cp(u"Dílna");
+    t.s.items = {Item(1, u"Klíč", "app:wrench", "0"), Item(10, u"Baterie", "app:battery", "1"),
+                 Item(0, u"Bez čísla", "app:zero", "5"), Item(99, u"Neznámé", "app:other", "6")};
+    t.v = MakeDesktopView(t.s);
+    return t;
+}
+
+TEST(Workbench, WhichScreensAreWorkbenches) {
+    const struct {
+        const char* name;
+        std::uint32_t flags;
+        const char* id;
+        bool bench;
+    } cases[] = {
+        {"icon desktop", 0x82, "mechanic-workbench", true},
+        {"institution desktop", 0x2000005, "mechanic-workbench", true},
+        {"legacy grid", 0x22, "mechanic-workbench", false},
+        {"compact frame", 0x8A, "mechanic-workbench", false},
+        {"carried view", 0x200082, "mechanic-workbench", false},
+        {"another desktop", 0x82, "desktop:main", false},
+    };
+    for (const auto& c : cases) {
+        EditorState s = Desktop(c.flags);
+        s.screen_id = c.id;
+        EXPECT_EQ(IsWorkbench(s), c.bench) << c.name;
+    }
+}
+
+TEST(Workbench, BoardShelfTraysAndToolTiles) {
+    Script t = Workbench();
+    t.v.selected = 1;
+    const DrawList l = BuildDesktopDrawList(t.s, t.v, {});
+    EXPECT_NE(FindText(l, L"Dílna"), nullptr) << "the title heads the workbench";
+    EXPECT_NE(FindText(l, L"Vyber nářadí pro další krok opravy."), nullptr);
+    int board = 0, trays = 0;
+    std::vector<int> lines;
+    std::map<int, UiRect> tool_at;  // tool number -> its rectangle
+    std::vector<UiRect> tiles;
+    for (const DrawOp& op : l) {
+        if (op.kind == DrawOpKind::kRoundFill && op.colour == kWorkbenchBoardColour && op.r.left == 33 && op.r.top == 138 &&
+            op.r.right == 776 && op.r.bottom == 382)
+            ++board;
+        if (op.kind == DrawOpKind::kFill && op.colour == kWorkbenchLineColour) lines.push_back(op.r.top);
+        if (op.kind == DrawOpKind::kRoundFill && op.colour == kWorkbenchTray) ++trays;
+        if (op.kind == DrawOpKind::kTool) tool_at[op.glyph] = op.r;
+        if (op.kind == DrawOpKind::kRoundFill && (op.colour == kWorkbenchTile || op.colour == kWorkbenchTileSelected)) {
+            EXPECT_EQ(op.r.right - op.r.left, 132);
+            EXPECT_EQ(op.r.bottom - op.r.top, 100);
+            tiles.push_back(op.r);
+        }
+        EXPECT_NE(op.kind, DrawOpKind::kGlyph) << "tools take the glyphs' place";
+    }
+    EXPECT_EQ(board, 1);
+    EXPECT_EQ(lines, (std::vector<int>{167, 196, 225, 254, 283, 312, 341, 370}));
+    EXPECT_EQ(trays, 3);
+    ASSERT_EQ(tiles.size(), 4u);
+    // Tools by item id - 1; ids below 1 give no tool number the painter knows (its tool box).
+    ASSERT_EQ(tool_at.size(), 4u);
+    EXPECT_EQ(tool_at.count(0), 1u);
+    EXPECT_EQ(tool_at.count(9), 1u);
+    EXPECT_EQ(tool_at.count(-1), 1u);
+    EXPECT_EQ(tool_at.count(98), 1u);
+    // Slot 1 (column 1): the tile from the grid origin, the tool centred over the white label.
+    EXPECT_EQ(tool_at[9].left, 186 + 66 - 28);
+    EXPECT_EQ(tool_at[9].top, 150);
+    const DrawOp* label = FindText(l, L"Baterie");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->colour, RgbRef(255, 255, 255));
+    EXPECT_GE(label->r.top, tool_at[9].bottom);
+    EXPECT_LE(label->r.bottom, 146 + 100);
+    int selected = 0;
+    for (const DrawOp& op : l) selected += op.kind == DrawOpKind::kRoundFill && op.colour == kWorkbenchTileSelected && op.r.left == 186;
+    EXPECT_EQ(selected, 1);
+    EXPECT_EQ(WorkbenchTool(Item(std::numeric_limits<int>::min(), u"x")), -1) << "no overflow below id 1";
+}
+
+TEST(Workbench, ToolsAreChosenAndMovedLikeIcons) {
+    Script t = Workbench();
+    t.Click(SlotX(1), SlotY(1));
+    t.Click(SlotX(1), SlotY(1), 200);
+    ASSERT_EQ(t.answer, 1);
+    PayloadInputs in;
+    in.kind = 16;
+    in.action = 1;
+    in.flags = t.s.Flags();
+    in.has_selection = true;
+    in.selected_id = *SelectedItemId(t.v, t.s);
+    EXPECT_EQ(BuildPayload(in).payload, "{\\rtf1\\hmsel10 }");
+    // A dragged tool follows the cursor as its picture and lands in an empty slot.
+    Script d = Workbench();
+    d.Do(PointerEvent::kDown, SlotX(0), SlotY(0));
+    d.Do(PointerEvent::kMove, 420, 500, 20);
+    bool at_cursor = false;
+    for (const DrawOp& op : BuildDesktopDrawList(d.s, d.v, {}))
+        at_cursor |= op.kind == DrawOpKind::kTool && op.glyph == 0 && op.r.left == 420 - 28 && op.r.top == 500 - 28;
+    EXPECT_TRUE(at_cursor);
+    d.Do(PointerEvent::kUp, SlotX(12), SlotY(12), 20);
+    EXPECT_EQ(d.body, "31\nwrench\n12");
+    EXPECT_EQ(d.s.items[0].slot, "12");
+    // Keys walk the tools as icons.
+    Script k = Workbench();
+    k.Key(0x27);
+    k.Key(0x27);
+    EXPECT_EQ(SelectedItemId(k.v, k.s), 10);
+    k.Key(0x28);
+    EXPECT_EQ(SelectedItemId(k.v, k.s), 99) << "down by 5 from slot 1 is slot 6";
+}
 
 TEST(SignatureSheet, TwoClicksSignAndTheStripTurnsOrange) {
     EditorState s;

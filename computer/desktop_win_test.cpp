@@ -29,6 +29,7 @@
 #include "game/input_state.h"
 #include "ui/canvas_win.h"
 #include "ui/colour.h"
+#include "ui/masks.h"
 #include "ui/png_file.h"
 
 #ifndef HM_TEST_OUTPUT_DIR
@@ -111,6 +112,84 @@ TEST(DesktopReplay, LegacyGridInBothThemes) {
             EXPECT_EQ(ColourAt(*p, 760, 108), RgbRef(255, 255, 255)) << "the address bar";
         }
     }
+}
+
+// The compact frame: the body round its window, the themed band inside it, and the window mask
+// cutting exactly the body's corners (a pixel the mask keeps beside the window is the body's).
+TEST(DesktopReplay, CompactFrameAroundTheThemedGrid) {
+    for (const bool light : {false, true}) {
+        EditorState s = DesktopState();
+        s.flags = light ? 0xCA : 0x8A;
+        ASSERT_TRUE(IsLegacyGrid(s));
+        DesktopView v;
+        v.selected = 1;
+        const PixelsRef p = Replay(BuildLegacyGridDrawList(s, v, {}), light ? "compact-light.png" : "compact-dark.png");
+        EXPECT_EQ(ColourAt(*p, 100, 400), RgbRef(238, 243, 249)) << "beside the body";
+        EXPECT_EQ(ColourAt(*p, 222, 400), kCompactBodyColour);
+        EXPECT_EQ(ColourAt(*p, 586, 730), kCompactBodyColour);
+        for (const int y : {95, 300, 660}) EXPECT_EQ(ColourAt(*p, 233, y), LegacyBandColour(y, light)) << y;
+        EXPECT_EQ(ColourAt(*p, 240, 180), light ? RgbRef(250, 252, 255) : RgbRef(220, 234, 247)) << "tile 0";
+        EXPECT_EQ(ColourAt(*p, 404, 180), RgbRef(211, 231, 252)) << "tile 1, selected";
+        EXPECT_EQ(ColourAt(*p, 250, 660), ButtonColoursFor(false, s.Flags()).fill) << "the compact page button";
+        if (light) {
+            EXPECT_EQ(ColourAt(*p, 560, 108), RgbRef(255, 255, 255)) << "the address strip";
+        }
+        Pixels masked = *p;
+        SetAlphaOpaque(masked);
+        ApplyMask(masked, MaskFor(MaskScreen::kApp16Window), -100, -100);
+        EXPECT_EQ(masked.at(224, 8) >> 24, 0u) << "outside the rounded body";
+        EXPECT_EQ(ColourAt(*p, 224, 8), RgbRef(238, 243, 249));
+        EXPECT_EQ(masked.at(232, 16) >> 24, 255u);
+        EXPECT_EQ(ColourAt(*p, 232, 16), kCompactBodyColour);
+        EXPECT_EQ(masked.at(215, 400) >> 24, 0u);
+        EXPECT_EQ(masked.at(400, 400) >> 24, 255u);
+    }
+}
+
+TEST(DesktopReplay, WorkbenchBoardTraysAndTools) {
+    EditorState s = DesktopState();
+    s.screen_id = "mechanic-workbench";
+    s.items = {Item(1, L"Klíč", "app:wrench", "0"), Item(5, L"Zvedák", "app:jack", "1"),
+               Item(10, L"Baterie", "app:battery", "5")};
+    ASSERT_TRUE(IsWorkbench(s));
+    DesktopView v = MakeDesktopView(s);
+    v.selected = 1;
+    const PixelsRef p = Replay(BuildDesktopDrawList(s, v, {}), "workbench.png");
+    EXPECT_EQ(ColourAt(*p, 36, 160), kWorkbenchBoardColour);
+    EXPECT_EQ(ColourAt(*p, 38, 167), kWorkbenchLineColour);
+    EXPECT_EQ(ColourAt(*p, 38, 168), kWorkbenchLineColour);
+    EXPECT_EQ(ColourAt(*p, 36, 170), kWorkbenchBoardColour);
+    EXPECT_EQ(ColourAt(*p, 30, 386), kWorkbenchShelf);
+    EXPECT_EQ(ColourAt(*p, 45, 420), kWorkbenchTrayInside);
+    EXPECT_EQ(ColourAt(*p, 44, 152), kWorkbenchTile);
+    EXPECT_EQ(ColourAt(*p, 190, 152), kWorkbenchTileSelected);
+    // The tools painted in their tiles: tile 0's wrench and tile 1's jack differ from the tile.
+    int painted = 0;
+    for (int y = 150; y < 206; ++y)
+        for (int x = 78; x < 134; ++x) painted += ColourAt(*p, x, y) != kWorkbenchTile;
+    EXPECT_GT(painted, 200);
+}
+
+TEST(IconPainter, EveryToolLooksDifferentAndUnknownOnesAreTheToolBox) {
+    const auto paint = [](int tool) {
+        DibCanvas canvas(56, 56);
+        FillSolidRect(canvas.dc(), 0, 0, 56, 56, 0x00FF00);
+        PaintTool(canvas.dc(), {0, 0, 56, 56}, tool);
+        const PixelsRef p = canvas.ToPixels();
+        std::string image;
+        int painted = 0;
+        for (std::uint32_t y = 0; y < 56; ++y)
+            for (std::uint32_t x = 0; x < 56; ++x) {
+                image += std::to_string(p->at(x, y) & 0xFFFFFF) + ",";
+                painted += ColorOfArgb(p->at(x, y)) != ColorRef(0x00FF00);
+            }
+        EXPECT_GT(painted, 150) << "tool " << tool;
+        return image;
+    };
+    std::set<std::string> seen;
+    for (int tool = -1; tool < kWorkbenchToolCount; ++tool) EXPECT_TRUE(seen.insert(paint(tool)).second) << "tool " << tool;
+    EXPECT_EQ(paint(kWorkbenchToolCount), paint(-1));
+    EXPECT_EQ(paint(1 << 30), paint(-1));
 }
 
 TEST(DesktopReplay, CarriedViewAndSignatureStrip) {

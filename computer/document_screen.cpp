@@ -97,10 +97,19 @@ ScreenInput DocumentPointer(DocumentScreen& d, EditorState& s, std::uint32_t mes
         }
         return in;
     }
-    if (press && CanMinimise(s) && p.x >= kMinimiseArea.left && p.x < kMinimiseArea.right && p.y >= 0 &&
-        p.y < kMinimiseArea.bottom) {
+    const UiRect minimise = MinimiseArea(s);
+    if (press && CanMinimise(s) && p.x >= minimise.left && p.x < minimise.right && p.y >= minimise.top &&
+        p.y < minimise.bottom) {
         in.handled = true;
         in.minimise = true;
+        return in;
+    }
+    // Beside the compact frame's window lies nothing to press (the wheel still pages, a move still
+    // drags a text selection).
+    if ((press || message == kRButtonDown) && IsCompactFrame(s) &&
+        (p.x < kCompactWindow.left || p.x >= kCompactWindow.right || p.y < kCompactWindow.top ||
+         p.y >= kCompactWindow.bottom)) {
+        in.handled = true;
         return in;
     }
     if (press && !HasItemView(s) && OpensChooserButton(s, p.x, p.y)) {

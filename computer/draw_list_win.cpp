@@ -58,6 +58,7 @@ void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pi
             case DrawOpKind::kDesktopPicture: PaintDesktopPicture(dc, r); break;
             case DrawOpKind::kGlyph: PaintGlyph(dc, r, op.glyph); break;
             case DrawOpKind::kCover: PaintCover(dc, r, op.glyph); break;
+            case DrawOpKind::kTool: PaintTool(dc, r, op.glyph); break;
             case DrawOpKind::kEmbeddedPicture: DrawEmbeddedPicture(dc, r.left, r.top, r.right, r.bottom, op.glyph); break;
             case DrawOpKind::kButton:
                 DrawButton(dc, fonts, op.flags, r.left, r.top, r.right, r.bottom, op.text, op.primary);

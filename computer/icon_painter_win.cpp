@@ -218,6 +218,68 @@ void PaintGradient(HDC dc, const UiRect& r, ColorRef top, ColorRef bottom) {
     }
 }
 
+void PaintTool(HDC dc, const UiRect& r, int tool) {
+    const Grid g{r};
+    const ColorRef steel = RgbRef(196, 204, 214), dark = RgbRef(72, 80, 92);
+    switch (tool) {
+        case 0:  // wrench: a handle with an open jaw
+            Line(dc, g, 9, 32, 26, 15, steel, 5);
+            Circle(dc, g, 23, 5, 35, 17, steel, steel);
+            Poly(dc, g, {{27, 4}, {31, 4}, {31, 11}, {27, 11}}, dark);
+            break;
+        case 1:  // screwdriver: a red handle and a shaft
+            Poly(dc, g, {{6, 30}, {12, 24}, {18, 30}, {12, 36}}, RgbRef(211, 47, 47));
+            Line(dc, g, 15, 27, 33, 9, steel, 3);
+            break;
+        case 2:  // hammer: a wooden handle under a steel head
+            Line(dc, g, 20, 14, 20, 36, RgbRef(188, 140, 90), 5);
+            Box(dc, g, 9, 6, 31, 14, steel);
+            break;
+        case 3:  // pliers: two crossed handles in blue grips
+            Line(dc, g, 10, 34, 24, 14, RgbRef(30, 136, 229), 4);
+            Line(dc, g, 30, 34, 16, 14, RgbRef(30, 136, 229), 4);
+            Poly(dc, g, {{16, 14}, {20, 4}, {24, 14}}, steel);
+            break;
+        case 4:  // car jack: a base, a screw and a saddle
+            Box(dc, g, 6, 30, 34, 35, RgbRef(229, 57, 53));
+            Poly(dc, g, {{12, 30}, {20, 16}, {28, 30}}, RgbRef(229, 57, 53));
+            Box(dc, g, 14, 11, 26, 15, steel);
+            break;
+        case 5:  // wheel: a tyre around a rim
+            Circle(dc, g, 5, 5, 35, 35, RgbRef(33, 33, 33), RgbRef(33, 33, 33));
+            Circle(dc, g, 13, 13, 27, 27, steel, steel);
+            break;
+        case 6:  // oil can: a yellow can with a spout
+            Box(dc, g, 8, 16, 26, 34, RgbRef(251, 192, 45));
+            Line(dc, g, 25, 18, 35, 8, dark, 3);
+            Box(dc, g, 12, 12, 20, 16, dark);
+            break;
+        case 7:  // multimeter: a case, a display and a dial
+            Box(dc, g, 10, 5, 30, 35, RgbRef(255, 160, 0));
+            Box(dc, g, 13, 8, 27, 15, RgbRef(200, 230, 201));
+            Circle(dc, g, 15, 20, 25, 30, dark, dark);
+            break;
+        case 8:  // spark plug: a white insulator over a hex and the electrode
+            Box(dc, g, 16, 4, 24, 20, RgbRef(250, 250, 250));
+            Box(dc, g, 13, 20, 27, 26, steel);
+            Line(dc, g, 20, 26, 20, 35, dark, 3);
+            break;
+        case 9:  // battery: a grey box with a yellow label and red and blue poles
+            Box(dc, g, 6, 13, 34, 34, RgbRef(150, 156, 164));
+            Box(dc, g, 6, 20, 34, 26, RgbRef(253, 216, 53));
+            Box(dc, g, 10, 8, 15, 13, RgbRef(229, 57, 53));
+            Box(dc, g, 25, 8, 30, 13, RgbRef(30, 136, 229));
+            break;
+        default:  // tool box: a red chest with a handle
+            Box(dc, g, 5, 16, 35, 34, RgbRef(198, 40, 40));
+            Box(dc, g, 5, 21, 35, 23, RgbRef(120, 20, 20));
+            Line(dc, g, 14, 16, 14, 10, dark, 2);
+            Line(dc, g, 14, 10, 26, 10, dark, 2);
+            Line(dc, g, 26, 10, 26, 16, dark, 2);
+            break;
+    }
+}
+
 void PaintDesktopPicture(HDC dc, const UiRect& r) {
     // Evening over the desert: sky, a low sun and two ranges of hills.
     PaintGradient(dc, r, RgbRef(58, 96, 150), RgbRef(238, 170, 120));

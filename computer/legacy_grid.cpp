@@ -35,10 +35,13 @@ void TurnPage(DesktopView& v, const EditorState& s, int step) {
 // The band as strips of one colour each: the colour changes every few rows, never between.
 void AddBand(DrawList& l, const EditorState& s, bool light) {
     const int left = Compact(s) ? 230 : 24, right = Compact(s) ? 580 : 786;
+    // The dark band reaches under the pager row (646..677), whose light page text would
+    // otherwise stand half on the window's light background.
+    const int bottom = !light && ItemCount(s) > LegacyPerPage(s) ? kLegacyPrevious.bottom : kBandBottom;
     int top = kBandTop;
     ColorRef colour = LegacyBandColour(top, light);
-    for (int y = kBandTop + 1; y <= kBandBottom; ++y) {
-        const ColorRef next = y < kBandBottom ? LegacyBandColour(y, light) : ColorRef(~colour);
+    for (int y = kBandTop + 1; y <= bottom; ++y) {
+        const ColorRef next = y < bottom ? LegacyBandColour(y, light) : ColorRef(~colour);
         if (next == colour) continue;
         AddFill(l, {left, top, right, y}, colour);
         top = y;
@@ -50,7 +53,7 @@ void AddBand(DrawList& l, const EditorState& s, bool light) {
 
 bool IsLegacyGrid(const EditorState& s) {
     // A menu with an initial text also holds a text box: drawn by the frame.
-    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kLegacyGrid &&
+    return s.kind == screen_kind::kComputer && WindowLayout(s) == ComputerLayout::kLegacyGrid &&
            s.initial_text.empty();
 }
 
@@ -77,6 +80,9 @@ UiRect LegacyTileRect(const EditorState& s, int i) {
     return {x, y, x + 172, y + 118};
 }
 
+UiRect LegacyPreviousRect(const EditorState& s) { return Compact(s) ? kCompactLegacyPrevious : kLegacyPrevious; }
+UiRect LegacyNextRect(const EditorState& s) { return Compact(s) ? kCompactLegacyNext : kLegacyNext; }
+
 ColorRef LegacyBandColour(int y, bool light) {
     if (light) return RgbRef(244 - y / 80, 248 - y / 95, 252 - y / 110);
     return RgbRef(25 + y / 35, 52 + y / 22, 80 + y / 15);
@@ -86,15 +92,18 @@ DrawList BuildLegacyGridDrawList(const EditorState& s, const DesktopView& v, con
     DrawList l;
     AddComputerWindowTop(l, s);
     const LegacyTheme theme = LegacyThemeOf(s);
+    // The title strip over the band: across the window, inset by 16 px (compact) as at full size.
+    const UiRect strip = Compact(s) ? UiRect{246, 96, 564, 120} : UiRect{40, 96, 770, 120};
+    const UiRect strip_text{strip.left + 8, strip.top, strip.right - 8, strip.bottom};
     if (theme == LegacyTheme::kLight) {
         AddBand(l, s, true);
-        AddFill(l, {40, 96, 770, 120}, RgbRef(255, 255, 255));
+        AddFill(l, strip, RgbRef(255, 255, 255));
         const std::wstring address =
             s.caption.empty() ? std::wstring(L"◉   CoogLe.sa   /   Internet") : L"◉   " + Cp1250ToWide(s.caption);
-        AddText(l, {48, 96, 762, 120}, address, kLabel, tf::kLine);
+        AddText(l, strip_text, address, kLabel, tf::kLine);
     } else if (theme == LegacyTheme::kDark) {
         AddBand(l, s, false);
-        AddText(l, {48, 96, 762, 120}, L"HM OS   /   Pracovní plocha", RgbRef(214, 231, 248), tf::kLine);
+        AddText(l, strip_text, L"HM OS   /   Pracovní plocha", RgbRef(214, 231, 248), tf::kLine);
     }
     const bool desktop_rule = AnyBit(s.Flags(), df::kIconStyle);
     const int per = LegacyPerPage(s);
@@ -117,7 +126,7 @@ DrawList BuildLegacyGridDrawList(const EditorState& s, const DesktopView& v, con
                 tf::kWrap | tf::kCenter);
     }
     if (ItemCount(s) > per)
-        AddPager(l, kLegacyPrevious, kLegacyNext, page, LegacyPages(s),
+        AddPager(l, LegacyPreviousRect(s), LegacyNextRect(s), page, LegacyPages(s),
                  theme == LegacyTheme::kDark ? RgbRef(214, 231, 248) : RgbRef(27, 46, 69), s.Flags());
     AddComputerWindowBottom(l, s, c);
     return l;
@@ -128,11 +137,11 @@ ListInput LegacyGridPress(DesktopView& v, const EditorState& s, int x, int y, Ti
     if (!PressReachesContent(s, x, y, in)) return in;
     const int per = LegacyPerPage(s);
     if (ItemCount(s) > per) {
-        if (Inside(kLegacyPrevious, x, y)) {
+        if (Inside(LegacyPreviousRect(s), x, y)) {
             TurnPage(v, s, -1);
             return in;
         }
-        if (Inside(kLegacyNext, x, y)) {
+        if (Inside(LegacyNextRect(s), x, y)) {
             TurnPage(v, s, 1);
             return in;
         }

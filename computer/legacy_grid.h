@@ -1,7 +1,8 @@
 // The legacy icon grid of kind 16: icon desktops drawn inside a window (the icon bits 0xE0 with
-// neither the slot desktop's bits nor the web style), 16 tiles a page in 4 columns or, compact,
-// 6 in 2. With 0x80 the band behind the tiles is a vertical gradient: the dark theme, or with
-// 0x40 too the light (web) theme with its address bar. Portable: a draw list and the rules of
+// neither the slot desktop's bits nor the web style, or any of them in the compact frame), 16
+// tiles a page in 4 columns or, compact, 6 in 2. With 0x80 the band behind the tiles is a
+// vertical gradient: the dark theme, or with 0x40 too the light (web) theme with its address bar
+// (both reached in the compact frame: at full size 0x80 makes a slot desktop). Portable: a draw list and the rules of
 // clicks, wheel and keys; selection and page live in the desktop view's fields.
 #pragma once
 
@@ -31,6 +32,11 @@ ColorRef LegacyBandColour(int y, bool light);
 
 constexpr UiRect kLegacyPrevious{40, 646, 136, 678};
 constexpr UiRect kLegacyNext{674, 646, 770, 678};
+// Compact: the same buttons inside the window (230..580), 16 px from its sides.
+constexpr UiRect kCompactLegacyPrevious{246, 646, 342, 678};
+constexpr UiRect kCompactLegacyNext{468, 646, 564, 678};
+UiRect LegacyPreviousRect(const EditorState& s);
+UiRect LegacyNextRect(const EditorState& s);
 
 DrawList BuildLegacyGridDrawList(const EditorState& s, const DesktopView& v, const DesktopDrawContext& c);
 

@@ -41,7 +41,7 @@ void Select(DesktopView& v, const EditorState& s, int index) {
 
 bool IsListWindow(const EditorState& s) {
     // A menu with an initial text also holds a text box among its rows: drawn by the frame.
-    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kListWindow &&
+    return s.kind == screen_kind::kComputer && WindowLayout(s) == ComputerLayout::kListWindow &&
            s.initial_text.empty();
 }
 
@@ -73,10 +73,17 @@ void AddListRow(DrawList& l, const UiRect& r, const EditorItem& e, bool selected
 
 void AddComputerWindowTop(DrawList& l, const EditorState& s) {
     AddFill(l, {0, 0, 810, 760}, kWindowBackground);
+    if (Compact(s)) {
+        AddRoundFill(l, kCompactBody, kCompactBodyColour, kCompactBodyRadius);
+        AddFill(l, kCompactWindow, kWindowBackground);
+    }
     AddFill(l, {Left(s), 24, Right(s), 88}, kTitleBar);
     AddText(l, {Left(s) + 20, 24, Right(s) - 90, 88}, Wide1250(s.title), kWhite, tf::kLine, DrawFont::kTitle);
     AddText(l, CloseGlyph(s), L"✕", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
-    if (CanMinimise(s)) AddText(l, {700, 24, 742, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+    if (CanMinimise(s)) {
+        const UiRect m = MinimiseArea(s);
+        AddText(l, {m.left, 24, m.right, 88}, L"–", kWhite, tf::kLine | tf::kCenter, DrawFont::kTitle);
+    }
 }
 
 void AddComputerWindowBottom(DrawList& l, const EditorState& s, const DesktopDrawContext& c) {
@@ -107,7 +114,7 @@ WindowPress ComputerWindowPress(const EditorState& s, int x, int y) {
 }
 
 bool IsTextWindow(const EditorState& s) {
-    return s.kind == screen_kind::kComputer && ChooseComputerLayout(s) == ComputerLayout::kTextWindow;
+    return s.kind == screen_kind::kComputer && WindowLayout(s) == ComputerLayout::kTextWindow;
 }
 
 DrawList BuildTextWindowDrawList(const EditorState& s, const ControlBox& box, const DesktopDrawContext& c) {

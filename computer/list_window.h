@@ -60,7 +60,7 @@ struct ListInput {
 // on the close glyph and answer buttons, whose answer `in` then holds.
 bool PressReachesContent(const EditorState& s, int x, int y, ListInput& in);
 
-// A window of kind 16 around a text page or text box (not a menu, not compact).
+// A window of kind 16 around a text page or text box (not a menu), full-size or compact.
 bool IsTextWindow(const EditorState& s);
 // Its frame: the title bar, the web style's address bar or the caption as a paragraph, the
 // frame of the text box at `box` (the control is printed over it), the status line, buttons.

@@ -154,7 +154,8 @@ TEST(TextWindow, FrameCaptionBoxAndButtons) {
         bool window;
     } which[] = {
         {"text page", 0x0, true}, {"multi-line entry", 0x11, true}, {"web page", 0x40, true},
-        {"one-line entry: the entry panel", 0x1, false}, {"menu", 0x2, false}, {"compact", 0x8, false},
+        {"one-line entry: the entry panel", 0x1, false}, {"menu", 0x2, false}, {"compact", 0x8, true},
+        {"compact entry", 0x9, true}, {"compact menu", 0xA, false},
     };
     for (const auto& w : which) {
         EditorState s = List(0, w.flags);

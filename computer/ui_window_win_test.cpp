@@ -15,6 +15,7 @@
 #include "base/dialog_mailbox.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/desktop_layout.h"
 #include "computer/editor_exchange.h"
 #include "computer/ui_window_win.h"
 #include "game/input_state.h"
@@ -690,8 +691,14 @@ TEST_F(UiWindowTest, DesktopDeleteMessagesItemGoesWithTheNextConfirm) {
     s.buttons[0] = WideToCp1250(L"Otevřít");
     s.items.push_back(EditorItem{5, WideToCp1250(L"Zprávy"), "app:sms", "", 0});
     s.items.push_back(EditorItem{9, WideToCp1250(L"Smazat zprávy"), "app:del", "", 0});
-    Open(s);
-    Click(116, 728);
+    // A compact text page: the window in the phone-sized frame, cut to its body.
+    const FrameRef f = Open(s);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(ColourAt(*f, 222, 400), kCompactBodyColour);
+    EXPECT_EQ(ColourAt(*f, 400, 50), RgbRef(25, 43, 65)) << "the window's title bar";
+    EXPECT_EQ(AlphaAt(*f, 100, 400), 0u);
+    EXPECT_EQ(AlphaAt(*f, 222, 400), 255u);
+    Click(300, 728);  // the compact window's first button (230..400)
     ASSERT_TRUE(WaitFor([] { return !Result().empty(); }));
     EXPECT_EQ(Result(), "31\n1\n{\\rtf1\\hmsel9 }");
 }

@@ -59,7 +59,8 @@ TransparencyMask MaskFor(MaskScreen screen) {
     using B = CursorBoxRule;
     switch (screen) {
         case MaskScreen::kNone: return {};
-        case MaskScreen::kApp16Window: return Make({Rect(216, 0, 594, 760, 24)}, B::kNotBackground);
+        // The compact frame's body is rounded by 42 px; a smaller radius would keep light corners.
+        case MaskScreen::kApp16Window: return Make({Rect(216, 0, 594, 760, 42)}, B::kNotBackground);
         case MaskScreen::kApp16Modes: return Make({Rect(120, 160, 690, 600)}, B::kOpaque);
         case MaskScreen::kApps27And30: return Make({Rect(116, 38, 694, 719)}, B::kOpaque);
         case MaskScreen::kApp34Compact:

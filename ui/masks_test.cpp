@@ -52,11 +52,13 @@ TEST(MaskShapes, CornerPixelsOfEveryScreenMask) {
         int x, y;
         bool opaque;
     } probes[] = {
-        // app 16 window: rounded 216..593 x 0..759, r 24
-        {MaskScreen::kApp16Window, 216, 0, false},  {MaskScreen::kApp16Window, 240, 0, true},
-        {MaskScreen::kApp16Window, 216, 24, true},  {MaskScreen::kApp16Window, 223, 7, false},
-        {MaskScreen::kApp16Window, 224, 8, true},   {MaskScreen::kApp16Window, 593, 759, false},
-        {MaskScreen::kApp16Window, 593, 735, true}, {MaskScreen::kApp16Window, 594, 400, false},
+        // app 16 window: rounded 216..593 x 0..759, r 42 as the compact frame's body is drawn (a
+        // radius of 24 would leave light corners beside the dark body: 224,8 and 593,735)
+        {MaskScreen::kApp16Window, 216, 0, false},  {MaskScreen::kApp16Window, 258, 0, true},
+        {MaskScreen::kApp16Window, 216, 42, true},  {MaskScreen::kApp16Window, 223, 7, false},
+        {MaskScreen::kApp16Window, 229, 13, true},  {MaskScreen::kApp16Window, 224, 8, false},
+        {MaskScreen::kApp16Window, 593, 759, false}, {MaskScreen::kApp16Window, 593, 717, true},
+        {MaskScreen::kApp16Window, 593, 735, false}, {MaskScreen::kApp16Window, 594, 400, false},
         {MaskScreen::kApp16Window, 215, 400, false}, {MaskScreen::kApp16Window, 0, 0, false},
         // app 16 modes 1/3: 120..689 x 160..599
         {MaskScreen::kApp16Modes, 120, 160, true},  {MaskScreen::kApp16Modes, 689, 599, true},

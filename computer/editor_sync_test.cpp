@@ -122,7 +122,7 @@ protected:
             if (encode_fails) throw std::runtime_error("Windows API failure at line 603: 0x80004005");
             return "PNG" + std::to_string(p.width()) + "x" + std::to_string(p.height());
         };
-        fx.decode_picture = [this](const std::string& bytes) -> PixelsRef {
+        fx.decode_picture = [](const std::string& bytes) -> PixelsRef {
             if (bytes == "tiny") return nullptr;
             if (bytes != "JPEG") throw std::runtime_error("invalid picture");
             return MakePixels(4, 3);

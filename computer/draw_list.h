@@ -22,6 +22,7 @@ enum class DrawOpKind {
     kDesktopPicture,  // the built-in desktop picture
     kCover,           // a document cover `glyph` (cover kind) filling r
     kEmbeddedPicture, // the plugin's embedded picture `glyph` (0 or 1) on its rounded background
+    kBackdrop,        // the kept backdrop (a rendered screen), 1:1 from r's top left corner
 };
 
 enum class DrawFont { kBody, kTitle, kScript, kSmall, kCover };  // kCover: Segoe UI 28 px semibold

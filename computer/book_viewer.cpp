@@ -4,6 +4,7 @@
 
 #include "base/text1250.h"
 #include "computer/desktop_layout.h"
+#include "computer/rtf_text.h"
 
 namespace hm {
 namespace {
@@ -131,8 +132,9 @@ DrawList BuildBookDrawList(const EditorState& s, const BookView& v, const std::w
             op.r = FitPicture(picture.width, picture.height, kBookPictureArea);
             op.colour = op.colour2 = kWhite;
             l.push_back(op);
-        } else if (s.content.rfind("{\\rtf1", 0) != 0) {
-            AddText(l, {48, 76, 742, 636}, Wide1250(s.content), RgbRef(24, 24, 24), tf::kWrap);
+        } else {
+            const std::u16string text = IsRtfContent(s.content) ? RtfToText(s.content) : Cp1250ToUtf16(s.content);
+            AddText(l, {48, 76, 742, 636}, std::wstring(text.begin(), text.end()), RgbRef(24, 24, 24), tf::kWrap);
         }
         if (s.picture_mode == picture_mode::kAttachment)
             AddButton(l, kAttachmentButton, L"Zobrazit přílohu", true, f);

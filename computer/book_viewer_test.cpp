@@ -72,6 +72,19 @@ TEST(BookViewer, CoverContentsAndPagesWithTheirStatusLines) {
         {Book(3, 6), L"x", true, L"Načítání…"},
     };
     for (const Status& c : cases) EXPECT_NE(FindText(BuildBookDrawList(c.s, {}, c.status, c.submitted, {}), c.line), nullptr) << c.s.page;
+    // A page's text, RTF or plain, is drawn as text.
+    struct PageText {
+        const char* content;
+        const wchar_t* text;
+    } const pages[] = {
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\b \\'c8l\\'e1nek 1\\b0\\par Z\\u225?kon}", L"Článek 1\r\nZákon"},
+        {"Prost\xfd text", L"Prostý text"},
+    };
+    for (const PageText& p : pages) {
+        EditorState page = Book(3, 6);
+        page.content = p.content;
+        EXPECT_NE(FindText(BuildBookDrawList(page, {}, L"", false, {}), p.text), nullptr) << p.content;
+    }
     // One record: no page count.
     EditorState single = Book(2, 3);
     single.record_count = 1;

@@ -13,11 +13,13 @@
 #include <string_view>
 
 #include "base/text1250.h"
+#include "computer/backdrop.h"
 #include "computer/book_viewer.h"
 #include "computer/desktop_draw.h"
 #include "computer/dialog_panel.h"
 #include "computer/document_list.h"
 #include "computer/document_screen.h"
+#include "computer/entry_panel.h"
 #include "computer/signature_sheet.h"
 
 namespace {
@@ -96,7 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (card.popis_line && (!card.state_line || std::size_t(*card.popis_line) > text.size())) std::abort();
         const std::optional<hm::UiRect> area = hm::CardDecoration(154, int(size % 700), int(data[0]) * 3);
         if (area && (area->bottom <= area->top || area->right - area->left != 500)) std::abort();
-        (void)hm::BuildDialogPanelDrawList(s, d.desktop, area);
+        // Over a kept backdrop: only an entry panel declines its mask, and only panels draw it.
+        const hm::Backdrop behind = hm::BackdropBehind(s, (size & 1) != 0);
+        if (hm::ScreenMaskInputs(s, behind).app_declines_mask && !hm::IsEntryPanel(s)) std::abort();
+        (void)hm::BuildDialogPanelDrawList(s, d.desktop, area, behind, L"12:00");
+        (void)hm::BuildEntryPanelDrawList(s, L"", false, behind, L"12:00");
         (void)hm::BuildPictureChooserDrawList(s, d.pictures);
     }
     return 0;

@@ -477,6 +477,8 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     ASSERT_TRUE(WaitFor([] { return !PositionBody().empty(); }));
     EXPECT_EQ(PositionBody(), "31\nword\n2");
     EXPECT_TRUE(Result().empty());
+    ASSERT_TRUE(FrameShows(40 + 2 * 146 + 54, 172, GlyphColour(5))) << "Word in its new place";
+    const FrameRef desktop = Frame();
 
     // A double click (the second press forwarded as WM_LBUTTONDBLCLK) opens the contract.
     Mouse(WM_LBUTTONDOWN, 530, 180);
@@ -583,6 +585,29 @@ TEST_F(DesktopWindow, DragToAnEmptySlotDoubleClickADocumentThenSignTwice) {
     EXPECT_EQ(ColourAt(*f, 160, 575), RgbRef(36, 100, 167));
     EXPECT_EQ(alpha(50, 50), 0u);
     EXPECT_EQ(alpha(400, 620), 0u);
+
+    // A one-line entry after all that: drawn over the desktop as it stood when the contract was
+    // opened from it, and the whole canvas stays, so that the desktop around the panel is seen.
+    EditorState entry;
+    entry.request_id = 40;
+    entry.kind = 16;
+    entry.flags = 1 | (24 << 8);
+    entry.title = "Heslo k archivu";
+    entry.content = "archiv";  // another text: a new screen, not the dialog updated in place
+    entry.buttons[0] = "Potvrdit";
+    ASSERT_TRUE(PostNewState(entry));
+    ASSERT_TRUE(FrameShows(148, 400, RgbRef(179, 195, 215))) << "the entry box's frame";
+    const FrameRef over = Frame();
+    WritePngFile(std::string(HM_TEST_OUTPUT_DIR) + "/entry-over-desktop.png", *over);
+    EXPECT_EQ(ColourAt(*over, 130, 580), RgbRef(247, 250, 254)) << "the panel";
+    // Left of the panel, the desktop's column of icons, paging and "Domů" as they were.
+    int differ = 0;
+    for (std::uint32_t y = 0; y < 760; ++y)
+        for (std::uint32_t x = 0; x < 110; ++x) differ += ColourAt(*over, int(x), int(y)) != ColourAt(*desktop, int(x), int(y));
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(ColourAt(*over, 19, 400), kDesktopPanel);
+    for (const auto& [x, y] : {std::pair{4, 4}, std::pair{60, 598}, std::pair{400, 700}, std::pair{130, 580}})
+        EXPECT_EQ(over->at(std::uint32_t(x), std::uint32_t(y)) >> 24, 255u) << x << "," << y;
 }
 
 TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {
@@ -598,6 +623,9 @@ TEST_F(DesktopWindow, LoginEntryPanelHoldsItsBoxAndSendsWhatWasTyped) {
     const FrameRef f = Frame();
     EXPECT_EQ(ColourAt(*f, 148, 400), RgbRef(179, 195, 215));  // the box's frame
     EXPECT_EQ(ColourAt(*f, 130, 580), RgbRef(247, 250, 254));  // panel below the buttons
+    // A login has no screen behind it: cut to the panel, the game shows around it.
+    EXPECT_EQ(f->at(50, 50) >> 24, 0u);
+    EXPECT_EQ(f->at(130, 580) >> 24, 255u);
     auto* r = new ForwardedInput{WM_CHAR, 'a', 1, {}};
     ASSERT_TRUE(PostMessageW(UiWindow(), uimsg::kInputEvent, 0, reinterpret_cast<LPARAM>(r)));
     Mouse(WM_LBUTTONDOWN, 200, 520);  // "Prihlasit"

@@ -91,9 +91,14 @@ std::optional<UiRect> CardDecoration(int control_left, std::optional<int> state_
     return UiRect{left, top, left + 500, bottom};
 }
 
-DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v, const std::optional<UiRect>& card_area) {
+DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v, const std::optional<UiRect>& card_area,
+                                  Backdrop behind, const std::wstring& clock) {
     DrawList l;
-    AddFill(l, {0, 0, 810, 760}, kPlain);
+    if (IsIdentityCard(s) || IsInspectionWithCard(s) || s.screen_id == "identity-dialog" ||
+        s.screen_id == "field-inspection" || behind == Backdrop::kNone)
+        AddFill(l, {0, 0, 810, 760}, kPlain);
+    else
+        AddBackdrop(l, behind, clock);
     if (IsIdentityCard(s)) {
         if (card_area) {
             DrawOp card;

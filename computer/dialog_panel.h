@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/ticks.h"
+#include "computer/backdrop.h"
 #include "computer/desktop_input.h"
 #include "computer/draw_list.h"
 #include "computer/editor_state.h"
@@ -46,9 +47,11 @@ CardTextLines FindCardLines(std::u16string_view text);
 // From the canvas tops of those lines (the UI thread measures them in the control).
 std::optional<UiRect> CardDecoration(int control_left, std::optional<int> state_top, std::optional<int> popis_top);
 
-// `card`: where the identity card's picture goes, none for no decoration.
+// `card`: where the identity card's picture goes, none for no decoration. The panels other than
+// the identity screens are drawn over `behind` with the game clock `clock`.
 DrawList BuildDialogPanelDrawList(const EditorState& s, const DesktopView& v,
-                                  const std::optional<UiRect>& card = std::nullopt);
+                                  const std::optional<UiRect>& card = std::nullopt, Backdrop behind = Backdrop::kPlain,
+                                  const std::wstring& clock = {});
 
 struct DialogInput {
     bool handled = false;

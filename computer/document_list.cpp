@@ -5,6 +5,7 @@
 
 #include "base/text1250.h"
 #include "computer/list_window.h"
+#include "computer/rtf_text.h"
 
 namespace hm {
 namespace {
@@ -77,7 +78,8 @@ std::string Joined(const std::vector<std::string_view>& fields, std::size_t from
 
 std::vector<EditorItem> RowsFromContent(const EditorState& s) {
     std::vector<EditorItem> rows;
-    std::string_view rest = s.content;
+    const std::string text = ContentText1250(s.content);  // RTF content: its \par and \row end the lines
+    std::string_view rest = text;
     bool heading = s.kind == 6;
     while (!rest.empty() && rows.size() < std::size_t(kMaxItems)) {
         // Lines end with LF, CR LF, or a lone CR: a state body ends its lines with LF, so a

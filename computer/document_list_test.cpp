@@ -182,6 +182,12 @@ TEST(DocumentList, Kind5And6RowsComeFromTheContent) {
         {"empty fields stay", 5, "\t\t", {{1, "\xe8.j.   |  ", "", "", 0xFFFFFF}}},
         {"nothing", 5, "", {}},
         {"rows of one wire line: lone CRs", 5, "1\tA\r2\tB\r", {{1, "\xe8.j. 1  |  A", "", "", 0xFFFFFF}, {2, "\xe8.j. 2  |  B", "", "", 0xFFFFFF}}},
+        {"RTF: paragraphs are lines, tabs fields, tables dropped", 5,
+         "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 1\\tab \\'c8R\\par 2\\tab B\\tab x\\tab 00ff00\\par}",
+         {{1, "\xe8.j. 1  |  \xc8R", "", "", 0xFFFFFF}, {2, "\xe8.j. 2  |  B", "x", "", 0x00FF00}}},
+        {"RTF table: cells are fields, rows lines", 6,
+         "{\\rtf1 Spis\\cell N\\cell\\row 7\\cell \\u268?ek\\cell\\row}",
+         {{1, "\xe8.j. 7  |  \xc8" "ek", "", "", 0xFFFFFF}}},
     };
     for (const auto& c : cases) {
         EditorState s = List(c.kind, 3);  // the item lines are not the rows

@@ -23,6 +23,7 @@ enum class DrawOpKind {
     kCover,           // a document cover `glyph` (cover kind) filling r
     kEmbeddedPicture, // the plugin's embedded picture `glyph` (0 or 1) on its rounded background
     kTool,            // a workbench tool picture `glyph` (0-based tool number) filling r
+    kBackdrop,        // the kept backdrop (a rendered screen), 1:1 from r's top left corner
 };
 
 enum class DrawFont { kBody, kTitle, kScript, kSmall, kCover };  // kCover: Segoe UI 28 px semibold

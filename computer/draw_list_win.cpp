@@ -1,6 +1,8 @@
 #include "computer/draw_list_win.h"
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "computer/icon_painter_win.h"
 #include "ui/canvas_win.h"
@@ -8,18 +10,31 @@
 namespace hm {
 namespace {
 
-// The last picture drawn on this thread, scaled to the size it was drawn at. Holding the
-// reference keeps its address from being reused by another picture while cached.
+// The last picture drawn, scaled to the size it was drawn at. Holding the reference keeps its
+// address from being reused by another picture while cached. Not thread_local: a thread-local
+// object with a destructor hung the end of the UI thread under Wine (its destructor runs in a TLS
+// callback under the loader lock); and never destroyed, so that no GDI call runs at process exit.
+// One UI thread draws at a time; the lock covers a test drawing beside it.
 struct ScaledPicture {
     PixelsRef source;
     int width = 0, height = 0;
     std::unique_ptr<DibCanvas> scaled;
 };
+struct PictureCache {
+    std::mutex lock;
+    ScaledPicture picture;
+};
+PictureCache& Cache() {
+    static PictureCache& cache = *new PictureCache;
+    return cache;
+}
 
 void DrawScaledPicture(HDC dc, const UiRect& r, const PixelsRef& picture, ColorRef background) {
-    thread_local ScaledPicture cache;
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return;
+    PictureCache& c = Cache();
+    std::lock_guard<std::mutex> hold(c.lock);
+    ScaledPicture& cache = c.picture;
     if (cache.source != picture || cache.width != w || cache.height != h || !cache.scaled) {
         cache.scaled.reset();
         cache.source.reset();
@@ -29,6 +44,20 @@ void DrawScaledPicture(HDC dc, const UiRect& r, const PixelsRef& picture, ColorR
         cache = ScaledPicture{picture, w, h, std::move(canvas)};
     }
     BitBlt(dc, r.left, r.top, w, h, cache.scaled->dc(), 0, 0, SRCCOPY);
+}
+
+// A picture copied pixel for pixel (no scaling: the backdrop was rendered at the canvas size).
+void CopyPicture(HDC dc, const UiRect& r, const Pixels& p) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = LONG(p.width());
+    bi.bmiHeader.biHeight = -LONG(p.height());  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    const int w = std::min(r.right - r.left, int(p.width())), h = std::min(r.bottom - r.top, int(p.height()));
+    if (w <= 0 || h <= 0) return;
+    SetDIBitsToDevice(dc, r.left, r.top, DWORD(w), DWORD(h), 0, 0, 0, p.height(), p.data(), &bi, DIB_RGB_COLORS);
 }
 
 UINT TextFlags(unsigned format) {
@@ -42,7 +71,14 @@ UINT TextFlags(unsigned format) {
 
 }  // namespace
 
-void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const PixelsRef& picture) {
+void ForgetScaledPicture() {
+    PictureCache& c = Cache();
+    std::lock_guard<std::mutex> hold(c.lock);
+    c.picture = ScaledPicture{};
+}
+
+void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const PixelsRef& picture,
+                    const Pixels* backdrop) {
     UniqueFont small, cover;  // made on first use
     const int saved = SaveDC(dc);
     for (const DrawOp& op : list) {
@@ -60,6 +96,9 @@ void ReplayDrawList(HDC dc, const UiFonts& fonts, const DrawList& list, const Pi
             case DrawOpKind::kCover: PaintCover(dc, r, op.glyph); break;
             case DrawOpKind::kTool: PaintTool(dc, r, op.glyph); break;
             case DrawOpKind::kEmbeddedPicture: DrawEmbeddedPicture(dc, r.left, r.top, r.right, r.bottom, op.glyph); break;
+            case DrawOpKind::kBackdrop:
+                if (backdrop) CopyPicture(dc, r, *backdrop);
+                break;
             case DrawOpKind::kButton:
                 DrawButton(dc, fonts, op.flags, r.left, r.top, r.right, r.bottom, op.text, op.primary);
                 break;

@@ -28,9 +28,10 @@ bool IsEntryPanel(const EditorState& s) {
            s.screen_id != "hospic-draft" && s.screen_id != "identity-dialog";
 }
 
-DrawList BuildEntryPanelDrawList(const EditorState& s, const std::wstring& status, bool submitted) {
+DrawList BuildEntryPanelDrawList(const EditorState& s, const std::wstring& status, bool submitted, Backdrop behind,
+                                 const std::wstring& clock) {
     DrawList l;
-    AddFill(l, {0, 0, 810, 760}, RgbRef(238, 243, 249));
+    AddBackdrop(l, behind == Backdrop::kNone ? Backdrop::kPlain : behind, clock);
     AddRoundFill(l, kEntryPanel, RgbRef(247, 250, 254), 20);
     AddFill(l, {kEntryPanel.left, kEntryPanel.top, kEntryPanel.right, 220}, RgbRef(25, 43, 65));
     AddText(l, {140, 166, 630, 214}, Wide1250(s.title), RgbRef(255, 255, 255), tf::kLine, DrawFont::kTitle);

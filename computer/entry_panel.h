@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "computer/backdrop.h"
 #include "computer/draw_list.h"
 #include "computer/editor_state.h"
 
@@ -16,8 +17,10 @@ bool IsEntryPanel(const EditorState& s);
 constexpr UiRect kEntryPanel{120, 160, 690, 600};
 constexpr UiRect kEntryBoxFrame{148, 388, 662, 440};
 
-// The panel around the text box (the box itself is the control's, printed by the caller).
-DrawList BuildEntryPanelDrawList(const EditorState& s, const std::wstring& status, bool submitted);
+// The panel around the text box (the box itself is the control's, printed by the caller), over
+// `behind` with the game clock `clock`.
+DrawList BuildEntryPanelDrawList(const EditorState& s, const std::wstring& status, bool submitted,
+                                 Backdrop behind = Backdrop::kPlain, const std::wstring& clock = {});
 
 // A press: the answer of a labelled button or of the close glyph; nothing elsewhere (the text
 // box takes its own clicks).

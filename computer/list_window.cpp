@@ -129,8 +129,18 @@ DrawList BuildTextWindowDrawList(const EditorState& s, const ControlBox& box, co
         AddText(l, {left, 100, right, std::max(100, box.y - 8)}, Wide1250(s.caption), RgbRef(67, 86, 109), tf::kWrap);
     }
     if (!box.empty()) {
+        const UiRect inside{box.x, box.y, box.x + box.width, box.y + box.height};
         AddFill(l, {box.x - 2, box.y - 2, box.x + box.width + 2, box.y + box.height + 2}, RgbRef(179, 195, 215));
-        AddFill(l, {box.x, box.y, box.x + box.width, box.y + box.height}, kWhite);
+        AddFill(l, inside, kWhite);
+        // Picture mode 4: the web page's background picture fills the box, the text is printed
+        // over it through the colour key.
+        if (HasBackgroundPicture(s)) {
+            DrawOp picture;
+            picture.kind = DrawOpKind::kStatePicture;
+            picture.r = inside;
+            picture.colour = picture.colour2 = kWhite;
+            l.push_back(picture);
+        }
     }
     AddComputerWindowBottom(l, s, c);
     return l;

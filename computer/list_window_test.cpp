@@ -191,6 +191,40 @@ TEST(TextWindow, FrameCaptionBoxAndButtons) {
     EXPECT_NE(FindText(BuildTextWindowDrawList(s, box, {}), L"◉   CoogLe.sa"), nullptr);
 }
 
+TEST(TextWindow, PictureModeFourFillsTheBoxUnderItsText) {
+    EditorState s = List(0, 0x40);
+    const ControlBox box = PlanMainControl(s).box;
+    ASSERT_FALSE(box.empty());
+    const auto picture_at = [&](const DrawList& l) -> const DrawOp* {
+        for (std::size_t i = 0; i < l.size(); ++i)
+            if (l[i].kind == DrawOpKind::kStatePicture) return &l[i];
+        return nullptr;
+    };
+    EXPECT_EQ(picture_at(BuildTextWindowDrawList(s, box, {})), nullptr) << "no background without mode 4";
+    s.picture_mode = 2;
+    EXPECT_EQ(picture_at(BuildTextWindowDrawList(s, box, {})), nullptr) << "an attachment is no background";
+    s.picture_mode = 4;
+    const DrawList l = BuildTextWindowDrawList(s, box, {});
+    const DrawOp* picture = picture_at(l);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->r.left, box.x);
+    EXPECT_EQ(picture->r.top, box.y);
+    EXPECT_EQ(picture->r.right, box.x + box.width);
+    EXPECT_EQ(picture->r.bottom, box.y + box.height);
+    // Over the box's white, under nothing but the text printed later.
+    const std::size_t at = std::size_t(picture - l.data());
+    bool white_before = false;
+    for (std::size_t i = 0; i < at; ++i)
+        white_before = white_before || (l[i].kind == DrawOpKind::kFill && l[i].colour == RgbRef(255, 255, 255) &&
+                                        l[i].r.left == box.x && l[i].r.top == box.y);
+    EXPECT_TRUE(white_before);
+    for (std::size_t i = at + 1; i < l.size(); ++i)
+        EXPECT_FALSE(l[i].r.left < box.x + box.width && l[i].r.right > box.x && l[i].r.top < box.y + box.height &&
+                     l[i].r.bottom > box.y)
+            << "step " << i << " covers the picture";
+    EXPECT_TRUE(PrintsTransparently(s)) << "the text goes over it through the colour key";
+}
+
 TEST(TextWindow, ButtonsCloseAndEscAnswer) {
     EditorState s = List(0, 0x0);
     s.buttons[0] = "Odeslat";

@@ -229,7 +229,7 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
             FillSolidRect(dc, 24, 178, 786, 564, kWhite);
         }
     }
-    if (s.kind == sk::kTextPage && f.background) DrawPictureInRect(dc, 36, 98, 774, 652, f.background, kWhite);
+    if (s.kind == sk::kTextPage && f.background) DrawPictureInRect(dc, 36, 98, 774, 652, f.background.get(), kWhite);
     if (s.kind == sk::kShortAnswer) {
         const ControlBox& b = f.plan.box;
         FillSolidRect(dc, b.x - 2, b.y - 2, b.x + b.width + 2, b.y + b.height + 2, kFrame);
@@ -252,14 +252,8 @@ void DrawDocument(HDC dc, const ScreenFrame& f) {
 
 ColorRef ScreenBackground(const EditorState&) { return kDocumentBackground; }
 
-TransparencyMask ScreenMask(const EditorState& s) {
-    MaskInputs in;
-    in.app = s.kind;
-    in.mode = s.request_id == -2 ? -2 : SubMode(s);
-    in.window_flags = s.Flags();
-    in.compact_layout = (s.Flags() & kCompactFlag) != 0;
-    in.document = DialogMaskDocument(s);
-    return MaskFor(ChooseMask(in));
+TransparencyMask ScreenMask(const EditorState& s, Backdrop behind) {
+    return MaskFor(ChooseMask(ScreenMaskInputs(s, behind)));
 }
 
 std::wstring HintLine(const EditorState& s, const std::wstring& status, bool submitted) {
@@ -280,11 +274,11 @@ void DrawScreen(HDC dc, const ScreenFrame& f) {
     const EditorState& s = *f.state;
     if (f.desktop) return ReplayDrawList(dc, *f.fonts, *f.desktop, s.picture);
     if (f.panel) {
-        ReplayDrawList(dc, *f.fonts, *f.panel, nullptr);
+        ReplayDrawList(dc, *f.fonts, *f.panel, nullptr, f.backdrop);
         return DrawControl(dc, f, false);  // one line: no scroll bar
     }
     if (f.window) {
-        ReplayDrawList(dc, *f.fonts, *f.window, nullptr);
+        ReplayDrawList(dc, *f.fonts, *f.window, f.background);  // picture mode 4's background
         DrawControl(dc, f);
         if (f.chooser) ReplayDrawList(dc, *f.fonts, *f.chooser, nullptr);
         return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "computer/backdrop.h"
 #include "computer/document_screen.h"
 #include "computer/draw_list.h"
 #include "computer/editor_view.h"
@@ -30,7 +31,8 @@ struct ScreenFrame {
     ControlBox second_box;
     bool second_focused = false;     // typing (and the caret) is in the second box
     bool second_read_only = false;
-    const Pixels* background = nullptr;  // picture mode 4: the picture behind the text
+    PixelsRef background;                // picture mode 4: the picture behind the text
+    const Pixels* backdrop = nullptr;    // the kept screen behind a panel drawn over it
     const DrawList* desktop = nullptr;  // the whole screen, when it is the slot desktop
     const DrawList* sheet = nullptr;    // the signature sheet's buttons and strip
     const DrawList* panel = nullptr;    // the entry panel around the text box
@@ -46,8 +48,8 @@ constexpr ColorRef kDocumentBackground = 0xF9F3EE;  // RGB(238,243,249)
 
 // Background colour the pass fills before the renderer draws.
 ColorRef ScreenBackground(const EditorState& s);
-// The mask that cuts the game free around the screen.
-TransparencyMask ScreenMask(const EditorState& s);
+// The mask that cuts the game free around the screen drawn over `behind`.
+TransparencyMask ScreenMask(const EditorState& s, Backdrop behind);
 
 void DrawScreen(HDC dc, const ScreenFrame& f);
 

@@ -14,7 +14,9 @@
 #include "base/owners_win.h"
 #include "base/text1250.h"
 #include "base/ui_messages.h"
+#include "computer/backdrop.h"
 #include "computer/dialog_panel.h"
+#include "computer/draw_list_win.h"
 #include "computer/document_list.h"
 #include "computer/document_payload.h"
 #include "computer/document_screen.h"
@@ -25,6 +27,7 @@
 #include "computer/rich_edit_win.h"
 #include "computer/screens_win.h"
 #include "game/input_state.h"
+#include "ui/canvas_win.h"
 #include "ui/overlay_pass_win.h"
 #include "ui/state_signature.h"
 
@@ -61,6 +64,7 @@ struct UiView {
     std::optional<SecondControlPlan> second_plan;
     bool second_focused = false;  // typing goes to the second box
     PixelsRef background;         // picture mode 4: the picture behind the text
+    PixelsRef backdrop;           // the screen kept by the last answer from a desktop
     std::optional<int> delete_messages;  // the desktop's delete-messages item, out of the list
     UiFonts fonts;
     std::wstring status;
@@ -265,6 +269,65 @@ void TearDownScreen(UiView& v) {
 
 // ---- Render tick ------------------------------------------------------------------------------
 
+// Draws the view's screen into `dc` after its background fill: each tick, and once more when an
+// answer keeps the screen as the backdrop.
+void DrawView(UiView& v, HDC dc, bool caret_on, const std::wstring& clock) {
+    const int typing = TypingBox(v);
+    ScreenFrame frame;
+    frame.state = &v.state;
+    frame.fonts = &v.fonts;
+    frame.main = v.main;
+    frame.plan = v.plan;
+    frame.status = v.status;
+    frame.submitted = v.submitted;
+    frame.caret_on = caret_on;
+    frame.colour_menu = v.colour_menu;
+    frame.colour_background = v.colour_background;
+    if (!BoxRect(v, 1).empty()) {
+        frame.second = v.second;
+        frame.second_box = v.second_plan->box;
+        frame.second_read_only = BoxReadOnly(v, 1);
+    }
+    frame.second_focused = typing == 1;
+    frame.background = v.background;
+    frame.doc = &v.doc;
+    frame.framed = &v.signature_ranges;
+    const Backdrop behind = BackdropBehind(v.state, v.backdrop != nullptr);
+    frame.backdrop = behind == Backdrop::kKept ? v.backdrop.get() : nullptr;
+    DrawList list;
+    DesktopDrawContext context{v.status, v.submitted, clock, bool(v.state.picture)};
+    if (v.state.picture) {
+        context.picture_width = int(v.state.picture->width());
+        context.picture_height = int(v.state.picture->height());
+    }
+    if (std::optional<DrawList> whole = WholeScreenDrawList(v.doc, v.state, context)) {
+        list = std::move(*whole);
+        frame.desktop = &list;
+    } else if (IsSignatureSheet(v.state)) {
+        list = BuildSheetDrawList(v.state, v.doc.sheet);
+        frame.sheet = &list;
+    } else if (IsDialogPanel(v.state)) {
+        // An identity card is drawn only on a new signature: its lines are measured then.
+        const std::optional<UiRect> card =
+            v.main && IsIdentityCard(v.state) ? MeasureCardDecoration(v.main, v.plan.box) : std::nullopt;
+        list = BuildDialogPanelDrawList(v.state, v.doc.desktop, card, behind, clock);
+        frame.panel = &list;
+    } else if (IsDocumentList(v.state)) {
+        list = BuildDocumentListDrawList(v.state, v.doc.desktop);
+        AddActionMenu(list, v.doc.menu, v.state);
+        frame.doc_list = &list;
+    } else if (IsTextWindow(v.state)) {
+        list = BuildTextWindowDrawList(v.state, v.plan.box, context);
+        frame.window = &list;
+    } else if (IsEntryPanel(v.state)) {
+        list = BuildEntryPanelDrawList(v.state, v.status, v.submitted, behind, clock);
+        frame.panel = &list;
+    }
+    const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
+    if (!chooser.empty()) frame.chooser = &chooser;
+    DrawScreen(dc, frame);
+}
+
 void RenderTick(UiView& v) {
     OverlayState& overlay = v.ex.overlay;
     PluginInput().non_minimisable.store(v.ex.login_screen.load());
@@ -287,7 +350,7 @@ void RenderTick(UiView& v) {
     ScreenPass pass;
     pass.capture_request_id = v.state.picture_slot >= 1 ? v.state.request_id : 0;
     pass.background = ScreenBackground(v.state);
-    pass.mask = ScreenMask(v.state);
+    pass.mask = ScreenMask(v.state, BackdropBehind(v.state, v.backdrop != nullptr));
     if (v.main && v.state.content.find("\\hmcard161 ") != std::string::npos) {
         StateSignatureInputs in;
         in.capture_request_id = pass.capture_request_id;
@@ -307,63 +370,22 @@ void RenderTick(UiView& v) {
         signature = StateSignature(in);
         pass.signature = &signature;
     }
-    ScreenFrame frame;
-    frame.state = &v.state;
-    frame.fonts = &v.fonts;
-    frame.main = v.main;
-    frame.plan = v.plan;
-    frame.status = v.status;
-    frame.submitted = v.submitted;
-    frame.caret_on = caret_phase == 1;
-    frame.colour_menu = v.colour_menu;
-    frame.colour_background = v.colour_background;
-    if (!BoxRect(v, 1).empty()) {
-        frame.second = v.second;
-        frame.second_box = v.second_plan->box;
-        frame.second_read_only = BoxReadOnly(v, 1);
-    }
-    frame.second_focused = typing == 1;
-    frame.background = v.background.get();
-    frame.doc = &v.doc;
-    frame.framed = &v.signature_ranges;
-    DrawList list;
-    bool measure_card = false;
-    DesktopDrawContext context{v.status, v.submitted, GameClockText(v.ex), bool(v.state.picture)};
-    if (v.state.picture) {
-        context.picture_width = int(v.state.picture->width());
-        context.picture_height = int(v.state.picture->height());
-    }
-    if (std::optional<DrawList> whole = WholeScreenDrawList(v.doc, v.state, context)) {
-        list = std::move(*whole);
-        frame.desktop = &list;
-    } else if (IsSignatureSheet(v.state)) {
-        list = BuildSheetDrawList(v.state, v.doc.sheet);
-        frame.sheet = &list;
-    } else if (IsDialogPanel(v.state)) {
-        list = BuildDialogPanelDrawList(v.state, v.doc.desktop);
-        frame.panel = &list;
-        measure_card = v.main && IsIdentityCard(v.state);
-    } else if (IsDocumentList(v.state)) {
-        list = BuildDocumentListDrawList(v.state, v.doc.desktop);
-        AddActionMenu(list, v.doc.menu, v.state);
-        frame.doc_list = &list;
-    } else if (IsTextWindow(v.state)) {
-        list = BuildTextWindowDrawList(v.state, v.plan.box, context);
-        frame.window = &list;
-    } else if (IsEntryPanel(v.state)) {
-        list = BuildEntryPanelDrawList(v.state, v.status, v.submitted);
-        frame.panel = &list;
-    }
-    const DrawList chooser = BuildPictureChooserDrawList(v.state, v.doc.pictures);
-    if (!chooser.empty()) frame.chooser = &chooser;
-    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) {
-        // An identity card is drawn only on a new signature: its lines are measured then.
-        if (measure_card) list = BuildDialogPanelDrawList(v.state, v.doc.desktop, MeasureCardDecoration(v.main, v.plan.box));
-        DrawScreen(dc, frame);
-    });
+    RunScreenPass(overlay, v.gate, pass, [&](HDC dc) { DrawView(v, dc, caret_phase == 1, GameClockText(v.ex)); });
 }
 
 // ---- Answers ------------------------------------------------------------------------------------
+
+// The screen as it stands, for the panels that may follow; its clock is drawn anew over it.
+PixelsRef RenderBackdrop(UiView& v) {
+    try {
+        OverlayCanvas canvas;
+        FillSolidRect(canvas.dc(), 0, 0, kCanvasWidth, kCanvasHeight, ScreenBackground(v.state));
+        DrawView(v, canvas.dc(), false, std::wstring());
+        return canvas.ToPixels();
+    } catch (const std::exception&) {
+        return nullptr;  // no drawing surface: the plain panel stands in
+    }
+}
 
 void Answer(UiView& v, int action) {
     const Tick now = GetTickCount64();
@@ -380,6 +402,7 @@ void Answer(UiView& v, int action) {
         return;
     }
     if (v.submitted) return;  // one answer per state
+    if (LeavesBackdrop(s)) v.backdrop = RenderBackdrop(v);
     PayloadInputs in = PayloadInputsFor(v.doc, s, action);
     if (v.main) {
         HWND main = v.main;
@@ -835,6 +858,7 @@ DWORD WINAPI UiThreadMain(void* p) {
     EditorExchange& ex = *start->ex;
     g_ui_thread.store(GetCurrentThreadId());
     AtTheEdge([&] { RunUiThread(ex, std::move(start->state)); });
+    ForgetScaledPicture();
     g_ui_thread.store(0);
     ReleaseEditorOpen(ex);
     return 0;

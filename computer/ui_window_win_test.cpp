@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/dialog_mailbox.h"
 #include "base/text1250.h"
@@ -20,6 +21,7 @@
 #include "computer/ui_window_win.h"
 #include "game/input_state.h"
 #include "ui/colour.h"
+#include "ui/drawing.h"
 #include "ui/png_file.h"
 
 #ifndef HM_TEST_OUTPUT_DIR
@@ -664,22 +666,38 @@ TEST_F(UiWindowTest, PictureModeFourShowsThePictureBehindTheText) {
     auto red = MakePixels(300, 200);
     for (std::uint32_t y = 0; y < 200; ++y)
         for (std::uint32_t x = 0; x < 300; ++x) red->set(x, y, 0xFFC82828u);
+    struct Point {
+        int x, y;
+        const char* where;
+    };
     struct Case {
+        int kind;
+        std::uint32_t flags;
         int mode;
         ColorRef expected;
-    } cases[] = {{4, RgbRef(200, 40, 40)}, {0, RgbRef(255, 255, 255)}};
+        std::vector<Point> inside;  // points of the text box below the text
+        UiRect text;                // where the first line's letters are
+    } const cases[] = {
+        {4, 0, 4, RgbRef(200, 40, 40), {{700, 600, "below the text"}, {46, 400, "left column"}, {763, 400, "right column"}},
+         {48, 114, 200, 132}},
+        {4, 0, 0, RgbRef(255, 255, 255), {{700, 600, "below the text"}, {46, 400, "left column"}}, {48, 114, 200, 132}},
+        // A kind-16 text window in web style: the picture fills its framed box.
+        {16, 0x40 | (100u << 8), 4, RgbRef(200, 40, 40), {{700, 600, "below the text"}, {49, 400, "left column"},
+         {740, 400, "right column"}}, {50, 182, 200, 200}},
+        {16, 0x40 | (100u << 8), 0, RgbRef(255, 255, 255), {{700, 600, "below the text"}}, {50, 182, 200, 200}},
+    };
     for (const Case& c : cases) {
-        EditorState s = Form(41, 4, WideToCp1250(L"Text na obrázku"));
+        EditorState s = Form(41, c.kind, WideToCp1250(L"Text na obrázku"));
+        s.flags = int(c.flags);
         s.picture_mode = c.mode;
         s.picture_count = 1;
         s.picture = red;
         const FrameRef f = Open(s);
         ASSERT_TRUE(f);
-        Save(f, "background_mode" + std::to_string(c.mode) + ".png");
-        EXPECT_EQ(ColourAt(*f, 700, 600), c.expected) << "inside the text box, below the text; mode " << c.mode;
-        EXPECT_EQ(ColourAt(*f, 46, 400), c.expected) << "the box's left column; mode " << c.mode;
-        EXPECT_EQ(ColourAt(*f, 763, 400), c.expected) << "the box's right column; mode " << c.mode;
-        EXPECT_TRUE(HasDarkPixel(*f, 48, 114, 200, 132)) << "the text; mode " << c.mode;
+        const std::string name = "kind" + std::to_string(c.kind) + "_mode" + std::to_string(c.mode);
+        Save(f, "background_" + name + ".png");
+        for (const Point& p : c.inside) EXPECT_EQ(ColourAt(*f, p.x, p.y), c.expected) << p.where << "; " << name;
+        EXPECT_TRUE(HasDarkPixel(*f, c.text.left, c.text.top, c.text.right, c.text.bottom)) << "the text; " << name;
         PostCloseEditor();
         ASSERT_TRUE(WaitFor([] { return !PluginOverlay().editor_open.load(); }));
     }

@@ -77,6 +77,7 @@ void EditorWorld::OpenComputerLocked() {
     icons_ = {{5, u"Word", "app:word", 0},
               {6, u"Mail", "app:mail", 1},
               {kContractItemId, u"Smlouva o prodeji", "app:doc12", 3},
+              {kBookItemId, u"Provozní řád", "app:book15", 4},
               {20, u"Archiv", "app:archiv", 22}};
 }
 
@@ -102,11 +103,56 @@ std::string EditorWorld::SheetBody() const {
                  u"clock=" + Text(std::to_string(options_.clock_minutes))});
 }
 
+std::string EditorWorld::BookBody() const {
+    // Contents: chapter i is on page i + 1. The pages' text is RTF as the server stores it:
+    // tables, \'hh bytes of code page 1250 and \u with its fallback.
+    static const char* const kPages[] = {
+        "{\\rtf1\\ansi\\ansicpg1250\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs22\\b \\'c8l\\'e1nek 1 "
+        "\\endash  \\'davodn\\'ed ustanoven\\'ed\\b0\\par Provozn\\'ed \\u345?\\'e1d plat\\'ed pro v\\u353?echny "
+        "\\'fa\\u345?edn\\'edky.\\par}",
+        "{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0 Arial;}}\\f0\\b \\'c8l\\'e1nek 2\\b0\\par Po\\tab 8:00\\endash "
+        "16:00\\par \\'dat\\tab 8:00\\endash 12:00\\par}",
+        "{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0 Arial;}}{\\*\\generator Msftedit 5.41;}\\f0\\b \\'c8l\\'e1nek "
+        "3\\b0\\par Ka\\'9edou listinu podepisuje \\'fa\\u345?edn\\'edk, kter\\'fd ji vydal.\\par}",
+    };
+    const std::string content = book_page_ >= 2 ? kPages[book_page_ - 2] : "";
+    std::string body = Body({Text(std::to_string(kBookScreenId)), u"Provozní řád"}) + content + "\n" +
+                       Body({u"", u"", u"", u"", u"1", u"", u"15", u"PR-1/2026", u"", u"3"});
+    const std::u16string chapters[] = {u"Úvodní ustanovení", u"Úřední hodiny", u"Podpisy"};
+    for (int i = 0; i < 3; ++i) body += Utf16ToCp1250(Text(std::to_string(i + 2)) + u"\t" + chapters[i] + u"\tpage") + "\n";
+    body += Body({Text(std::to_string(book_page_)), Text(std::to_string(kBookPages)), u"3", u"0", u"0", u"0", u"0",
+                  u"0", u"0", u"0", u"1", u"Provozní řád městského úřadu", u"0", u"0", u"0", u"0", u"",
+                  u"clock=" + Text(std::to_string(options_.clock_minutes))});
+    return body;
+}
+
+Reply EditorWorld::TurnPage(const std::string& body) {
+    book_bodies_.push_back(body);
+    const std::string prefix = std::to_string(kBookScreenId) + "\n";
+    if (computer_screen_ != kBookScreenId || body.rfind(prefix, 0) != 0) return Reply{400, ""};
+    const std::string page = body.substr(prefix.size());
+    if (page.size() != 1 || page[0] < '0' || page[0] >= char('0' + kBookPages)) return Reply{400, ""};
+    book_page_ = page[0] - '0';
+    return Reply{200, ""};
+}
+
 Reply EditorWorld::ComputerResult(const std::string& body) {
     const std::string desktop = std::to_string(kDesktopScreenId) + "\n", sheet = std::to_string(kContractSheetId) + "\n";
     if (computer_screen_ == kDesktopScreenId && body.rfind(desktop, 0) == 0) {
-        if (body == desktop + "1\n{\\rtf1\\hmsel" + std::to_string(kContractItemId) + " }") computer_screen_ = kContractSheetId;
-        else if (body.rfind(desktop + "0\n", 0) == 0) computer_screen_ = 0;
+        if (body == desktop + "1\n{\\rtf1\\hmsel" + std::to_string(kContractItemId) + " }") {
+            computer_screen_ = kContractSheetId;
+        } else if (body == desktop + "1\n{\\rtf1\\hmsel" + std::to_string(kBookItemId) + " }") {
+            computer_screen_ = kBookScreenId;
+            book_page_ = 0;
+        } else if (body.rfind(desktop + "0\n", 0) == 0) {
+            computer_screen_ = 0;
+        }
+        return Reply{200, ""};
+    }
+    const std::string book = std::to_string(kBookScreenId) + "\n";
+    if (computer_screen_ == kBookScreenId && body.rfind(book, 0) == 0) {
+        if (body.rfind(book + "4\n", 0) == 0) computer_screen_ = kDesktopScreenId;
+        else if (body.rfind(book + "0\n", 0) == 0) computer_screen_ = 0;
         return Reply{200, ""};
     }
     if (computer_screen_ == kContractSheetId && body.rfind(sheet, 0) == 0) {
@@ -151,7 +197,9 @@ FakeApi::Responder EditorWorld::StateResponder() {
         if (computer_screen_ != 0) {
             if (request.query == "current=" + std::to_string(computer_screen_))
                 return Reply{202, "clock=" + std::to_string(options_.clock_minutes) + "\n"};
-            return Reply{200, computer_screen_ == kDesktopScreenId ? DesktopBody() : SheetBody()};
+            return Reply{200, computer_screen_ == kDesktopScreenId ? DesktopBody()
+                              : computer_screen_ == kBookScreenId  ? BookBody()
+                                                                   : SheetBody()};
         }
         if (closed_ && options_.computer_after_polls >= 0 && polls_after_form_ >= 0 &&
             polls_after_form_++ >= options_.computer_after_polls) {
@@ -198,6 +246,10 @@ void EditorWorld::Attach(FakeApi& api) {
     api.Respond("POST", "/editor/signatures/delete", [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
         return DeleteSignature(request.body);
+    });
+    api.Respond("POST", "/editor/book", [this](const RecordedRequest& request) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return TurnPage(request.body);
     });
     api.Respond("POST", "/editor/web-sketch", [this](const RecordedRequest& request) {
         std::lock_guard<std::mutex> hold(lock_);
@@ -253,6 +305,16 @@ std::vector<std::string> EditorWorld::SignatureDeleteBodies() const {
 bool EditorWorld::Signed() const {
     std::lock_guard<std::mutex> hold(lock_);
     return signed_;
+}
+
+std::vector<std::string> EditorWorld::BookBodies() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return book_bodies_;
+}
+
+int EditorWorld::BookPage() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return book_page_;
 }
 
 int EditorWorld::ComputerScreen() const {

@@ -9,8 +9,13 @@
 //   POST /editor/web-sketch       the PNG's size is recorded (200); the form is sent again
 // After OpenComputer() the computer's desktop follows (ids below), driven the same way:
 //   31 the desktop (kind 16): Word (slot 0), Mail (1), the contract "Smlouva o prodeji" (id 12,
-//      slot 3) and Archiv (slot 22, on page 2); "31\n1\n{\rtf1\hmsel12 }" opens the contract,
+//      slot 3), the book "Provozní řád" (id 15, slot 4) and Archiv (slot 22, on page 2);
+//      "31\n1\n{\rtf1\hmsel12 }" opens the contract, "31\n1\n{\rtf1\hmsel15 }" the book,
 //      action 0 closes the computer
+//   50 the book (kind 15): cover (page 0), contents of three chapters (page 1, ids 2..4 = their
+//      pages), pages 2..4 whose text is RTF; action 4 ("Zavřít") goes back to the desktop,
+//      action 0 closes the computer
+//   POST /editor/book "50\n<page>" turns to page 0..4 (200); anything else 400
 //   40 the contract's signature sheet (kind 1, signable); "40\n2\n{\rtf1\hmsign1 }" signs it
 //      (the sheet comes back with the electronic signature, removable), action 1 goes back to
 //      the desktop
@@ -31,6 +36,9 @@ constexpr int kEditorFormId = 7;
 constexpr int kDesktopScreenId = 31;
 constexpr int kContractSheetId = 40;
 constexpr int kContractItemId = 12;
+constexpr int kBookScreenId = 50;
+constexpr int kBookItemId = 15;
+constexpr int kBookPages = 5;  // cover, contents, three pages
 
 struct EditorWorldOptions {
     int open_after_polls = 0;  // polls answered 204 before the form opens
@@ -71,16 +79,20 @@ public:
     void OpenComputer();
     std::string DesktopBody() const;
     std::string SheetBody() const;
+    std::string BookBody() const;
+    std::vector<std::string> BookBodies() const;
+    int BookPage() const;
     std::vector<std::string> PositionBodies() const;
     std::vector<std::string> SignatureDeleteBodies() const;
     bool Signed() const;
-    int ComputerScreen() const;  // 31, 40, or 0 when closed
+    int ComputerScreen() const;  // 31, 40, 50, or 0 when closed
 
 private:
     FakeApi::Responder StateResponder();
     Reply ComputerResult(const std::string& body);
     Reply MoveIcon(const std::string& body);
     Reply DeleteSignature(const std::string& body);
+    Reply TurnPage(const std::string& body);
     void OpenComputerLocked();
 
     struct Icon {
@@ -104,6 +116,8 @@ private:
     std::vector<Icon> icons_;
     std::vector<std::string> position_bodies_;
     std::vector<std::string> signature_delete_bodies_;
+    int book_page_ = 0;
+    std::vector<std::string> book_bodies_;
 };
 
 // Width and height of a PNG from its IHDR chunk; false when `bytes` is not one.

@@ -9,6 +9,7 @@
 
 #include "base/text1250.h"
 #include "computer/editor_sync.h"
+#include "computer/rtf_text.h"
 #include "tools/fake_api/demo_world.h"
 #include "ui/png_file.h"
 
@@ -155,10 +156,11 @@ TEST_F(EditorWorldTest, TheComputerMovesIconsOpensTheContractAndSignsIt) {
     EXPECT_EQ(desktop.request_id, kDesktopScreenId);
     EXPECT_EQ(desktop.kind, 16);
     EXPECT_EQ(desktop.Flags(), 0x82u);
-    ASSERT_EQ(desktop.items.size(), 4u);
+    ASSERT_EQ(desktop.items.size(), 5u);
     EXPECT_EQ(desktop.items[2].id, kContractItemId);
     EXPECT_EQ(desktop.items[2].tag, "app:doc12");
-    EXPECT_EQ(desktop.items[3].slot, "22");
+    EXPECT_EQ(desktop.items[3].id, kBookItemId);
+    EXPECT_EQ(desktop.items[4].slot, "22");
     EXPECT_EQ(GameClockText(ex), L"20:34");
 
     // A move to an empty slot, then one onto Mail: the icons swap; the refresh shows them.
@@ -214,6 +216,75 @@ TEST_F(EditorWorldTest, TheComputerMovesIconsOpensTheContractAndSignsIt) {
     EXPECT_TRUE(shown.back().electronic_signatures.empty());
     EXPECT_FALSE(shown.back().removable);
     EXPECT_EQ(world->SignatureDeleteBodies().size(), 5u);
+}
+
+TEST_F(EditorWorldTest, TheBookOpensFromTheDesktopTurnsItsPagesAndCloses) {
+    Start({0, 1234, 0, 0});
+    world->OpenComputer();
+    Pass();
+    ASSERT_TRUE(SubmitEditorResult(ex, {kDesktopScreenId, 1, "{\\rtf1\\hmsel15 }"}, true, now));
+    Pass();
+    Pass();
+    ASSERT_EQ(world->ComputerScreen(), kBookScreenId);
+    const EditorState cover = shown.back();
+    EXPECT_EQ(cover.request_id, kBookScreenId);
+    EXPECT_EQ(cover.kind, 15);
+    EXPECT_EQ(cover.page, 0);
+    EXPECT_EQ(cover.page_count, kBookPages);
+    EXPECT_EQ(cover.record_count, 3);
+    EXPECT_EQ(cover.cover_type, 1);
+    EXPECT_EQ(cover.cover_title, Utf16ToCp1250(u"Provozní řád městského úřadu"));
+    ASSERT_EQ(cover.items.size(), 3u);
+    EXPECT_EQ(cover.items[1].id, 3) << "the contents name their pages";
+    EXPECT_EQ(cover.items[1].label, Utf16ToCp1250(u"Úřední hodiny"));
+    EXPECT_TRUE(cover.content.empty());
+
+    // Each page the book has: its state follows the body; the page's RTF reads as its text.
+    struct Page {
+        int page;
+        std::u16string text;
+    } const pages[] = {
+        {3, u"Článek 2\r\nPo\t8:00–16:00\r\nÚt\t8:00–12:00\r\n"},
+        {2, u"Článek 1 – Úvodní ustanovení\r\nProvozní řád platí pro všechny úředníky.\r\n"},
+        {4, u"Článek 3\r\nKaždou listinu podepisuje úředník, který ji vydal.\r\n"},
+        {1, u""},
+        {0, u""},
+    };
+    for (const Page& p : pages) {
+        PostEditorBody(ex, EditorBody::kBook, "50\n" + std::to_string(p.page));
+        Pass();
+        Pass();
+        EXPECT_EQ(world->BookPage(), p.page);
+        EXPECT_EQ(shown.back().page, p.page);
+        EXPECT_EQ(RtfToText(shown.back().content), p.text) << p.page;
+    }
+    // Pages it has not, other screens and unreadable bodies are refused; the player is told.
+    for (const char* bad : {"50\n5", "50\n-1", "50\n", "50\n12", "50", "31\n2", "50\n2\n"}) {
+        PostEditorBody(ex, EditorBody::kBook, bad);
+        Pass();
+        EXPECT_EQ(api.Requests().back().path, "/editor/book") << bad;
+        EXPECT_EQ(shown.back().status_text, L"Akci server odmítl (HTTP 400). Ověř oprávnění a aktuální stav spisu.")
+            << bad;
+    }
+    EXPECT_EQ(world->BookPage(), 0);
+    EXPECT_EQ(world->BookBodies().size(), 12u);
+
+    // "Zavřít" answers 4: back to the desktop; from there the book opens on its cover again.
+    PostEditorBody(ex, EditorBody::kBook, "50\n3");
+    Pass();
+    Pass();
+    ASSERT_TRUE(SubmitEditorResult(ex, {kBookScreenId, 4, "{\\rtf1}"}, true, now));
+    Pass();
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), kDesktopScreenId);
+    EXPECT_EQ(shown.back().request_id, kDesktopScreenId);
+    ASSERT_TRUE(SubmitEditorResult(ex, {kDesktopScreenId, 1, "{\\rtf1\\hmsel15 }"}, true, now));
+    Pass();
+    Pass();
+    EXPECT_EQ(shown.back().page, 0);
+    ASSERT_TRUE(SubmitEditorResult(ex, {kBookScreenId, 0, "{\\rtf1}"}, true, now));
+    Pass();
+    EXPECT_EQ(world->ComputerScreen(), 0);
 }
 
 TEST_F(EditorWorldTest, TheDesktopCanFollowTheAnsweredForm) {

@@ -150,6 +150,7 @@ public:
                 return fake::Reply{401, ""};
             }
             ++polls_;
+            polled_ = token;
             const std::string shot = std::to_string(1 + polls_ / 12);
             return fake::Reply{200, (polls_ / 30) % 4 == 3 ? "OK\n" + shot + "\n5\n1\n" : "OK\n" + shot + "\n0\n"};
         });
@@ -166,16 +167,19 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         keep_ = true;
     }
-    // The session of the moment; empty while the last one is ended and no resume came yet.
+    // The session of the moment: the last one whose state poll was answered, whether it came by
+    // a resume or, after a failed resume, by the consent dialog's pairing. Empty while that one
+    // is ended and no new one has polled yet.
     std::string Bearer() const {
         std::lock_guard<std::mutex> hold(lock_);
-        return token_.empty() || ended_.count(token_) ? "" : "Bearer " + token_;
+        return polled_.empty() || ended_.count(polled_) ? "" : "Bearer " + polled_;
     }
 
 private:
     mutable std::mutex lock_;
     long long issued_ = 0;
     std::string token_;
+    std::string polled_;
     Clock::time_point ends_{};
     std::set<std::string> ended_;
     long polls_ = 0;
@@ -475,8 +479,9 @@ TEST(Soak, PluginAgainstAHostileServer) {
     std::printf("soak: server form offered %d times, %zu answers\n", editor.Openings(), editor.Results().size());
     std::printf("soak: photos stored %zu (whole %zu), uploads %zu (%zu of a stored photo)\n", newPhotos.size(),
                 wholePhotos, api.RequestsTo("POST", "/upload").size(), uploadsKept);
-    std::printf("soak: sessions ended by the server %zu, sessions polled %zu (reconnects %zu), voice followed %zu\n",
+    std::printf("soak: sessions ended by the server %zu, sessions polled %zu (reconnects %zu; %zu resumes, %zu pairings asked for), voice followed %zu\n",
                 evening.SessionsEnded(), sessions.size(), sessions.empty() ? 0 : sessions.size() - 1,
+                api.RequestsTo("POST", "/resume").size(), api.RequestsTo("POST", "/pair").size(),
                 voiceSessions.size());
     std::printf("soak: talks %lld (reached the room %lld, capturing seen %lld times), voice exchanges %zu (%zu with speech), answers played %lld -> %lld\n",
                 talks, heard, capturing, room.Exchanges().size(), Spoken(room), playedAtStart, played);

@@ -69,6 +69,25 @@ function(hm_link_floors)
   target_link_libraries(hm_portable INTERFACE ${below})
 endfunction()
 
+# GoogleTest's and GoogleMock's headers cost a good part of every test file's compile: the
+# compiler reads them once per build folder from a precompiled header that all test programs
+# share (they all compile with the same options and definitions, which clang insists on).
+#   _hm_test_pch(<test target> <libraries the test links>...)
+function(_hm_test_pch name)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang)$" OR NOT HM_TEST_PCH)
+    return()
+  endif()
+  if(NOT TARGET hm_test_pch)
+    file(WRITE ${CMAKE_BINARY_DIR}/hm_test_pch.cpp "// the shared precompiled header of the test programs\n")
+    add_library(hm_test_pch OBJECT ${CMAKE_BINARY_DIR}/hm_test_pch.cpp)
+    target_compile_options(hm_test_pch PRIVATE ${HM_WARNINGS} ${HM_TEST_COMPILE_OPTIONS})
+    target_link_libraries(hm_test_pch PRIVATE ${ARGN})
+    target_precompile_headers(hm_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h> <string> <vector> <map>
+                              <memory> <functional> <chrono> <thread> <atomic> <mutex>)
+  endif()
+  target_precompile_headers(${name} REUSE_FROM hm_test_pch)
+endfunction()
+
 function(hm_native_test name)
   if(NOT HM_TARGET STREQUAL "host")
     return()
@@ -77,6 +96,7 @@ function(hm_native_test name)
   add_executable(${name} ${T_SOURCES})
   target_compile_options(${name} PRIVATE ${HM_WARNINGS} ${HM_TEST_COMPILE_OPTIONS})
   target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  _hm_test_pch(${name} hm_portable GTest::gtest GTest::gmock Threads::Threads)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -107,12 +127,26 @@ function(_hm_windows_test name)
     target_link_libraries(${name} PRIVATE hm_plugin_win)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main gmock)
+  if(HM_TARGET STREQUAL "win32")
+    _hm_test_pch(${name} hm_plugin_win gtest gmock)
+  else()
+    _hm_test_pch(${name} gtest gmock)
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(HM_WINE_LANES GREATER 1)
+    # A lane of its own (wine-lane.sh), so that two tests never share a prefix or a wineserver.
+    add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/wine-lane.sh ${CMAKE_BINARY_DIR}/wine-${HM_TARGET}
+             ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${HM_TARGET} $<TARGET_FILE:${name}> --gtest_brief=1)
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS};wine" TIMEOUT ${T_TIMEOUT}
                        FIXTURES_REQUIRED wine_session)
+  if(HM_WINE_LANES LESS 2 OR name IN_LIST HM_ALONE_TESTS)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
   _hm_test_cost(${name})
 endfunction()
 
@@ -165,6 +199,7 @@ function(hm_wine_driver_test name)
   add_executable(${name} ${T_SOURCES})
   target_compile_options(${name} PRIVATE ${HM_WARNINGS} ${HM_TEST_COMPILE_OPTIONS})
   target_link_libraries(${name} PRIVATE hm_portable ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  _hm_test_pch(${name} hm_portable GTest::gtest GTest::gmock Threads::Threads)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
@@ -197,9 +232,10 @@ function(hm_wine_driver_test name)
   endif()
 endfunction()
 
-# Scenarios that hold the game to wall-clock windows of a few seconds (the TV picture's 3.5 s
-# deadline, speech cut while it plays): they run with no other test beside them.
-set(HM_ALONE_TESTS tv_e2e_test npc_e2e_test)
+# Tests that hold the game or the helper to wall-clock windows of a few seconds (the TV picture's
+# 3.5 s deadline, the helper's 5 s heartbeat, speech cut while it plays): they run with no other
+# test beside them.
+set(HM_ALONE_TESTS tv_e2e_test npc_e2e_test tv_win_test)
 
 # Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into
 # HM_Plugin_testhooks.dll, never into the shipped HM_Plugin.dll.

@@ -53,7 +53,7 @@ done
 for p in host win32 win64 host-asan fuzz; do
   [ -n "${summary[$p]:-}" ] && continue
   jobs=1
-  [ "$p" = host ] || [ "$p" = host-asan ] && jobs=2
+  case "$p" in host | host-asan | win32) jobs=2 ;; esac
   labels=()
   [ "$p" = fuzz ] && labels=(-L fuzz)
   log="build/$p/ctest.log"

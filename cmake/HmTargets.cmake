@@ -225,6 +225,14 @@ function(hm_wine_driver_test name)
     FIXTURES_REQUIRED ${fixture}
     ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   _hm_test_cost(${name})
+  # Shares of the machine for `ctest --resource-spec-file cmake/ctest-cpu.json` (tools/test.sh):
+  # a scenario whose game keeps drawing takes two of the four, one that mostly waits on its own
+  # clocks takes one, so that a third lane takes up a waiting scenario but never a third game.
+  if(name IN_LIST HM_WAITING_TESTS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS "cpu:1")
+  else()
+    set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS "cpu:2")
+  endif()
   # One lane: the scenarios run one after another, as a lane's wait would otherwise count against
   # a waiting test's time-out.
   if(HM_WINE_LANES LESS 2 OR name IN_LIST HM_ALONE_TESTS)
@@ -233,9 +241,15 @@ function(hm_wine_driver_test name)
 endfunction()
 
 # Tests that hold the game or the helper to wall-clock windows of a few seconds (the TV picture's
-# 3.5 s deadline, the helper's 5 s heartbeat, speech cut while it plays): they run with no other
+# 3.5 s deadline, the helper's 8 s heartbeat, speech cut while it plays): they run with no other
 # test beside them.
 set(HM_ALONE_TESTS tv_e2e_test npc_e2e_test tv_win_test)
+
+# Driver tests that keep less than a core busy, measured alone on 2 cores (busy CPU / wall):
+# the update download 0.22, the session scenario 0.16 (they wait on the fake API's pacing and the
+# plugin's poll and retry clocks), the transport tests 0.59, the start-up scenario 0.72. The
+# others keep a core or more busy (a drawing game: 0.96 to 1.3).
+set(HM_WAITING_TESTS package_download_driver_test session_e2e_test api_request_driver_test startup_e2e_test)
 
 # Files of test hooks (*_testhooks_win.cpp): exports that change state for tests, built only into
 # HM_Plugin_testhooks.dll, never into the shipped HM_Plugin.dll.

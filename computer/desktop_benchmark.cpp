@@ -8,6 +8,7 @@
 #include "computer/document_list.h"
 #include "computer/document_screen.h"
 #include "computer/legacy_grid.h"
+#include "computer/rtf_text.h"
 
 namespace hm {
 namespace {
@@ -73,6 +74,25 @@ void BM_RowsFromContent(benchmark::State& st) {
     for (auto _ : st) benchmark::DoNotOptimize(RowsFromContent(s));
 }
 BENCHMARK(BM_RowsFromContent);
+
+// A book page of some 64 KiB of RTF (font and colour tables, a picture to skip, Czech text in
+// \'hh escapes and \u units) read as text, as kind 5/6 rows and book pages are.
+void BM_RtfPageToText(benchmark::State& st) {
+    std::string rtf = "{\\rtf1\\ansi\\ansicpg1250{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}";
+    rtf += "{\\pict\\pngblip " + std::string(4096, 'a') + "}";
+    while (rtf.size() < 65536)
+        rtf += "\\pard\\b Hlava I.\\b0\\par \\'c8l\\'e1nek 1: Ob\\u269?an m\\'e1 pr\\'e1vo na \\u382?ivot.\\tab Konec.\\par\n";
+    rtf += "}";
+    std::size_t units = 0;
+    for (auto _ : st) {
+        const std::u16string text = RtfToText(rtf);
+        units = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    st.SetBytesProcessed(std::int64_t(st.iterations()) * std::int64_t(rtf.size()));
+    st.counters["units"] = double(units);
+}
+BENCHMARK(BM_RtfPageToText);
 
 void BM_HitTestAndPress(benchmark::State& st) {
     EditorState s = BigDesktop();

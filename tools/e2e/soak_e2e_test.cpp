@@ -125,9 +125,9 @@ std::vector<std::string> LeftOverTemporaries(const std::vector<std::string>& roo
 }
 
 // The community server of the soak's evening, on top of the demo world: every resume gets a
-// session of its own that ends kSessionLife later (its state polls then answer 401 until the
-// plugin resumes), the shot number rises every 12 polls, and photo 5 is named for 30 polls of
-// every 120.
+// session of its own, and every session, resumed or paired anew after a failed resume, ends
+// kSessionLife after its first state poll (its polls then answer 401 until the plugin resumes);
+// the shot number rises every 12 polls, and photo 5 is named for 30 polls of every 120.
 class EveningServer {
 public:
     static constexpr auto kSessionLife = std::chrono::seconds(60);
@@ -137,15 +137,15 @@ public:
             std::lock_guard<std::mutex> hold(lock_);
             char tail[17];
             std::snprintf(tail, sizeof tail, "%016llx", (unsigned long long)++issued_);
-            token_ = std::string(48, 'e') + tail;
-            ends_ = Clock::now() + kSessionLife;
-            return fake::Reply{201, token_ + "\n" + fake::kDemoBindCode + "\n"};
+            const std::string token = std::string(48, 'e') + tail;
+            return fake::Reply{201, token + "\n" + fake::kDemoBindCode + "\n"};
         });
         api.Respond("GET", "/state", [this](const fake::RecordedRequest& r) {
             std::lock_guard<std::mutex> hold(lock_);
             const std::string token = r.Header("Authorization").substr(std::string("Bearer ").size());
             if (ended_.count(token)) return fake::Reply{401, ""};
-            if (token == token_ && !keep_ && Clock::now() >= ends_) {
+            const auto began = began_.emplace(token, Clock::now()).first->second;
+            if (!keep_ && Clock::now() - began >= kSessionLife) {
                 ended_.insert(token);
                 return fake::Reply{401, ""};
             }
@@ -162,7 +162,7 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         return ended_.size();
     }
-    // From now on the session issued last (or the next one, if a resume is on its way) stays.
+    // From now on no session ends.
     void KeepSessions() {
         std::lock_guard<std::mutex> hold(lock_);
         keep_ = true;
@@ -178,9 +178,8 @@ public:
 private:
     mutable std::mutex lock_;
     long long issued_ = 0;
-    std::string token_;
     std::string polled_;
-    Clock::time_point ends_{};
+    std::map<std::string, Clock::time_point> began_;  // per token, its first state poll
     std::set<std::string> ended_;
     long polls_ = 0;
     bool keep_ = false;

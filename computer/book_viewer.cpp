@@ -24,7 +24,8 @@ std::wstring Wide1250(std::string_view t) {
 UiRect BottomButton(int i) { return {24 + 192 * i, 712, 24 + 192 * i + 184, 745}; }
 const wchar_t* const kBottomLabels[] = {L"‹ Předchozí", L"Obsah", L"Další ›", L"Zavřít"};
 
-int LastPage(const EditorState& s) { return std::max(0, s.page_count - 1); }
+// The count is the server's: any int, INT_MIN too.
+int LastPage(const EditorState& s) { return s.page_count > 0 ? s.page_count - 1 : 0; }
 
 UiRect ContentsRow(int row) {
     const int top = kContentsTop + kContentsStep * row;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "base/text1250.h"
 #include "computer/document_screen.h"
 
@@ -19,7 +21,7 @@ EditorState Book(int page, int pages, int items = 0) {
     s.screen_id = "SP-7/2026";
     s.page = page;
     s.page_count = pages;
-    s.record_count = pages - 2;
+    s.record_count = pages > 2 ? pages - 2 : 0;
     for (int i = 0; i < items; ++i) {
         EditorItem e;
         e.id = 2 + i;
@@ -140,6 +142,9 @@ TEST(BookViewer, PageChangesLeaveBodiesOnlyForPagesThatExistAndNothingAwaited) {
         {3, 6, ButtonX(2), kButtonY, true, ""},    // an answer is awaited
         {0, 0, ButtonX(2), kButtonY, false, ""},   // no pages at all
         {0, -4, ButtonX(2), kButtonY, false, ""},  // a negative count
+        {0, INT_MIN, ButtonX(2), kButtonY, false, ""},
+        {INT_MAX, 6, ButtonX(2), kButtonY, false, ""},
+        {INT_MIN, 6, ButtonX(0), kButtonY, false, ""},
     };
     for (const Case& c : cases) {
         const BookInput in = BookPress(v, Book(c.page, c.pages), c.x, c.y, c.awaiting);
@@ -162,6 +167,8 @@ TEST(BookViewer, PageChangesLeaveBodiesOnlyForPagesThatExistAndNothingAwaited) {
                       {0x25, "80\n2"}, {0x23, "80\n5"}, {0x24, "80\n0"}};
     for (const Key& k : keys) EXPECT_EQ(BookKey(Book(3, 6), k.vk, false).body, k.body) << std::hex << k.vk;
     EXPECT_FALSE(BookKey(Book(3, 6), 0x1B, false).handled) << "Esc is the frame's";
+    // The last page of a count the server sent as INT_MIN (UBSan found End overflowing there).
+    for (const Key& k : keys) EXPECT_EQ(BookKey(Book(0, INT_MIN), k.vk, false).body, "") << std::hex << k.vk;
 }
 
 TEST(BookViewer, TheScreenCarriesTheBookBodyAndKeepsEnterFromAnswering) {

@@ -225,7 +225,7 @@ function(hm_wine_driver_test name)
     FIXTURES_REQUIRED ${fixture}
     ENVIRONMENT "HM_WIN32_BIN=${HM_WIN32_BUILD}/bin;HM_WIN64_BIN=${HM_WIN64_BUILD}/bin;HM_WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;HM_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   _hm_test_cost(${name})
-  # Shares of the machine for `ctest --resource-spec-file cmake/ctest-cpu.json` (tools/test.sh):
+  # Shares of the machine, which CTest counts when given cmake/ctest-cpu.json (tools/test.sh):
   # a scenario whose game keeps drawing takes two of the four, one that mostly waits on its own
   # clocks takes one, so that a third lane takes up a waiting scenario but never a third game.
   if(name IN_LIST HM_WAITING_TESTS)
